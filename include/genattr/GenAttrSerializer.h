@@ -1,0 +1,40 @@
+// The base of the tree writers: root, indentation settings, time stamp.
+#ifndef GENATTR_GENATTRSERIALIZER_H
+#define GENATTR_GENATTRSERIALIZER_H
+
+#include "genattr/Export.h"
+
+class GenAttrBase;
+
+// A writer borrows its root (and, in the concrete classes, its output stream):
+// it never frees, copies or changes the tree, except that writing moves the
+// child cursor of every node whose children it writes past the end.
+class GENATTR_API GenAttrSerializer {
+public:
+  // Writes `root` at indentation 0 with 2 more spaces per level.
+  explicit GenAttrSerializer(GenAttrBase* root);
+  GenAttrSerializer(const GenAttrSerializer&) = default;
+  GenAttrSerializer& operator=(const GenAttrSerializer&) = default;
+  virtual ~GenAttrSerializer();
+
+  // Spaces in front of the root; 0 or below writes none.
+  void SetInitialIndent(int indent);
+  // Spaces added per level.
+  void SetIndentIncrement(int increment);
+
+  // Writes the whole document to the writer's stream; returns 0.
+  virtual int Write() = 0;
+
+protected:
+  // The current local time as "Sun Dec 06 15:38:51 2026" (24 characters, English
+  // names, day with a leading zero) in a process-wide buffer overwritten by the
+  // next call.
+  const char* GetDateAndTime();
+
+  GenAttrBase* mpRoot;
+  int mInitialIndent;
+  int mIndentIncrement;
+  int mDepth;
+};
+
+#endif // GENATTR_GENATTRSERIALIZER_H
