@@ -113,16 +113,18 @@ GenAttrBase* MakeAssembly(void* hostHandle) {
   notes->AddAttr(new GenAttrString("Assembly", "Torque M8: 35 Nm; M10: 70 Nm"));
   notes->AddAttr(new GenAttrUnicodeString("Geh\xE4use", L"Dichtfl\u00E4chen fettfrei \u2013 "
                                                         L"Loctite 5188 d\u00FCnn auftragen"));
-  notes->AddAttr(
-      new GenAttrUnicodeString("Packaging", L"\u6881\u5305\u88C5 / Palette 1200\u00D7800"));
+  notes->AddAttr(new GenAttrUnicodeString("Packaging", L"\u68B1\u5305 / Palette 1200\u00D7800"));
   root->AddAttr(notes);
   return root;
 }
 
 bool PrintFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return false;
+  }
   std::cout << in.rdbuf();
-  return in.good() || in.eof();
+  return static_cast<bool>(std::cout);
 }
 
 } // namespace

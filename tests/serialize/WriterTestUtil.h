@@ -3,6 +3,7 @@
 #ifndef GENATTR_TESTS_SERIALIZE_WRITERTESTUTIL_H
 #define GENATTR_TESTS_SERIALIZE_WRITERTESTUTIL_H
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <regex>
@@ -60,33 +61,47 @@ inline ::testing::AssertionResult MaskTimeStamps(std::string& document) {
   return ::testing::AssertionSuccess();
 }
 
-// Discards what it is given but counts bytes and line feeds, so that huge
-// documents cost no memory.
+// Discards what it is given but counts bytes and line feeds and keeps the
+// last bytes, so that huge documents cost no memory.
 class CountingBuf : public std::streambuf {
 public:
-  std::size_t bytes = 0;
-  std::size_t lines = 0;
-  std::string tail; // the last bytes written, up to 256
+  CountingBuf() { setp(mBuffer, mBuffer + sizeof mBuffer); }
+
+  std::size_t Bytes() { return Drain(), mBytes; }
+  std::size_t Lines() { return Drain(), mLines; }
+  // Up to the last 256 bytes.
+  std::string Tail() { return Drain(), mTail; }
 
 protected:
   int_type overflow(int_type c) override {
-    if (c != traits_type::eof()) {
-      const char ch = traits_type::to_char_type(c);
-      xsputn(&ch, 1);
+    Drain();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
     }
     return traits_type::not_eof(c);
   }
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    for (std::streamsize i = 0; i < n; ++i) {
-      lines += s[i] == '\n' ? 1 : 0;
-    }
-    bytes += static_cast<std::size_t>(n);
-    tail.append(s, static_cast<std::size_t>(n));
-    if (tail.size() > 256) {
-      tail.erase(0, tail.size() - 256);
-    }
-    return n;
+  int sync() override {
+    Drain();
+    return 0;
   }
+
+private:
+  void Drain() {
+    const std::size_t n = static_cast<std::size_t>(pptr() - pbase());
+    mBytes += n;
+    mLines += static_cast<std::size_t>(std::count(pbase(), pptr(), '\n'));
+    mTail.append(pbase(), n);
+    if (mTail.size() > 256) {
+      mTail.erase(0, mTail.size() - 256);
+    }
+    setp(mBuffer, mBuffer + sizeof mBuffer);
+  }
+
+  char mBuffer[4096];
+  std::size_t mBytes = 0;
+  std::size_t mLines = 0;
+  std::string mTail;
 };
 
 // A chain of `depth` containers, each holding the next; the deepest is a leaf.

@@ -58,14 +58,14 @@ TEST_F(FactoryFile, WritesXmlWithoutStylesheets) {
 }
 
 TEST_F(FactoryFile, TruncatesALongerFile) {
-  std::ofstream(path) << std::string(10000, 'x');
+  std::ofstream(path) << std::string(10000, '#');
   Tree tree(new GenAttrInt("i", 1));
   ASSERT_EQ(GenAttrSerializerFactory::WriteToTextFile(tree.get(), path.c_str()), 0);
   EXPECT_EQ(ReadFile(path), "-------------------------------------------------\n"
                             "Name: i                   Value: 1  (Type: Int)\n");
-  std::ofstream(path) << std::string(10000, 'x');
+  std::ofstream(path) << std::string(10000, '#');
   ASSERT_EQ(GenAttrSerializerFactory::WriteToXmlFile(tree.get(), path.c_str()), 0);
-  EXPECT_EQ(ReadFile(path).find('x'), std::string::npos);
+  EXPECT_EQ(ReadFile(path).find('#'), std::string::npos);
 }
 
 TEST_F(FactoryFile, ReturnsOneWhenTheFileCannotBeOpened) {

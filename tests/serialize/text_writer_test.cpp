@@ -81,14 +81,14 @@ TEST(TextWriter, ConvertsDescriptionsButWritesValuesRaw) {
 TEST(TextWriter, ShowsContainerIdsOnlyWhenSet) {
   Tree tree(new GenAttrCont("plain", "no id"));
   EXPECT_EQ(WriteText(tree.get()),
-            kRule + "Name: plain               (Description: no id)  (Type: Cont)\n");
+            kRule + "Name: plain                (Description: no id)  (Type: Cont)\n");
 }
 
 TEST(TextWriter, ListsNoChildrenOfAReferenceRoot) {
   Tree part(new GenAttrCont("Part"));
   part->AddAttr(new GenAttrInt("Count", 3));
   Tree ref(new GenAttrCont("PartRef", static_cast<GenAttrCont*>(part.get())));
-  EXPECT_EQ(WriteText(ref.get()), kRule + "Name: PartRef             (Type: Cont)\n");
+  EXPECT_EQ(WriteText(ref.get()), kRule + "Name: PartRef               (Type: Cont)\n");
 }
 
 TEST(TextWriter, IndentsByTheSettings) {
@@ -96,9 +96,9 @@ TEST(TextWriter, IndentsByTheSettings) {
   auto* b = new GenAttrCont("b");
   tree->AddAttr(b);
   b->AddAttr(new GenAttrCont("c"));
-  const std::string a = "Name: a                   (Type: Cont)\n";
-  const std::string bLine = "Name: b                   (Type: Cont)\n";
-  const std::string c = "Name: c                   (Type: Cont)\n";
+  const std::string a = "Name: a                     (Type: Cont)\n";
+  const std::string bLine = "Name: b                     (Type: Cont)\n";
+  const std::string c = "Name: c                     (Type: Cont)\n";
   EXPECT_EQ(WriteText(tree.get(), 0, 0), kRule + a + bLine + c);
   EXPECT_EQ(WriteText(tree.get(), 3, 2), kRule + "   " + a + "     " + bLine + "       " + c);
   EXPECT_EQ(WriteText(tree.get(), -3, 2), kRule + a + bLine + " " + c);
@@ -124,8 +124,9 @@ TEST(TextWriter, WritesAMillionLevelChainWithoutRecursion) {
   GenAttrSTSerializer writer(tree.get(), &out);
   writer.SetIndentIncrement(0);
   writer.Write();
-  EXPECT_EQ(sink.lines, depth + 1);
-  EXPECT_EQ(sink.tail.substr(sink.tail.size() - 39), "Name: n                   (Type: Cont)\n");
+  EXPECT_EQ(sink.Lines(), depth + 1);
+  EXPECT_EQ(sink.Tail().substr(sink.Tail().size() - 41),
+            "Name: n                     (Type: Cont)\n");
 }
 
 TEST(TextWriter, WritesNothingWithoutRootOrStream) {

@@ -247,8 +247,11 @@ TEST(XmlWriter, WritesAMillionLevelChainWithoutRecursion) {
   GenAttrXMLSerializer writer(tree.get(), &out);
   writer.SetIndentIncrement(0);
   writer.Write();
-  EXPECT_EQ(sink.lines, 2 * depth + 1);
-  EXPECT_EQ(sink.tail.substr(sink.tail.size() - 17), "<n></n>\n</n>\n</n>\n");
+  // The declaration, the root's start tag with the time stamp and an empty
+  // line, a start tag per inner node, the leaf, and an end tag per inner node.
+  EXPECT_EQ(sink.Lines(), 2 * depth + 1);
+  EXPECT_EQ(sink.Bytes(),
+            kDeclaration.size() + 3 + kStamp.size() + 1 + 4 * (depth - 2) + 8 + 5 * (depth - 1));
 }
 
 // Opens the protected helpers.
