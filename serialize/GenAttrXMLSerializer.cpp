@@ -11,6 +11,7 @@
 #include "genattr/GenAttrUnicodeString.h"
 #include "serialize/SubtreeWalk.h"
 #include "text/Transcode.h"
+#include "tree/OwnedText.h"
 
 namespace {
 
@@ -151,16 +152,6 @@ private:
   std::string mBytes;
 };
 
-char* CopyOrNull(const char* text) {
-  if (text == nullptr) {
-    return nullptr;
-  }
-  const std::size_t size = std::strlen(text) + 1;
-  char* copy = new char[size];
-  std::memcpy(copy, text, size);
-  return copy;
-}
-
 void WriteValue(XmlText& text, const GenAttrBase& node, Place place) {
   if (node.GetType() == UnicodeString) {
     // The wide value itself, not its rendering: the rendering may be in a
@@ -183,15 +174,11 @@ GenAttrXMLSerializer::~GenAttrXMLSerializer() {
 }
 
 void GenAttrXMLSerializer::SetXSLStylesheet(const char* href) {
-  char* copy = CopyOrNull(href);
-  delete[] mpXSLStylesheet;
-  mpXSLStylesheet = copy;
+  genattr::detail::ReplaceOptionalText(mpXSLStylesheet, href);
 }
 
 void GenAttrXMLSerializer::SetCSSStylesheet(const char* css) {
-  char* copy = CopyOrNull(css);
-  delete[] mpCSSStylesheet;
-  mpCSSStylesheet = copy;
+  genattr::detail::ReplaceOptionalText(mpCSSStylesheet, css);
 }
 
 int GenAttrXMLSerializer::Write() {
