@@ -14,7 +14,7 @@
 
 namespace {
 
-struct PartSpec {
+struct PartRow {
   const char* number;
   const wchar_t* title; // shown to users, so kept as wide text
   const char* material;
@@ -25,7 +25,7 @@ struct PartSpec {
 
 // Names and descriptions are 8-bit text read as ISO 8859-1 by both formats, so
 // they are given in that encoding ("\xE4" is a-umlaut, "\xF8" o-slash).
-const PartSpec kParts[] = {
+const PartRow kParts[] = {
     {"GH-100", L"Geh\u00E4useoberteil", "AlSi9Cu3", 1, 4.82, 0.05f},
     {"GH-101", L"Geh\u00E4useunterteil", "AlSi9Cu3", 1, 5.10, 0.05f},
     {"SH-200", L"Antriebswelle \u00D8 32", "42CrMo4", 1, 1.94, 0.01f},
@@ -52,18 +52,18 @@ struct TreeOwner {
   ~TreeOwner() { GenAttrBase::Free(root); }
 };
 
-GenAttrBase* MakePart(const PartSpec& spec, int index, GenAttrBase* screwStandard) {
+GenAttrBase* MakePart(const PartRow& row, int index, GenAttrBase* screwStandard) {
   auto* part = new GenAttrCont("Part", "Einzelteil der St\xFC"
                                        "ckliste");
-  part->SetId(spec.number);
-  part->AddAttr(new GenAttrString("PartNumber", spec.number));
-  part->AddAttr(new GenAttrUnicodeString("Title", spec.title));
-  part->AddAttr(new GenAttrString("Material", spec.material));
-  part->AddAttr(new GenAttrInt("Quantity", spec.quantity));
-  part->AddAttr(new GenAttrDouble("Mass", "Masse in kg", spec.massKg));
-  part->AddAttr(new GenAttrFloat("Tolerance", "Ma\xDFtoleranz in mm", spec.toleranceMm));
+  part->SetId(row.number);
+  part->AddAttr(new GenAttrString("PartNumber", row.number));
+  part->AddAttr(new GenAttrUnicodeString("Title", row.title));
+  part->AddAttr(new GenAttrString("Material", row.material));
+  part->AddAttr(new GenAttrInt("Quantity", row.quantity));
+  part->AddAttr(new GenAttrDouble("Mass", "Masse in kg", row.massKg));
+  part->AddAttr(new GenAttrFloat("Tolerance", "Ma\xDFtoleranz in mm", row.toleranceMm));
   part->AddAttr(new GenAttrInt("Position", index + 1));
-  if (spec.number[0] == 'S' && spec.number[1] == 'C') {
+  if (row.number[0] == 'S' && row.number[1] == 'C') {
     // One standard node, linked under every screw.
     part->AddAttr(screwStandard);
   }
@@ -96,8 +96,8 @@ GenAttrBase* MakeAssembly(void* hostHandle) {
   for (int batch = 0; batch < 2; ++batch) {
     auto* group = new GenAttrCont(batch == 0 ? "Stage 1" : "Stage 2");
     group->SetId(batch == 0 ? "ST-1" : "ST-2");
-    for (const PartSpec& spec : kParts) {
-      group->AddAttr(MakePart(spec, index++, screwStandard));
+    for (const PartRow& row : kParts) {
+      group->AddAttr(MakePart(row, index++, screwStandard));
     }
     parts->AddAttr(group);
   }
