@@ -257,9 +257,13 @@ static void test_mismatch(void) {
   capture_begin();
   QMV_GenAttr_Cont_SetId(string, "oops");
   CHECK_TEXT(capture_end(), mismatch_report(5, 1));
+  capture_begin();
   QMV_GenAttr_Int_SetValue(string, 7);
+  CHECK_TEXT(capture_end(), mismatch_report(4, 1));
   CHECK_TEXT(QMV_GenAttr_String_GetValue(string), "Steel");
+  capture_begin();
   QMV_GenAttr_String_SetValue(number, "oops");
+  CHECK_TEXT(capture_end(), mismatch_report(1, 4));
   CHECK(QMV_GenAttr_Int_GetValue(number) == 3);
 
   capture_begin();
