@@ -6,13 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "TreeAccess.h"
 #include "genattr/GenAttrBase.h"
-
-// The library's own access to the private bookkeeping of GenAttrBase.
-struct GenAttrTreeAccess {
-  static GenAttrChildLink* FirstLink(const GenAttrBase& node) { return node.mpFirst; }
-  static std::uint32_t& WalkMark(const GenAttrBase& node) { return node.mWalkMark; }
-};
 
 namespace genattr {
 namespace detail {
