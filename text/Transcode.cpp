@@ -1,0 +1,431 @@
+#include "Transcode.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace genattr {
+namespace detail {
+namespace {
+
+// Trailing bytes announced by the first byte of a sequence. Continuation
+// bytes 80..BF count as one-byte sequences and C0, C1 as two-byte leads: the
+// well-formedness check rejects them. F8..FF keep the lengths of the early
+// five- and six-byte forms, so such a form cut off by the source end reports
+// that the input ended, and a complete one that it is ill-formed.
+constexpr unsigned char UTF8TrailCount[256] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 00
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 10
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 20
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 30
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 40
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 50
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 60
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 70
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 80
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 90
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // A0
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // B0
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, // C0
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, // D0
+    2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, // E0
+    3, 3, 3, 3, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, // F0
+};
+
+// Entry t is what a plain shift-and-add of a (t+1)-byte sequence leaves on
+// top of the code point: the lead mark shifted by 6t plus 0x80 shifted by 6k
+// for every continuation byte k = 0 .. t-1, modulo 2^32.
+constexpr char32_t UTF8DecodeOffset[6] = {0x00000000, 0x00003080, 0x000E2080,
+                                          0x03C82080, 0xFA082080, 0x82082080};
+
+// First-byte marker by number of bytes of the encoded character.
+constexpr unsigned char UTF8LeadMark[7] = {0x00, 0x00, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
+
+constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kMaxBmp = 0xFFFF;
+constexpr char32_t kMaxCodePoint = 0x10FFFF;
+
+bool IsSurrogate(char32_t c) {
+  return c >= 0xD800 && c <= 0xDFFF;
+}
+bool IsHighSurrogate(char32_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
+bool IsTrail(unsigned char b) {
+  return (b & 0xC0) == 0x80;
+}
+
+// Eight bytes at a time: a run of ASCII is copied without looking at each
+// character. Both fast paths leave the byte that ends the run to the general
+// loop, so they change speed only, never results.
+constexpr std::uint64_t kHighBitOfEachByte = 0x8080808080808080u;
+constexpr std::uint64_t kNonAsciiBitsOfEachUnit = 0xFF80FF80FF80FF80u;
+
+template <typename Unit> std::uint64_t Load64(const Unit* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// Widens the ASCII run at *s, 16 bytes per step, while both sides have room.
+template <typename Unit>
+void CopyAsciiRun(const unsigned char*& s, const unsigned char* sourceEnd, Unit*& t,
+                  Unit* targetEnd) {
+  constexpr std::ptrdiff_t kBlock = 16;
+  while (sourceEnd - s >= kBlock && targetEnd - t >= kBlock) {
+    if ((Load64(s) | Load64(s + 8)) & kHighBitOfEachByte)
+      return;
+    for (std::ptrdiff_t k = 0; k < kBlock; ++k)
+      t[k] = s[k];
+    s += kBlock;
+    t += kBlock;
+  }
+}
+
+// Narrows the ASCII run at *s, 8 units per step, while both sides have room.
+void CopyAsciiRun(const char16_t*& s, const char16_t* sourceEnd, unsigned char*& t,
+                  unsigned char* targetEnd) {
+  constexpr std::ptrdiff_t kBlock = 8;
+  while (sourceEnd - s >= kBlock && targetEnd - t >= kBlock) {
+    if ((Load64(s) | Load64(s + 4)) & kNonAsciiBitsOfEachUnit)
+      return;
+    for (std::ptrdiff_t k = 0; k < kBlock; ++k)
+      t[k] = static_cast<unsigned char>(s[k]);
+    s += kBlock;
+    t += kBlock;
+  }
+}
+
+// The second byte's range narrows after E0 (no overlong forms), ED (no
+// surrogates), F0 (no overlong forms) and F4 (nothing above 10FFFF).
+bool IsSecondByteAllowed(unsigned char lead, unsigned char second) {
+  switch (lead) {
+  case 0xE0:
+    return second >= 0xA0 && second <= 0xBF;
+  case 0xED:
+    return second >= 0x80 && second <= 0x9F;
+  case 0xF0:
+    return second >= 0x90 && second <= 0xBF;
+  case 0xF4:
+    return second >= 0x80 && second <= 0x8F;
+  default:
+    return IsTrail(second);
+  }
+}
+
+bool IsWellFormed(const unsigned char* source, std::int32_t length) {
+  if (length < 1 || length > 4)
+    return false;
+  const unsigned char lead = source[0];
+  if (lead < 0x80)
+    return length == 1;
+  // The lead must announce exactly `length` bytes; continuation bytes, C0, C1
+  // (overlong two-byte forms) and F5 up (beyond 10FFFF) start nothing.
+  if (lead < 0xC2 || lead > 0xF4 || UTF8TrailCount[lead] + 1 != length)
+    return false;
+  if (!IsSecondByteAllowed(lead, source[1]))
+    return false;
+  for (std::int32_t k = 2; k < length; ++k)
+    if (!IsTrail(source[k]))
+      return false;
+  return true;
+}
+
+// Shift-and-add of the raw bytes, then one subtraction removes every marker.
+char32_t Decode(const unsigned char* s, unsigned trail) {
+  char32_t c = 0;
+  switch (trail) {
+  case 3:
+    c += *s++;
+    c <<= 6;
+    [[fallthrough]];
+  case 2:
+    c += *s++;
+    c <<= 6;
+    [[fallthrough]];
+  case 1:
+    c += *s++;
+    c <<= 6;
+    [[fallthrough]];
+  default:
+    c += *s;
+  }
+  return c - UTF8DecodeOffset[trail];
+}
+
+// Stores a scalar value as one UTF-32 unit; false when there is no room.
+bool Store(char32_t c, char32_t*& t, char32_t* targetEnd) {
+  if (t == targetEnd)
+    return false;
+  *t++ = c;
+  return true;
+}
+
+// Stores a value up to 10FFFF as one or two UTF-16 units; false when there is
+// not room for all of them.
+bool Store(char32_t c, char16_t*& t, char16_t* targetEnd) {
+  if (t == targetEnd)
+    return false;
+  if (c <= kMaxBmp) {
+    *t++ = static_cast<char16_t>(c);
+    return true;
+  }
+  if (targetEnd - t < 2)
+    return false;
+  c -= 0x10000;
+  *t++ = static_cast<char16_t>(0xD800 + (c >> 10));
+  *t++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+  return true;
+}
+
+template <typename Unit>
+TranscodeResult DecodeUTF8(const unsigned char** sourceCursor, const unsigned char* sourceEnd,
+                           Unit** targetCursor, Unit* targetEnd) {
+  const unsigned char* s = *sourceCursor;
+  Unit* t = *targetCursor;
+  TranscodeResult result = TranscodeOk;
+  while (s < sourceEnd) {
+    if (*s < 0x80) {
+      CopyAsciiRun(s, sourceEnd, t, targetEnd);
+      if (s == sourceEnd)
+        break;
+    }
+    const unsigned trail = UTF8TrailCount[*s];
+    // The length test comes first: a cut-off sequence is reported as such even
+    // when the bytes that are there could never start a character.
+    if (static_cast<std::ptrdiff_t>(trail) >= sourceEnd - s) {
+      result = TranscodeInputEnded;
+      break;
+    }
+    if (!IsWellFormed(s, static_cast<std::int32_t>(trail + 1))) {
+      result = TranscodeInputIllegal;
+      break;
+    }
+    if (!Store(Decode(s, trail), t, targetEnd)) {
+      result = TranscodeOutputFull;
+      break;
+    }
+    s += trail + 1;
+  }
+  *sourceCursor = s;
+  *targetCursor = t;
+  return result;
+}
+
+// Reads the character at s (s before sourceEnd) into c and returns the number
+// of units it takes, or 0 after setting `stop`. Lenient mode passes an
+// unpaired surrogate through as its own value.
+int ReadUTF16(const char16_t* s, const char16_t* sourceEnd, bool strict, char32_t& c,
+              TranscodeResult& stop) {
+  c = *s;
+  if (!IsSurrogate(c))
+    return 1;
+  if (IsHighSurrogate(c)) {
+    if (sourceEnd - s == 1) {
+      stop = TranscodeInputEnded;
+      return 0;
+    }
+    const char32_t low = s[1];
+    if (IsLowSurrogate(low)) {
+      c = ((c - 0xD800) << 10) + (low - 0xDC00) + 0x10000;
+      return 2;
+    }
+  }
+  if (strict) {
+    stop = TranscodeInputIllegal;
+    return 0;
+  }
+  return 1;
+}
+
+int UTF8Length(char32_t c) {
+  if (c < 0x80)
+    return 1;
+  if (c < 0x800)
+    return 2;
+  if (c < 0x10000)
+    return 3;
+  return 4;
+}
+
+// Writes c (up to 10FFFF) as `length` bytes, continuation bytes last to first.
+void WriteUTF8(char32_t c, int length, unsigned char* t) {
+  unsigned char* p = t + length;
+  switch (length) {
+  case 4:
+    *--p = static_cast<unsigned char>((c & 0x3F) | 0x80);
+    c >>= 6;
+    [[fallthrough]];
+  case 3:
+    *--p = static_cast<unsigned char>((c & 0x3F) | 0x80);
+    c >>= 6;
+    [[fallthrough]];
+  case 2:
+    *--p = static_cast<unsigned char>((c & 0x3F) | 0x80);
+    c >>= 6;
+    [[fallthrough]];
+  default:
+    *--p = static_cast<unsigned char>(c | UTF8LeadMark[length]);
+  }
+}
+
+// Writes c as UTF-8 if all its bytes fit; false otherwise.
+bool StoreUTF8(char32_t c, unsigned char*& t, unsigned char* targetEnd) {
+  const int length = UTF8Length(c);
+  if (targetEnd - t < length)
+    return false;
+  WriteUTF8(c, length, t);
+  t += length;
+  return true;
+}
+
+} // namespace
+
+bool IsWellFormedUTF8(const unsigned char* source, std::int32_t length) {
+  return IsWellFormed(source, length);
+}
+
+bool IsWellFormedUTF8Bounded(const unsigned char* source, const unsigned char* sourceEnd) {
+  const std::int32_t length = UTF8TrailCount[*source] + 1;
+  if (sourceEnd - source < length)
+    return false;
+  return IsWellFormed(source, length);
+}
+
+TranscodeResult TranscodeUTF8ToUTF16(const unsigned char** sourceCursor,
+                                     const unsigned char* sourceEnd, char16_t** targetCursor,
+                                     char16_t* targetEnd, int /*mode*/) {
+  // A UTF-8 source that passes the check holds only scalar values, so there
+  // is nothing for the mode to relax.
+  return DecodeUTF8(sourceCursor, sourceEnd, targetCursor, targetEnd);
+}
+
+TranscodeResult TranscodeUTF8ToUTF32(const unsigned char** sourceCursor,
+                                     const unsigned char* sourceEnd, char32_t** targetCursor,
+                                     char32_t* targetEnd, int /*mode*/) {
+  return DecodeUTF8(sourceCursor, sourceEnd, targetCursor, targetEnd);
+}
+
+TranscodeResult TranscodeUTF16ToUTF8(const char16_t** sourceCursor, const char16_t* sourceEnd,
+                                     unsigned char** targetCursor, unsigned char* targetEnd,
+                                     int mode) {
+  const bool strict = mode == TranscodeStrict;
+  const char16_t* s = *sourceCursor;
+  unsigned char* t = *targetCursor;
+  TranscodeResult result = TranscodeOk;
+  while (s < sourceEnd) {
+    if (*s < 0x80) {
+      CopyAsciiRun(s, sourceEnd, t, targetEnd);
+      if (s == sourceEnd)
+        break;
+    }
+    char32_t c;
+    const int units = ReadUTF16(s, sourceEnd, strict, c, result);
+    if (units == 0)
+      break;
+    if (!StoreUTF8(c, t, targetEnd)) {
+      result = TranscodeOutputFull;
+      break;
+    }
+    s += units;
+  }
+  *sourceCursor = s;
+  *targetCursor = t;
+  return result;
+}
+
+TranscodeResult TranscodeUTF16ToUTF32(const char16_t** sourceCursor, const char16_t* sourceEnd,
+                                      char32_t** targetCursor, char32_t* targetEnd, int mode) {
+  const bool strict = mode == TranscodeStrict;
+  const char16_t* s = *sourceCursor;
+  char32_t* t = *targetCursor;
+  TranscodeResult result = TranscodeOk;
+  while (s < sourceEnd) {
+    char32_t c;
+    const int units = ReadUTF16(s, sourceEnd, strict, c, result);
+    if (units == 0)
+      break;
+    if (!Store(c, t, targetEnd)) {
+      result = TranscodeOutputFull;
+      break;
+    }
+    s += units;
+  }
+  *sourceCursor = s;
+  *targetCursor = t;
+  return result;
+}
+
+TranscodeResult TranscodeUTF32ToUTF8(const char32_t** sourceCursor, const char32_t* sourceEnd,
+                                     unsigned char** targetCursor, unsigned char* targetEnd,
+                                     int mode) {
+  const bool strict = mode == TranscodeStrict;
+  const char32_t* s = *sourceCursor;
+  unsigned char* t = *targetCursor;
+  TranscodeResult result = TranscodeOk;
+  while (s < sourceEnd) {
+    char32_t c = *s;
+    if (c > kMaxCodePoint) {
+      // Replaced in both modes; the result tells the caller, and a later stop
+      // overrides it.
+      c = kReplacement;
+      result = TranscodeInputIllegal;
+    } else if (strict && IsSurrogate(c)) {
+      result = TranscodeInputIllegal;
+      break;
+    }
+    if (!StoreUTF8(c, t, targetEnd)) {
+      result = TranscodeOutputFull;
+      break;
+    }
+    ++s;
+  }
+  *sourceCursor = s;
+  *targetCursor = t;
+  return result;
+}
+
+TranscodeResult TranscodeUTF32ToUTF16(const char32_t** sourceCursor, const char32_t* sourceEnd,
+                                      char16_t** targetCursor, char16_t* targetEnd, int mode) {
+  const bool strict = mode == TranscodeStrict;
+  const char32_t* s = *sourceCursor;
+  char16_t* t = *targetCursor;
+  TranscodeResult result = TranscodeOk;
+  while (s < sourceEnd) {
+    // Room is checked before the value, so a full target stops even at a
+    // value that would store nothing.
+    if (t == targetEnd) {
+      result = TranscodeOutputFull;
+      break;
+    }
+    char32_t c = *s;
+    if (c > kMaxCodePoint) {
+      if (strict) {
+        // Skipped: strict mode stores nothing for it but goes on.
+        result = TranscodeInputIllegal;
+        ++s;
+        continue;
+      }
+      c = kReplacement;
+    } else if (IsSurrogate(c)) {
+      if (strict) {
+        result = TranscodeInputIllegal;
+        break;
+      }
+      c = kReplacement;
+    }
+    if (!Store(c, t, targetEnd)) {
+      result = TranscodeOutputFull;
+      break;
+    }
+    ++s;
+  }
+  *sourceCursor = s;
+  *targetCursor = t;
+  return result;
+}
+
+} // namespace detail
+} // namespace genattr

@@ -1,0 +1,185 @@
+#include "genattr/GenAttrStringUtils.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+
+GenAttrStringUtils* GenAttrStringUtils::smpInst = nullptr;
+
+namespace {
+
+constexpr unsigned long long kFirstBufferLen = 2048;
+
+// The code point a unit of text stands for: a wide unit is one by itself,
+// and an 8-bit byte is read as ISO 8859-1.
+wchar_t CodePointOf(wchar_t unit) {
+  return unit;
+}
+wchar_t CodePointOf(char unit) {
+  return static_cast<unsigned char>(unit);
+}
+
+// The whole text is encoded into a local string before the result buffer is
+// touched, so the text may itself be an earlier result.
+template <typename Unit> std::string EncodeEachUnit(const Unit* text) {
+  std::string utf8;
+  unsigned char bytes[GenAttrStringUtils::UTF8_CHAR_BUFFER_SIZE];
+  unsigned int value;
+  for (; *text != 0; ++text) {
+    GenAttrStringUtils::ConvertToUTF8(CodePointOf(*text), bytes, &value);
+    utf8.append(reinterpret_cast<const char*>(bytes));
+  }
+  return utf8;
+}
+
+bool IsNameByte(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
+         c == '-' || c == '.';
+}
+
+// Names may not start with a digit, "-" or ".".
+bool IsNameStartByte(char c) {
+  return IsNameByte(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.';
+}
+
+// Whether `text` lies in the result buffer. The locale conversions write
+// the buffer while they read their argument (and may replace the buffer
+// first), so they convert such a text from a copy.
+bool PointsInto(const void* text, const char* buffer, std::uint64_t length) {
+  const std::less<const void*> before;
+  return buffer != nullptr && !before(text, buffer) && before(text, buffer + length);
+}
+
+} // namespace
+
+GenAttrStringUtils& GenAttrStringUtils::Instance() {
+  if (smpInst == nullptr)
+    smpInst = new GenAttrStringUtils();
+  return *smpInst;
+}
+
+GenAttrStringUtils::GenAttrStringUtils()
+    : mpBuffer(new char[kFirstBufferLen]), mBufferLen(kFirstBufferLen) {}
+
+GenAttrStringUtils::~GenAttrStringUtils() {
+  delete[] mpBuffer;
+  mpBuffer = nullptr;
+  // A host that deletes the instance gets a fresh one from the next Instance().
+  if (smpInst == this)
+    smpInst = nullptr;
+}
+
+void GenAttrStringUtils::AllocBufferForString(unsigned long long size) {
+  if (mBufferLen >= size)
+    return;
+  // Forget the old buffer before allocating, so that an allocation failure
+  // leaves an empty object that the next call fills again, not a dangling one.
+  delete[] mpBuffer;
+  mpBuffer = nullptr;
+  mBufferLen = 0;
+  mpBuffer = new char[size];
+  mBufferLen = size;
+}
+
+wchar_t* GenAttrStringUtils::MultiByteToWideChar(const char* text) {
+  std::string copy;
+  if (PointsInto(text, mpBuffer, mBufferLen)) {
+    copy = text;
+    text = copy.c_str();
+  }
+  const std::size_t count = std::mbstowcs(nullptr, text, 0);
+  if (count == static_cast<std::size_t>(-1)) {
+    AllocBufferForString(sizeof(wchar_t));
+    wchar_t* empty = reinterpret_cast<wchar_t*>(mpBuffer);
+    empty[0] = L'\0';
+    return empty;
+  }
+  AllocBufferForString(sizeof(wchar_t) * (count + 1));
+  wchar_t* wide = reinterpret_cast<wchar_t*>(mpBuffer);
+  std::mbstowcs(wide, text, count + 1);
+  return wide;
+}
+
+char* GenAttrStringUtils::WideCharToMultiByte(const wchar_t* text) {
+  std::wstring copy;
+  if (PointsInto(text, mpBuffer, mBufferLen)) {
+    copy = text;
+    text = copy.c_str();
+  }
+  const std::size_t count = std::wcstombs(nullptr, text, 0);
+  if (count == static_cast<std::size_t>(-1)) {
+    AllocBufferForString(1);
+    mpBuffer[0] = '\0';
+    return mpBuffer;
+  }
+  AllocBufferForString(count + 1);
+  std::wcstombs(mpBuffer, text, count + 1);
+  return mpBuffer;
+}
+
+char* GenAttrStringUtils::GetUTF8EncodedString(const wchar_t* text) {
+  const std::string utf8 = EncodeEachUnit(text);
+  AllocBufferForString(utf8.size() + 1);
+  std::memcpy(mpBuffer, utf8.c_str(), utf8.size() + 1);
+  return mpBuffer;
+}
+
+char* GenAttrStringUtils::GetUTF8EncodedString(const char* text) {
+  const std::string utf8 = EncodeEachUnit(text);
+  AllocBufferForString(utf8.size() + 1);
+  std::memcpy(mpBuffer, utf8.c_str(), utf8.size() + 1);
+  return mpBuffer;
+}
+
+char* GenAttrStringUtils::MakeXMLConform(const char* text) {
+  char* name = GetUTF8EncodedString(text);
+  if (name[0] == '\0') {
+    // An element name has at least one character.
+    AllocBufferForString(2);
+    std::strcpy(mpBuffer, "_");
+    return mpBuffer;
+  }
+  if (!IsNameStartByte(name[0]))
+    name[0] = '_';
+  for (char* p = name + 1; *p != '\0'; ++p)
+    if (!IsNameByte(*p))
+      *p = '_';
+  return name;
+}
+
+void GenAttrStringUtils::ConvertToUTF8(wchar_t c, unsigned char* out, unsigned int* value) {
+  // wchar_t is signed where it is 32 bits wide; a negative unit is no code
+  // point either and is replaced like one above 10FFFF.
+  unsigned int code = static_cast<unsigned int>(c);
+  if (code > 0x10FFFF)
+    code = 0xFFFD;
+  // Surrogate units are encoded by themselves, as three bytes each.
+  if (code < 0x80) {
+    out[0] = static_cast<unsigned char>(code);
+    out[1] = 0;
+  } else if (code < 0x800) {
+    out[0] = static_cast<unsigned char>(0xC0 | (code >> 6));
+    out[1] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+    out[2] = 0;
+  } else if (code < 0x10000) {
+    out[0] = static_cast<unsigned char>(0xE0 | (code >> 12));
+    out[1] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
+    out[2] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+    out[3] = 0;
+  } else {
+    out[0] = static_cast<unsigned char>(0xF0 | (code >> 18));
+    out[1] = static_cast<unsigned char>(0x80 | ((code >> 12) & 0x3F));
+    out[2] = static_cast<unsigned char>(0x80 | ((code >> 6) & 0x3F));
+    out[3] = static_cast<unsigned char>(0x80 | (code & 0x3F));
+    out[4] = 0;
+  }
+  *value = code;
+}
+
+const unsigned char* GenAttrStringUtils::ConvertToUTF8(wchar_t c) {
+  static unsigned char lastCharacter[UTF8_CHAR_BUFFER_SIZE];
+  unsigned int value;
+  ConvertToUTF8(c, lastCharacter, &value);
+  return lastCharacter;
+}

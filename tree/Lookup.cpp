@@ -1,0 +1,147 @@
+// Lookup by name, path and value below a GenAttrBase.
+#include <cstddef>
+#include <cstring>
+#include <memory>
+
+#include "genattr/GenAttrBase.h"
+#include "genattr/GenAttrDouble.h"
+#include "genattr/GenAttrFloat.h"
+#include "genattr/GenAttrInt.h"
+#include "genattr/GenAttrString.h"
+
+#include "GenAttrListImpl.h"
+#include "TreeWalk.h"
+
+const int GenAttrBase::FLAT = 0;
+const int GenAttrBase::RECURSIVE = 1;
+
+namespace {
+
+using genattr::detail::TreeWalk;
+
+// The first direct child whose name is the `length` bytes at `name`, which
+// need not be terminated there; children are read from the links, so the
+// node's cursor stays where it is.
+GenAttrBase* ChildNamed(const GenAttrBase& node, const char* name, std::size_t length) {
+  for (GenAttrChildLink* link = GenAttrTreeAccess::FirstLink(node); link != nullptr;
+       link = link->mpNext) {
+    const char* childName = link->mpAttr->GetName();
+    if (std::strncmp(childName, name, length) == 0 && childName[length] == '\0') {
+      return link->mpAttr;
+    }
+  }
+  return nullptr;
+}
+
+// Offers the descendants of `root` to `stop` in pre-order and returns the
+// first one it accepts, or null. A node that is already on the path from the
+// root (a loop made by the caller, the root included) is skipped with its
+// subtree, so every walk ends and the root is never offered.
+template <typename Stop> GenAttrBase* FirstInPreOrder(const GenAttrBase* root, Stop stop) {
+  // The walk only marks nodes; nothing reachable from `root` is changed.
+  TreeWalk walk(const_cast<GenAttrBase*>(root), TreeWalk::Links);
+  while (walk.Depth() > 0) {
+    GenAttrBase* node = walk.NextChild();
+    if (node == nullptr) {
+      walk.Ascend();
+    } else if (walk.Descend(node) && stop(node)) {
+      return node;
+    }
+  }
+  return nullptr;
+}
+
+// The Find family: type first, then name; the value is left to the caller.
+bool IsCandidate(const GenAttrBase& node, GenAttrType type, const char* name) {
+  return node.GetType() == type && std::strcmp(node.GetName(), name) == 0;
+}
+
+// The filter of GetAllAttr(): a null name or value accepts every node. The
+// value is rendered only when the name passed.
+bool PassesFilter(const GenAttrBase& node, const char* name, const char* value) {
+  return (name == nullptr || std::strcmp(node.GetName(), name) == 0) &&
+         (value == nullptr || std::strcmp(node.GetValueAsString(), value) == 0);
+}
+
+} // namespace
+
+GenAttrBase* GenAttrBase::GetAttr(const char* name) const {
+  return ChildNamed(*this, name, std::strlen(name));
+}
+
+GenAttrBase* GenAttrBase::GetAttrByPath(const char* path) const {
+  // Each segment is compared where it stands in `path`, so its length is
+  // not limited.
+  const GenAttrBase* node = this;
+  const char* segment = path;
+  for (;;) {
+    const char* separator = std::strchr(segment, '/');
+    const std::size_t length =
+        separator != nullptr ? static_cast<std::size_t>(separator - segment) : std::strlen(segment);
+    GenAttrBase* child = ChildNamed(*node, segment, length);
+    if (child == nullptr || separator == nullptr) {
+      return child;
+    }
+    node = child;
+    segment = separator + 1;
+  }
+}
+
+GenAttrBase* GenAttrBase::FindStringAttr(const char* name, const char* value) const {
+  return FirstInPreOrder(this, [name, value](GenAttrBase* node) {
+    return IsCandidate(*node, String, name) &&
+           std::strcmp(static_cast<GenAttrString*>(node)->GetValue(), value) == 0;
+  });
+}
+
+GenAttrBase* GenAttrBase::FindIntegerAttr(const char* name, int value) const {
+  return FirstInPreOrder(this, [name, value](GenAttrBase* node) {
+    return IsCandidate(*node, Int, name) && static_cast<GenAttrInt*>(node)->GetValue() == value;
+  });
+}
+
+GenAttrBase* GenAttrBase::FindFloatAttr(const char* name, float value, float tolerance) const {
+  return FirstInPreOrder(this, [name, value, tolerance](GenAttrBase* node) {
+    if (!IsCandidate(*node, Float, name)) {
+      return false;
+    }
+    // Both bounds are rounded to float before the strict comparisons.
+    const float stored = static_cast<GenAttrFloat*>(node)->GetValue();
+    const float upper = stored + tolerance;
+    const float lower = stored - tolerance;
+    return upper > value && lower < value;
+  });
+}
+
+GenAttrBase* GenAttrBase::FindDoubleAttr(const char* name, double value, double tolerance) const {
+  return FirstInPreOrder(this, [name, value, tolerance](GenAttrBase* node) {
+    if (!IsCandidate(*node, Double, name)) {
+      return false;
+    }
+    const double stored = static_cast<GenAttrDouble*>(node)->GetValue();
+    return stored + tolerance > value && stored - tolerance < value;
+  });
+}
+
+GenAttrList* GenAttrBase::GetAllAttr(const char* name, const char* value, int mode) {
+  auto list = std::make_unique<GenAttrListImpl>();
+  if (mode == FLAT) {
+    for (GenAttrChildLink* link = mpFirst; link != nullptr; link = link->mpNext) {
+      if (PassesFilter(*link->mpAttr, name, value)) {
+        list->Append(link->mpAttr);
+      }
+    }
+  } else {
+    FillAttrList(list.get(), name, value);
+  }
+  return list.release();
+}
+
+void GenAttrBase::FillAttrList(GenAttrListImpl* list, const char* name, const char* value) {
+  FirstInPreOrder(this, [list, name, value](GenAttrBase* node) {
+    if (PassesFilter(*node, name, value)) {
+      list->Append(node);
+    }
+    return false;
+  });
+}

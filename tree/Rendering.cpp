@@ -1,0 +1,271 @@
+// Type names, value texts and the ancestry listing of GenAttrBase.
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "genattr/GenAttrBase.h"
+#include "genattr/GenAttrDouble.h"
+#include "genattr/GenAttrFloat.h"
+#include "genattr/GenAttrInt.h"
+#include "genattr/GenAttrPtr.h"
+#include "genattr/GenAttrString.h"
+#include "genattr/GenAttrStringUtils.h"
+#include "genattr/GenAttrUnicodeString.h"
+
+#include "../text/Transcode.h"
+#include "GenAttrListImpl.h"
+#include "ScratchBuffer.h"
+
+namespace {
+
+using genattr::detail::ScratchBuffer;
+
+// GetTypeAsString() hands out this one array on every call; the longest name
+// it holds is "UnicodeString".
+char typeNameBuffer[64];
+
+const char* const typeNames[] = {"Base", "String", "Float",         "Double",
+                                 "Int",  "Cont",   "UnicodeString", "Ptr"};
+
+constexpr std::uint64_t valueBufferSize = 128;
+
+// The buffers of WideCharToUTF8() are created on first use and kept for the
+// life of the process; the static pointers keep them reachable, so leak
+// checkers do not count them.
+ScratchBuffer<unsigned char>& Utf8Output() {
+  static ScratchBuffer<unsigned char>* const buffer = new ScratchBuffer<unsigned char>();
+  return *buffer;
+}
+
+ScratchBuffer<char16_t>& Utf16Input() {
+  static ScratchBuffer<char16_t>* const buffer = new ScratchBuffer<char16_t>();
+  return *buffer;
+}
+
+const char* EmptyUtf8() {
+  unsigned char* output = Utf8Output().Data();
+  output[0] = '\0';
+  return reinterpret_cast<const char*>(output);
+}
+
+// UTF-8 of a wide text, in the output scratch buffer until the next call. A
+// text holding a lone surrogate or a unit beyond U+10FFFF renders as the
+// empty text as a whole, never as a partial conversion.
+const char* WideCharToUTF8(const wchar_t* text) {
+  // wchar_t holds whole code points here, while the values are defined as
+  // UTF-16: units above U+FFFF are split into surrogate pairs first, so that
+  // every text converts exactly as its UTF-16 form would, buffer sizes included.
+  std::uint64_t unitCount = 0;
+  for (const wchar_t* c = text; *c != L'\0'; ++c) {
+    const auto value = static_cast<std::uint32_t>(*c);
+    if (value > 0x10FFFF) {
+      return EmptyUtf8();
+    }
+    unitCount += value > 0xFFFF ? 2 : 1;
+  }
+  if (unitCount == 0) {
+    return EmptyUtf8();
+  }
+
+  // Six bytes per unit is more than any unit can need, so the conversion
+  // never stops for want of room.
+  unsigned char* output = Utf8Output().Reserve(6 * unitCount + 1);
+  char16_t* units = Utf16Input().Reserve(unitCount + 1);
+  char16_t* unit = units;
+  for (const wchar_t* c = text; *c != L'\0'; ++c) {
+    const auto value = static_cast<std::uint32_t>(*c);
+    if (value > 0xFFFF) {
+      const std::uint32_t offset = value - 0x10000;
+      *unit++ = static_cast<char16_t>(0xD800 + (offset >> 10));
+      *unit++ = static_cast<char16_t>(0xDC00 + (offset & 0x3FF));
+    } else {
+      *unit++ = static_cast<char16_t>(value);
+    }
+  }
+  *unit = u'\0';
+
+  const char16_t* source = units;
+  unsigned char* target = output;
+  // One byte is kept back for the terminating zero.
+  const genattr::detail::TranscodeResult result = genattr::detail::TranscodeUTF16ToUTF8(
+      &source, units + unitCount, &target, output + Utf8Output().Capacity() - 1,
+      genattr::detail::TranscodeStrict);
+  if (result != genattr::detail::TranscodeOk) {
+    return EmptyUtf8();
+  }
+  *target = '\0';
+  return reinterpret_cast<const char*>(output);
+}
+
+// A wide value is rendered in the current locale unless it was set as UTF.
+// The locale yields the empty text for any character it cannot represent
+// (every non-ASCII one under the "C" locale); such a value falls back to
+// UTF-8, so that its data still reaches the caller.
+const char* RenderWide(const GenAttrUnicodeString& node) {
+  const wchar_t* value = node.GetValue();
+  if (node.isUtfEncoded()) {
+    return WideCharToUTF8(value);
+  }
+  const char* local = GenAttrStringUtils::Instance().WideCharToMultiByte(value);
+  if (local[0] == '\0' && value[0] != L'\0') {
+    return WideCharToUTF8(value);
+  }
+  return local;
+}
+
+// A fresh array whenever there is none: destroying a node releases it.
+char* ReadyValueBuffer(char*& buffer, std::uint64_t& length) {
+  if (buffer == nullptr || length < valueBufferSize) {
+    delete[] buffer;
+    buffer = nullptr;
+    buffer = new char[valueBufferSize];
+    length = valueBufferSize;
+  }
+  return buffer;
+}
+
+// How one kind of number appears in the value buffer and in the overflow
+// report.
+struct NumberFormat {
+  const char* inBuffer;
+  const char* inReport;
+};
+
+constexpr NumberFormat realFormat{"%.4f", "%f"};
+constexpr NumberFormat intFormat{"%d", "%d"};
+constexpr NumberFormat pointerFormat{"%p", "%p"};
+
+// Set while an overflow report lists a path. The listing renders every
+// ancestor, and an ancestor that overflows as well would start a report of
+// its own, which again lists the ancestors above it: with a chain of such
+// values the output would double per level. Within a report, such an
+// ancestor just shows the empty text.
+bool reportRunning = false;
+
+class ReportScope {
+public:
+  ReportScope() { reportRunning = true; }
+  ReportScope(const ReportScope&) = delete;
+  ReportScope& operator=(const ReportScope&) = delete;
+  ~ReportScope() { reportRunning = false; }
+};
+
+template <typename Value>
+void ReportOverflow(const GenAttrBase& node, std::uint64_t length, const NumberFormat& format,
+                    Value value) {
+  const GenAttrBase* parent = node.GetInitialParent();
+  std::printf("ERROR: GenAttrBase::GetValueAsString exceeds internal buffer size!\n"
+              "Current buffer size is: %" PRIu64 " [node: %s, parent: %s, value: ",
+              length, node.GetName(), parent != nullptr ? parent->GetName() : "<none>");
+  std::printf(format.inReport, value);
+  std::printf("]\n");
+  const ReportScope scope;
+  node.DumpPath();
+}
+
+// Formats `value` into the shared buffer. A text that does not fit is
+// reported and replaced by the empty text.
+template <typename Value>
+const char* RenderNumber(const GenAttrBase& node, char*& buffer, std::uint64_t& length,
+                         const NumberFormat& format, Value value) {
+  ReadyValueBuffer(buffer, length);
+  const int written =
+      std::snprintf(buffer, static_cast<std::size_t>(length), format.inBuffer, value);
+  if (written >= 0 && static_cast<std::uint64_t>(written) < length) {
+    return buffer;
+  }
+  if (!reportRunning) {
+    ReportOverflow(node, length, format, value);
+  }
+  ReadyValueBuffer(buffer, length)[0] = '\0';
+  return buffer;
+}
+
+// The first node of the loop that the chain of initial parents from `node`
+// runs into, or null when the chain ends at a root. Floyd's two cursors find
+// it without marking or remembering nodes.
+const GenAttrBase* LoopEntry(const GenAttrBase* node) {
+  const GenAttrBase* slow = node;
+  const GenAttrBase* fast = node;
+  do {
+    if (fast == nullptr || fast->GetInitialParent() == nullptr) {
+      return nullptr;
+    }
+    fast = fast->GetInitialParent()->GetInitialParent();
+    slow = slow->GetInitialParent();
+  } while (slow != fast);
+  // Both cursors are now inside the loop; moving one from the start and one
+  // from the meeting point at the same pace, they meet at the loop's entry.
+  slow = node;
+  while (slow != fast) {
+    slow = slow->GetInitialParent();
+    fast = fast->GetInitialParent();
+  }
+  return slow;
+}
+
+} // namespace
+
+const char* GenAttrBase::GetTypeAsString() const {
+  const auto type = static_cast<std::uint32_t>(mType);
+  std::strcpy(typeNameBuffer, type < std::size(typeNames) ? typeNames[type] : "<unknown>");
+  return typeNameBuffer;
+}
+
+const char* GenAttrBase::GetValueAsString() const {
+  switch (static_cast<std::uint32_t>(mType)) {
+  case String:
+    return static_cast<const GenAttrString*>(this)->GetValue();
+  case Float:
+    return RenderNumber(*this, smpBuffer, smBufferLen, realFormat,
+                        static_cast<double>(static_cast<const GenAttrFloat*>(this)->GetValue()));
+  case Double:
+    return RenderNumber(*this, smpBuffer, smBufferLen, realFormat,
+                        static_cast<const GenAttrDouble*>(this)->GetValue());
+  case Int:
+    return RenderNumber(*this, smpBuffer, smBufferLen, intFormat,
+                        static_cast<const GenAttrInt*>(this)->GetValue());
+  case UnicodeString:
+    return RenderWide(*static_cast<const GenAttrUnicodeString*>(this));
+  case Ptr:
+    return RenderNumber(*this, smpBuffer, smBufferLen, pointerFormat,
+                        static_cast<const GenAttrPtr*>(this)->GetValue());
+  default:
+    // Base, Cont and unknown codes have no value.
+    ReadyValueBuffer(smpBuffer, smBufferLen)[0] = '\0';
+    return smpBuffer;
+  }
+}
+
+void GenAttrBase::DumpPath() const {
+  // A caller can make the chain loop (A added under B before B under A);
+  // each node of such a chain is listed once.
+  const GenAttrBase* loopEntry = LoopEntry(this);
+  bool entryListed = loopEntry == this;
+  GenAttrListImpl ancestors;
+  for (GenAttrBase* parent = GetInitialParent(); parent != nullptr;
+       parent = parent->GetInitialParent()) {
+    if (parent == loopEntry) {
+      if (entryListed) {
+        break;
+      }
+      entryListed = true;
+    }
+    ancestors.Append(parent);
+  }
+  ancestors.Reverse();
+
+  std::uint64_t depth = 0;
+  for (GenAttrBase* ancestor = ancestors.GetFirst(); ancestor != nullptr;
+       ancestor = ancestors.GetNext(), ++depth) {
+    for (std::uint64_t level = 0; level < depth; ++level) {
+      std::fputs("  ", stdout);
+    }
+    // Rendered before the line is printed: an overflowing value prints its
+    // own report first.
+    const char* value = ancestor->GetValueAsString();
+    std::printf("-> %s : %s\n", ancestor->GetName(), value);
+  }
+}
