@@ -70,20 +70,21 @@ GenAttrBase* GenAttrBase::GetAttr(const char* name) const {
 }
 
 GenAttrBase* GenAttrBase::GetAttrByPath(const char* path) const {
-  // Each segment is compared where it stands in `path`, so its length is
-  // not limited.
+  // Each segment is compared where it stands in `path`, so its length is not
+  // limited, and the path is read once from start to end.
   const GenAttrBase* node = this;
   const char* segment = path;
   for (;;) {
-    const char* separator = std::strchr(segment, '/');
-    const std::size_t length =
-        separator != nullptr ? static_cast<std::size_t>(separator - segment) : std::strlen(segment);
-    GenAttrBase* child = ChildNamed(*node, segment, length);
-    if (child == nullptr || separator == nullptr) {
+    const char* end = segment;
+    while (*end != '\0' && *end != '/') {
+      ++end;
+    }
+    GenAttrBase* child = ChildNamed(*node, segment, static_cast<std::size_t>(end - segment));
+    if (child == nullptr || *end == '\0') {
       return child;
     }
     node = child;
-    segment = separator + 1;
+    segment = end + 1;
   }
 }
 

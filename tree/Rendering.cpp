@@ -119,6 +119,8 @@ const char* RenderWide(const GenAttrUnicodeString& node) {
 char* ReadyValueBuffer(char*& buffer, std::uint64_t& length) {
   if (buffer == nullptr || length < valueBufferSize) {
     delete[] buffer;
+    // Null until the new array exists, so that a failed allocation leaves no
+    // dangling pointer behind.
     buffer = nullptr;
     buffer = new char[valueBufferSize];
     length = valueBufferSize;

@@ -1,0 +1,36 @@
+#include "genattr/GenAttrSerializerFactory.h"
+
+#include <fstream>
+
+#include "genattr/GenAttrSTSerializer.h"
+#include "genattr/GenAttrXMLSerializer.h"
+
+namespace {
+
+template <class Writer> int WriteToFile(GenAttrBase* root, const char* fileName) {
+  if (root == nullptr || fileName == nullptr) {
+    return 1;
+  }
+  // Text mode: on Windows every line end is stored as CR LF.
+  std::ofstream file(fileName, std::ios::out | std::ios::trunc);
+  if (!file.good()) {
+    return 1;
+  }
+  // A fresh writer indents the root by 0 and every level by 2 more.
+  Writer writer(root, &file);
+  writer.Write();
+  // Every line was flushed, so a full disk has already failed the stream;
+  // close() adds a failure to write out the rest or to release the file.
+  file.close();
+  return file.fail() ? 2 : 0;
+}
+
+} // namespace
+
+int GenAttrSerializerFactory::WriteToTextFile(GenAttrBase* root, const char* fileName) {
+  return WriteToFile<GenAttrSTSerializer>(root, fileName);
+}
+
+int GenAttrSerializerFactory::WriteToXmlFile(GenAttrBase* root, const char* fileName) {
+  return WriteToFile<GenAttrXMLSerializer>(root, fileName);
+}

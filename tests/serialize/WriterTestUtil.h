@@ -1,0 +1,95 @@
+// Helpers of the writer tests: tree ownership, the sample tree, time stamp
+// masking, a sink that only counts.
+#ifndef GENATTR_TESTS_SERIALIZE_WRITERTESTUTIL_H
+#define GENATTR_TESTS_SERIALIZE_WRITERTESTUTIL_H
+
+#include <algorithm>
+#include <cstddef>
+#include <memory>
+#include <regex>
+#include <streambuf>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "genattr/GenAttr.h"
+
+namespace writertest {
+
+struct FreeNode {
+  void operator()(GenAttrBase* node) const { GenAttrBase::Free(node); }
+};
+// Owns a root made with new, and so the whole tree.
+using Tree = std::unique_ptr<GenAttrBase, FreeNode>;
+
+// Model (id M1): Material (described), Part (id P7: Mass, Count), Count
+// again, PartRef (a reference to Part), Color (holding Alpha).
+inline Tree MakeModelTree() {
+  auto* model = new GenAttrCont("Model");
+  model->SetId("M1");
+  model->AddAttr(new GenAttrString("Material", "surface material", "Steel"));
+  auto* part = new GenAttrCont("Part");
+  part->SetId("P7");
+  part->AddAttr(new GenAttrDouble("Mass", 12.5));
+  auto* count = new GenAttrInt("Count", 3);
+  part->AddAttr(count);
+  model->AddAttr(part);
+  model->AddAttr(count);
+  model->AddAttr(new GenAttrCont("PartRef", part));
+  auto* color = new GenAttrString("Color", "red & blue");
+  color->AddAttr(new GenAttrInt("Alpha", 255));
+  model->AddAttr(color);
+  return Tree(model);
+}
+
+// A chain of `depth` containers, each holding the next.
+inline Tree MakeChain(std::size_t depth) {
+  Tree root(new GenAttrCont("n"));
+  GenAttrBase* last = root.get();
+  for (std::size_t i = 1; i < depth; ++i) {
+    auto* next = new GenAttrCont("n");
+    last->AddAttr(next);
+    last = next;
+  }
+  return root;
+}
+
+// Checks the layout of every time stamp and replaces it by the one of the
+// golden documents.
+inline ::testing::AssertionResult MaskTimeStamps(std::string& document) {
+  static const std::regex layout("(Sun|Mon|Tue|Wed|Thu|Fri|Sat) "
+                                 "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+                                 "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}");
+  const std::string tag = "<DateAndTime>";
+  for (std::size_t at = document.find(tag); at != std::string::npos;
+       at = document.find(tag, at + 1)) {
+    if (!std::regex_match(document.substr(at + tag.size(), 24), layout)) {
+      return ::testing::AssertionFailure() << "bad time stamp in " << document;
+    }
+    document.replace(at + tag.size(), 24, "Sun Dec 06 15:38:51 2026");
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Counts bytes and line feeds and drops them: huge documents cost no memory.
+class CountingBuf : public std::streambuf {
+public:
+  std::size_t bytes = 0;
+  std::size_t lines = 0;
+
+protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    bytes += static_cast<std::size_t>(n);
+    lines += static_cast<std::size_t>(std::count(s, s + n, '\n'));
+    return n;
+  }
+  int_type overflow(int_type c) override {
+    const char ch = traits_type::to_char_type(c);
+    return traits_type::eq_int_type(c, traits_type::eof()) ? traits_type::not_eof(c)
+                                                           : (xsputn(&ch, 1), c);
+  }
+};
+
+} // namespace writertest
+
+#endif // GENATTR_TESTS_SERIALIZE_WRITERTESTUTIL_H
