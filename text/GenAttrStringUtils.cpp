@@ -21,9 +21,13 @@ wchar_t CodePointOf(char unit) {
 }
 
 // The whole text is encoded into a local string before the result buffer is
-// touched, so the text may itself be an earlier result.
+// touched, so the text may itself be an earlier result. Null encodes as the
+// empty text.
 template <typename Unit> std::string EncodeEachUnit(const Unit* text) {
   std::string utf8;
+  if (text == nullptr) {
+    return utf8;
+  }
   unsigned char bytes[GenAttrStringUtils::UTF8_CHAR_BUFFER_SIZE];
   unsigned int value;
   for (; *text != 0; ++text) {
@@ -83,6 +87,9 @@ void GenAttrStringUtils::AllocBufferForString(unsigned long long size) {
 }
 
 wchar_t* GenAttrStringUtils::MultiByteToWideChar(const char* text) {
+  if (text == nullptr) {
+    text = "";
+  }
   std::string copy;
   if (PointsInto(text, mpBuffer, mBufferLen)) {
     copy = text;
@@ -102,6 +109,9 @@ wchar_t* GenAttrStringUtils::MultiByteToWideChar(const char* text) {
 }
 
 char* GenAttrStringUtils::WideCharToMultiByte(const wchar_t* text) {
+  if (text == nullptr) {
+    text = L"";
+  }
   std::wstring copy;
   if (PointsInto(text, mpBuffer, mBufferLen)) {
     copy = text;
@@ -149,6 +159,13 @@ char* GenAttrStringUtils::MakeXMLConform(const char* text) {
 }
 
 void GenAttrStringUtils::ConvertToUTF8(wchar_t c, unsigned char* out, unsigned int* value) {
+  // A null destination is not written: the results go to these instead.
+  unsigned char unwantedBytes[UTF8_CHAR_BUFFER_SIZE];
+  unsigned int unwantedValue;
+  if (out == nullptr)
+    out = unwantedBytes;
+  if (value == nullptr)
+    value = &unwantedValue;
   // wchar_t is signed where it is 32 bits wide; a negative unit is no code
   // point either and is replaced like one above 10FFFF.
   unsigned int code = static_cast<unsigned int>(c);
