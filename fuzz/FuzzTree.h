@@ -84,8 +84,6 @@ public:
   }
 
   GenAttrBase* Root() const { return mRoot; }
-  // Whether a node was linked below the root or below itself.
-  bool MadeLinkLoops() const { return mLinkLoops; }
 
   // The nodes the target still holds, the root first.
   std::vector<GenAttrBase*> Held() const {
@@ -107,6 +105,7 @@ public:
   // Returns false when more than `maxNodes` nodes are reachable.
   bool Record(std::size_t maxNodes, std::vector<GenAttrBase*> from = {}) {
     mChildren.clear();
+    mRecorded.clear();
     std::vector<GenAttrBase*> todo = from.empty() ? Held() : std::move(from);
     while (!todo.empty()) {
       GenAttrBase* node = todo.back();
@@ -117,6 +116,7 @@ public:
       if (mChildren.size() == maxNodes) {
         return false;
       }
+      mRecorded.push_back(node);
       std::vector<GenAttrBase*>& children = mChildren[node];
       for (GenAttrBase* c = node->GetFirstAttr(); c != nullptr; c = node->GetNextAttr()) {
         children.push_back(c);
@@ -127,14 +127,9 @@ public:
   }
 
   const std::vector<GenAttrBase*>& Children(GenAttrBase* node) const { return mChildren.at(node); }
-  // Every node that Record() reached.
-  std::vector<GenAttrBase*> Recorded() const {
-    std::vector<GenAttrBase*> nodes;
-    for (const auto& entry : mChildren) {
-      nodes.push_back(entry.first);
-    }
-    return nodes;
-  }
+  // Every node that Record() reached, in the order it reached them (which
+  // depends on the input only, so that a finding replays).
+  const std::vector<GenAttrBase*>& Recorded() const { return mRecorded; }
 
   // Depth-first walk in child order below `top` (level 0), from the record.
   // enter(node, level, again) is called for every node reached, `again`
@@ -379,7 +374,6 @@ private:
       GenAttrBase* parent = Pick();
       parent->AddAttr(mRoot);
       ModelAppend(parent, mRoot);
-      mLinkLoops = true;
       break;
     }
     case 6:
@@ -538,7 +532,6 @@ private:
   FuzzInput& mIn;
   GenAttrBase* mRoot = nullptr;
   std::vector<GenAttrBase*> mPool; // index = age; null once given back
-  bool mLinkLoops = false;
   std::size_t mCopied = 0;
 
   std::vector<Link> mLinks;
@@ -547,6 +540,7 @@ private:
   bool mModelValid = true;
 
   std::unordered_map<GenAttrBase*, std::vector<GenAttrBase*>> mChildren;
+  std::vector<GenAttrBase*> mRecorded;
 };
 
 inline void detail::NodeDestroyed(const GenAttrBase* node) {
