@@ -18,8 +18,13 @@ int GenAttrSTSerializer::Write() {
   if (mpRoot == nullptr || mpOut == nullptr) {
     return 0;
   }
-  *mpOut << "-------------------------------------------------" << std::endl;
-  return Write(mpRoot);
+  *mpOut << "-------------------------------------------------";
+  genattr::detail::EndLine(*mpOut, mFlushEachLine);
+  Write(mpRoot);
+  if (!mFlushEachLine) {
+    mpOut->flush();
+  }
+  return 0;
 }
 
 int GenAttrSTSerializer::Write(GenAttrBase* node) {
@@ -30,6 +35,7 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
   GenAttrStringUtils& utils = GenAttrStringUtils::Instance();
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
+  const bool flushEachLine = mFlushEachLine;
 
   auto writeLine = [&](GenAttrBase* current, std::size_t level) {
     genattr::detail::WriteIndent(out, genattr::detail::IndentAt(initial, increment, level));
@@ -55,7 +61,7 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     if (current->GetRefCount() > 1) {
       out << "  (RefCount: " << current->GetRefCount() << ")";
     }
-    out << std::endl;
+    genattr::detail::EndLine(out, flushEachLine);
     // A reference's children are those of the container it was made from,
     // which the listing shows there.
     return current->IsReference() == 0;

@@ -185,13 +185,19 @@ int GenAttrXMLSerializer::Write() {
   if (mpRoot == nullptr || mpOut == nullptr) {
     return 0;
   }
-  *mpOut << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" << std::endl;
+  *mpOut << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+  genattr::detail::EndLine(*mpOut, mFlushEachLine);
   if (mpXSLStylesheet != nullptr) {
     *mpOut << "<?xml-stylesheet type=\"text/xsl\" href=\"";
     XmlText(*mpOut).Utf8(mpXSLStylesheet, Place::Attribute);
-    *mpOut << "\"?>" << std::endl;
+    *mpOut << "\"?>";
+    genattr::detail::EndLine(*mpOut, mFlushEachLine);
   }
-  return Write(mpRoot);
+  Write(mpRoot);
+  if (!mFlushEachLine) {
+    mpOut->flush();
+  }
+  return 0;
 }
 
 int GenAttrXMLSerializer::Write(GenAttrBase* node) {
@@ -203,6 +209,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   std::string name;
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
+  const bool flushEachLine = mFlushEachLine;
 
   auto writeName = [&](const GenAttrBase& current) {
     name.assign(current.GetName());
@@ -233,7 +240,8 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
       // The value moves into an attribute to keep it apart from the children.
       out << " value=\"";
       WriteValue(text, *current, Place::Attribute);
-      out << "\"" << std::endl;
+      out << "\"";
+      genattr::detail::EndLine(out, flushEachLine);
       writeDescription(*current);
       out << ">";
     } else {
@@ -245,12 +253,14 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
       if (mpCSSStylesheet != nullptr) {
         out << "<CSS_StyleSheet>";
         text.Utf8(mpCSSStylesheet, Place::Content);
-        out << "</CSS_StyleSheet>" << std::endl;
+        out << "</CSS_StyleSheet>";
+        genattr::detail::EndLine(out, flushEachLine);
       }
-      out << "<DateAndTime>" << GetDateAndTime() << "</DateAndTime>" << std::endl;
+      out << "<DateAndTime>" << GetDateAndTime() << "</DateAndTime>";
+      genattr::detail::EndLine(out, flushEachLine);
     }
     if (hasChildren) {
-      out << std::endl;
+      genattr::detail::EndLine(out, flushEachLine);
     }
     return true;
   };
@@ -260,7 +270,8 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     }
     out << "</";
     writeName(*current);
-    out << ">" << std::endl;
+    out << ">";
+    genattr::detail::EndLine(out, flushEachLine);
   };
   genattr::detail::WalkSubtree(node, enter, leave);
   return 0;

@@ -1,0 +1,92 @@
+// The line-end setting shared by both writers: the flush after every line by
+// default, or a plain line feed and one flush at the end of Write().
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "genattr/GenAttr.h"
+#include "serialize/WriterTestUtil.h"
+
+namespace {
+
+// Keeps what is written and, at every flush, how much had been written then.
+class FlushRecordingBuf : public std::stringbuf {
+public:
+  std::vector<std::size_t> flushedAt;
+
+protected:
+  int sync() override {
+    flushedAt.push_back(str().size());
+    return std::stringbuf::sync();
+  }
+};
+
+struct Written {
+  std::string document;
+  std::vector<std::size_t> flushedAt;
+};
+
+using MakeWriter = std::function<std::unique_ptr<GenAttrSerializer>(GenAttrBase*, std::ostream*)>;
+
+// Writes with the setting given, or with the writer's default.
+Written WriteWith(const MakeWriter& make, GenAttrBase* root, std::optional<bool> flushEachLine) {
+  FlushRecordingBuf buf;
+  std::ostream out(&buf);
+  std::unique_ptr<GenAttrSerializer> writer = make(root, &out);
+  if (flushEachLine) {
+    writer->SetFlushEachLine(*flushEachLine);
+  }
+  EXPECT_EQ(writer->Write(), 0);
+  Written run{buf.str(), buf.flushedAt};
+  EXPECT_TRUE(writertest::MaskTimeStamps(run.document));
+  return run;
+}
+
+// Offsets just past every line feed of `document`.
+std::vector<std::size_t> LineEnds(const std::string& document) {
+  std::vector<std::size_t> ends;
+  for (std::size_t at = document.find('\n'); at != std::string::npos;
+       at = document.find('\n', at + 1)) {
+    ends.push_back(at + 1);
+  }
+  return ends;
+}
+
+const struct {
+  const char* name;
+  MakeWriter make;
+} kWriters[] = {
+    {"text", [](GenAttrBase* root,
+                std::ostream* out) { return std::make_unique<GenAttrSTSerializer>(root, out); }},
+    {"xml",
+     [](GenAttrBase* root, std::ostream* out) {
+       auto writer = std::make_unique<GenAttrXMLSerializer>(root, out);
+       writer->SetXSLStylesheet("view.xsl");
+       writer->SetCSSStylesheet("tree.css");
+       return writer;
+     }},
+};
+
+TEST(LineFlush, EveryLineByDefaultOrTheSameBytesOnceAtTheEnd) {
+  writertest::Tree tree = writertest::MakeModelTree();
+  for (const auto& writer : kWriters) {
+    SCOPED_TRACE(writer.name);
+    const Written flushed = WriteWith(writer.make, tree.get(), std::nullopt);
+    const Written once = WriteWith(writer.make, tree.get(), false);
+    EXPECT_EQ(once.document, flushed.document);
+    EXPECT_EQ(flushed.flushedAt, LineEnds(flushed.document));
+    ASSERT_EQ(once.flushedAt.size(), 1u);
+    EXPECT_EQ(once.flushedAt[0], once.document.size());
+    // Turning it back on restores the flush per line.
+    EXPECT_EQ(WriteWith(writer.make, tree.get(), true).flushedAt, flushed.flushedAt);
+  }
+}
+
+} // namespace
