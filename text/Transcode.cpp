@@ -1,5 +1,6 @@
 #include "Transcode.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -180,6 +181,68 @@ bool Store(char32_t c, char16_t*& t, char16_t* targetEnd) {
   return true;
 }
 
+// Stores a value from 10000 to 10FFFF as its two UTF-16 units, or as one
+// UTF-32 unit; the caller has checked the room.
+void StorePair(char32_t c, char16_t*& t) {
+  c -= 0x10000;
+  t[0] = static_cast<char16_t>(0xD800 + (c >> 10));
+  t[1] = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+  t += 2;
+}
+void StorePair(char32_t c, char32_t*& t) {
+  *t++ = c;
+}
+
+// The common case of decoding, away from both ends: decodes well-formed
+// characters from s while s is before blockEnd, which the caller has put at
+// least three bytes before the source end and at most as many bytes after s
+// as there are units of room, less one. No character writes more units than
+// it reads bytes, so neither the source end nor the target end need tests
+// here. Stops at the end of the block or at the first character it cannot
+// take, which the careful path then reports exactly. The range tests on the
+// decoded value are the second-byte rules of IsSecondByteAllowed(): no
+// overlong forms, no surrogates, nothing beyond 10FFFF.
+template <typename Unit>
+void DecodeBlock(const unsigned char*& s, const unsigned char* blockEnd, Unit*& t) {
+  while (s < blockEnd) {
+    const char32_t b0 = s[0];
+    if (b0 < 0x80) {
+      *t++ = static_cast<Unit>(b0);
+      ++s;
+      continue;
+    }
+    // Each continuation byte with its marker flipped: below 40 exactly when
+    // the byte is one (80..BF), and then its six bits of payload.
+    const char32_t p1 = s[1] ^ 0x80u;
+    if (b0 < 0xE0) {
+      if (b0 < 0xC2 || p1 >= 0x40)
+        return;
+      *t++ = static_cast<Unit>(((b0 & 0x1F) << 6) | p1);
+      s += 2;
+      continue;
+    }
+    const char32_t p2 = s[2] ^ 0x80u;
+    if ((p1 | p2) >= 0x40)
+      return;
+    if (b0 < 0xF0) {
+      const char32_t c = ((b0 & 0x0F) << 12) | (p1 << 6) | p2;
+      if (c < 0x800 || c - 0xD800 < 0x800)
+        return;
+      *t++ = static_cast<Unit>(c);
+      s += 3;
+      continue;
+    }
+    const char32_t p3 = s[3] ^ 0x80u;
+    if (b0 > 0xF4 || p3 >= 0x40)
+      return;
+    const char32_t c = ((b0 & 0x07) << 18) | (p1 << 12) | (p2 << 6) | p3;
+    if (c < 0x10000 || c > kMaxCodePoint)
+      return;
+    StorePair(c, t);
+    s += 4;
+  }
+}
+
 template <typename Unit>
 TranscodeResult DecodeUTF8(const unsigned char** sourceCursor, const unsigned char* sourceEnd,
                            Unit** targetCursor, Unit* targetEnd) {
@@ -191,6 +254,13 @@ TranscodeResult DecodeUTF8(const unsigned char** sourceCursor, const unsigned ch
       CopyAsciiRun(s, sourceEnd, t, targetEnd);
       if (s == sourceEnd)
         break;
+    }
+    const std::ptrdiff_t block = std::min(sourceEnd - s - 3, targetEnd - t - 1);
+    if (block > 0) {
+      const unsigned char* const before = s;
+      DecodeBlock(s, s + block, t);
+      if (s != before)
+        continue;
     }
     const unsigned trail = UTF8TrailCount[*s];
     // The length test comes first: a cut-off sequence is reported as such even
@@ -281,6 +351,39 @@ bool StoreUTF8(char32_t c, unsigned char*& t, unsigned char* targetEnd) {
   return true;
 }
 
+// The common case of encoding: encodes characters from s while s is before
+// blockEnd, which the caller has put at most a third of the room after s, so
+// that every unit in the block, which yields at most three bytes (a pair four
+// for its two units), fits. Stops at the end of the block or at a surrogate
+// that is not the first of a whole pair within it, which the careful path
+// then handles.
+void EncodeBlock(const char16_t*& s, const char16_t* blockEnd, unsigned char*& t) {
+  while (s < blockEnd) {
+    const char32_t c = *s;
+    if (c < 0x80) {
+      *t++ = static_cast<unsigned char>(c);
+      ++s;
+    } else if (c < 0x800) {
+      t[0] = static_cast<unsigned char>(0xC0 | (c >> 6));
+      t[1] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      t += 2;
+      ++s;
+    } else if (!IsSurrogate(c)) {
+      t[0] = static_cast<unsigned char>(0xE0 | (c >> 12));
+      t[1] = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+      t[2] = static_cast<unsigned char>(0x80 | (c & 0x3F));
+      t += 3;
+      ++s;
+    } else if (IsHighSurrogate(c) && blockEnd - s >= 2 && IsLowSurrogate(s[1])) {
+      WriteUTF8(((c - 0xD800) << 10) + (s[1] - 0xDC00) + 0x10000, 4, t);
+      t += 4;
+      s += 2;
+    } else {
+      return;
+    }
+  }
+}
+
 } // namespace
 
 bool IsWellFormedUTF8(const unsigned char* source, std::int32_t length) {
@@ -320,6 +423,13 @@ TranscodeResult TranscodeUTF16ToUTF8(const char16_t** sourceCursor, const char16
       CopyAsciiRun(s, sourceEnd, t, targetEnd);
       if (s == sourceEnd)
         break;
+    }
+    const std::ptrdiff_t block = std::min(sourceEnd - s, (targetEnd - t) / 3);
+    if (block > 0) {
+      const char16_t* const before = s;
+      EncodeBlock(s, s + block, t);
+      if (s != before)
+        continue;
     }
     char32_t c;
     const int units = ReadUTF16(s, sourceEnd, strict, c, result);
