@@ -1,13 +1,25 @@
 #include "genattr/GenAttrSTSerializer.h"
 
 #include <cstddef>
+#include <cstring>
 #include <ios>
 #include <ostream>
 
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrCont.h"
-#include "genattr/GenAttrStringUtils.h"
+#include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
+#include "text/NarrowText.h"
+
+namespace {
+
+// Appends `text`, read as ISO 8859-1, in UTF-8.
+void AppendLatin1AsUtf8(genattr::detail::TextBuffer& out, const char* text) {
+  const std::size_t length = std::strlen(text);
+  out.Truncate(genattr::detail::EncodeLatin1AsUtf8(text, length, out.Extend(2 * length)));
+}
+
+} // namespace
 
 GenAttrSTSerializer::GenAttrSTSerializer(GenAttrBase* root, std::ostream* out)
     : GenAttrSerializer(root), mpOut(out) {}
@@ -32,36 +44,54 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     return 0;
   }
   std::ostream& out = *mpOut;
-  GenAttrStringUtils& utils = GenAttrStringUtils::Instance();
+  genattr::detail::LineOutput line(out, mFlushEachLine);
+  genattr::detail::TextBuffer& text = line.Text();
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
-  const bool flushEachLine = mFlushEachLine;
+  constexpr std::size_t nameColumn = 16;
 
   auto writeLine = [&](GenAttrBase* current, std::size_t level) {
-    genattr::detail::WriteIndent(out, genattr::detail::IndentAt(initial, increment, level));
-    out << "Name: ";
+    line.Indent(genattr::detail::IndentAt(initial, increment, level));
+    line.Piece("Name: ", 6);
     // The column counts bytes of the UTF-8 name, not characters. The left
     // adjustment is not undone: it belongs to the stream state a write leaves.
     out.setf(std::ios::left, std::ios::adjustfield);
-    out.width(16);
-    out << utils.GetUTF8EncodedString(current->GetName());
-    out << "    ";
+    const std::size_t nameStart = text.Size();
+    AppendLatin1AsUtf8(text, current->GetName());
+    const std::size_t nameLength = text.Size() - nameStart;
+    if (nameLength < nameColumn) {
+      text.Fill(nameColumn - nameLength, out.fill());
+    }
+    text.Append("    ");
     if (current->GetType() == Cont) {
       const char* id = static_cast<GenAttrCont*>(current)->GetId();
       if (id != nullptr) {
-        out << (current->IsReference() != 0 ? "RefId: " : "Id: ") << id;
+        text.Append(current->IsReference() != 0 ? "RefId: " : "Id: ");
+        text.Append(id);
       }
     } else {
-      out << "Value: " << current->GetValueAsString();
+      text.Append("Value: ");
+      if (genattr::detail::ValueMayReport(*current)) {
+        line.Emit();
+      }
+      text.Append(current->GetValueAsString());
     }
     if (const char* description = current->GetDescription()) {
-      out << " (Description: " << utils.GetUTF8EncodedString(description) << ")";
+      text.Append(" (Description: ");
+      AppendLatin1AsUtf8(text, description);
+      text.Append(')');
     }
-    out << "  (Type: " << current->GetTypeAsString() << ")";
+    text.Append("  (Type: ");
+    text.Append(current->GetTypeAsString());
+    text.Append(')');
     if (current->GetRefCount() > 1) {
-      out << "  (RefCount: " << current->GetRefCount() << ")";
+      text.Append("  (RefCount: ");
+      // The count as the stream formats numbers.
+      line.Emit();
+      out << current->GetRefCount();
+      text.Append(')');
     }
-    genattr::detail::EndLine(out, flushEachLine);
+    line.EndLine();
     // A reference's children are those of the container it was made from,
     // which the listing shows there.
     return current->IsReference() == 0;

@@ -1,6 +1,7 @@
 #include "genattr/GenAttrXMLSerializer.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -9,7 +10,9 @@
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrStringUtils.h"
 #include "genattr/GenAttrUnicodeString.h"
+#include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
+#include "text/NarrowText.h"
 #include "text/Transcode.h"
 #include "tree/OwnedText.h"
 
@@ -55,12 +58,41 @@ const char* ReferenceFor(char32_t c, Place place) {
   }
 }
 
-// Collects the code points of one text, escaped for its place, and writes
-// them as UTF-8 in one go. The buffers are reused from text to text, so that
-// the cost stays linear in the length of the text.
+// Whether the current locale reads every ASCII byte as that character, as
+// every locale of an ASCII-based system does. Then an 8-bit text of ASCII
+// bytes alone is its own wide form, and need not go through the locale.
+bool LocaleKeepsAscii() {
+  char ascii[128];
+  for (int c = 1; c < 128; ++c) {
+    ascii[c - 1] = static_cast<char>(c);
+  }
+  ascii[127] = '\0';
+  wchar_t wide[128];
+  if (std::mbstowcs(wide, ascii, 128) != 127) {
+    return false;
+  }
+  for (int c = 1; c < 128; ++c) {
+    if (wide[c - 1] != static_cast<wchar_t>(c)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsAscii(const char* text, std::size_t length) {
+  unsigned char any = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    any |= static_cast<unsigned char>(text[i]);
+  }
+  return any < 0x80;
+}
+
+// Collects the code points of one text, escaped for its place, and appends
+// them as UTF-8 to a buffer in one go. The buffers are reused from text to
+// text, so that the cost stays linear in the length of the text.
 class XmlText {
 public:
-  explicit XmlText(std::ostream& out) : mOut(out) {}
+  explicit XmlText(genattr::detail::TextBuffer& target) : mTarget(target) {}
 
   // Wide text in wchar_t units: a UTF-16 surrogate pair held in two units is
   // one character; a lone surrogate or a unit beyond U+10FFFF is replaced.
@@ -85,6 +117,16 @@ public:
   void Narrow(const char* text, Place place) {
     if (*text == '\0') {
       return;
+    }
+    const std::size_t length = std::strlen(text);
+    if (IsAscii(text, length)) {
+      if (mLocaleKeepsAscii < 0) {
+        mLocaleKeepsAscii = LocaleKeepsAscii() ? 1 : 0;
+      }
+      if (mLocaleKeepsAscii != 0) {
+        Ascii(text, length, place);
+        return;
+      }
     }
     const wchar_t* wide = GenAttrStringUtils::Instance().MultiByteToWideChar(text);
     if (*wide != 0) {
@@ -124,6 +166,30 @@ private:
     return static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(unit));
   }
 
+  // ASCII characters, appended as Append() and Flush() would: runs that need
+  // no reference go in whole.
+  void Ascii(const char* text, std::size_t length, Place place) {
+    const char* const end = text + length;
+    while (text != end) {
+      const char* run = text;
+      while (run != end && !NeedsCare(static_cast<unsigned char>(*run))) {
+        ++run;
+      }
+      mTarget.Append(text, static_cast<std::size_t>(run - text));
+      if (run == end) {
+        return;
+      }
+      Append(static_cast<unsigned char>(*run), place);
+      Flush();
+      text = run + 1;
+    }
+  }
+
+  // Characters that may take a reference or a replacement in some place.
+  static bool NeedsCare(unsigned char c) {
+    return c < 0x20 || c == '&' || c == '<' || c == '>' || c == '"';
+  }
+
   void Append(char32_t c, Place place) {
     if (const char* reference = ReferenceFor(c, place)) {
       for (; *reference != '\0'; ++reference) {
@@ -142,15 +208,24 @@ private:
     unsigned char* target = begin;
     genattr::detail::TranscodeUTF32ToUTF8(&source, source + mChars.size(), &target,
                                           begin + mBytes.size(), TranscodeStrict);
-    mOut.write(mBytes.data(), static_cast<std::streamsize>(target - begin));
+    mTarget.Append(mBytes.data(), static_cast<std::size_t>(target - begin));
     mChars.clear();
   }
 
-  std::ostream& mOut;
+  genattr::detail::TextBuffer& mTarget;
+  // Whether LocaleKeepsAscii(), asked once per text object; -1 before.
+  int mLocaleKeepsAscii = -1;
   std::u32string mChars;
   std::u32string mDecoded;
   std::string mBytes;
 };
+
+// Appends the element name made of the node name `text`.
+void AppendXmlName(genattr::detail::TextBuffer& out, const char* text) {
+  const std::size_t length = std::strlen(text);
+  out.Truncate(
+      genattr::detail::EncodeXmlName(text, length, out.Extend(length == 0 ? 1 : 2 * length)));
+}
 
 void WriteValue(XmlText& text, const GenAttrBase& node, Place place) {
   if (node.GetType() == UnicodeString) {
@@ -189,7 +264,9 @@ int GenAttrXMLSerializer::Write() {
   genattr::detail::EndLine(*mpOut, mFlushEachLine);
   if (mpXSLStylesheet != nullptr) {
     *mpOut << "<?xml-stylesheet type=\"text/xsl\" href=\"";
-    XmlText(*mpOut).Utf8(mpXSLStylesheet, Place::Attribute);
+    genattr::detail::TextBuffer href;
+    XmlText(href).Utf8(mpXSLStylesheet, Place::Attribute);
+    mpOut->write(href.Data(), static_cast<std::streamsize>(href.Size()));
     *mpOut << "\"?>";
     genattr::detail::EndLine(*mpOut, mFlushEachLine);
   }
@@ -204,74 +281,72 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   if (node == nullptr || mpOut == nullptr) {
     return 0;
   }
-  std::ostream& out = *mpOut;
+  genattr::detail::LineOutput line(*mpOut, mFlushEachLine);
+  genattr::detail::TextBuffer& out = line.Text();
   XmlText text(out);
-  std::string name;
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
-  const bool flushEachLine = mFlushEachLine;
 
-  auto writeName = [&](const GenAttrBase& current) {
-    name.assign(current.GetName());
-    for (char& c : name) {
-      if (c == ' ') {
-        c = '_';
-      }
-    }
-    out << MakeXMLConform(name.c_str());
-  };
   auto writeDescription = [&](const GenAttrBase& current) {
     if (const char* description = current.GetDescription()) {
-      out << " desc=\"";
+      out.Append(" desc=\"");
       text.Narrow(description, Place::Attribute);
-      out << "\"";
+      out.Append('"');
     }
+  };
+  auto writeValue = [&](const GenAttrBase& current, Place place) {
+    if (genattr::detail::ValueMayReport(current)) {
+      line.Emit();
+    }
+    WriteValue(text, current, place);
   };
 
   auto enter = [&](GenAttrBase* current, std::size_t level) {
-    genattr::detail::WriteIndent(out, genattr::detail::IndentAt(initial, increment, level));
+    line.Indent(genattr::detail::IndentAt(initial, increment, level));
     const bool hasChildren = current->HasChildren() != 0;
-    out << "<";
-    writeName(*current);
+    line.Piece("<", 1);
+    AppendXmlName(out, current->GetName());
     if (current->GetType() == Cont) {
       writeDescription(*current);
-      out << ">";
+      out.Append('>');
     } else if (hasChildren) {
       // The value moves into an attribute to keep it apart from the children.
-      out << " value=\"";
-      WriteValue(text, *current, Place::Attribute);
-      out << "\"";
-      genattr::detail::EndLine(out, flushEachLine);
+      out.Append(" value=\"");
+      writeValue(*current, Place::Attribute);
+      out.Append('"');
+      line.EndLine();
       writeDescription(*current);
-      out << ">";
+      out.Append('>');
     } else {
       writeDescription(*current);
-      out << ">";
-      WriteValue(text, *current, Place::Content);
+      out.Append('>');
+      writeValue(*current, Place::Content);
     }
     if (level == 0) {
       if (mpCSSStylesheet != nullptr) {
-        out << "<CSS_StyleSheet>";
+        out.Append("<CSS_StyleSheet>");
         text.Utf8(mpCSSStylesheet, Place::Content);
-        out << "</CSS_StyleSheet>";
-        genattr::detail::EndLine(out, flushEachLine);
+        out.Append("</CSS_StyleSheet>");
+        line.EndLine();
       }
-      out << "<DateAndTime>" << GetDateAndTime() << "</DateAndTime>";
-      genattr::detail::EndLine(out, flushEachLine);
+      out.Append("<DateAndTime>");
+      out.Append(GetDateAndTime());
+      out.Append("</DateAndTime>");
+      line.EndLine();
     }
     if (hasChildren) {
-      genattr::detail::EndLine(out, flushEachLine);
+      line.EndLine();
     }
     return true;
   };
   auto leave = [&](GenAttrBase* current, std::size_t level) {
     if (current->HasChildren() != 0) {
-      genattr::detail::WriteIndent(out, genattr::detail::IndentAt(initial, increment, level));
+      line.Indent(genattr::detail::IndentAt(initial, increment, level));
     }
-    out << "</";
-    writeName(*current);
-    out << ">";
-    genattr::detail::EndLine(out, flushEachLine);
+    out.Append("</");
+    AppendXmlName(out, current->GetName());
+    out.Append('>');
+    line.EndLine();
   };
   genattr::detail::WalkSubtree(node, enter, leave);
   return 0;
@@ -280,13 +355,17 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
 void GenAttrXMLSerializer::WriteAsUTF8(const wchar_t* text) {
   if (text != nullptr && mpOut != nullptr) {
     // Attribute rules are safe in content as well, and the caller's place is unknown.
-    XmlText(*mpOut).Wide(text, Place::Attribute);
+    genattr::detail::TextBuffer utf8;
+    XmlText(utf8).Wide(text, Place::Attribute);
+    mpOut->write(utf8.Data(), static_cast<std::streamsize>(utf8.Size()));
   }
 }
 
 void GenAttrXMLSerializer::WriteAsUTF8(const char* text) {
   if (text != nullptr && mpOut != nullptr) {
-    XmlText(*mpOut).Narrow(text, Place::Attribute);
+    genattr::detail::TextBuffer utf8;
+    XmlText(utf8).Narrow(text, Place::Attribute);
+    mpOut->write(utf8.Data(), static_cast<std::streamsize>(utf8.Size()));
   }
 }
 

@@ -1,5 +1,6 @@
 // The texts of numeric values against printf itself, which defines them: the
 // rendering formats numbers without it wherever it can.
+#include <cfenv>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -87,6 +88,17 @@ TEST(NumberText, FloatsAndIntsAsPrintf) {
   for (int value : {0, -1, INT_MIN, INT_MAX}) {
     EXPECT_TRUE(RendersLikePrintf<GenAttrInt>("%d", value));
   }
+}
+
+TEST(NumberText, DoublesFollowPrintfInEveryRoundingMode) {
+  const double values[] = {0.00005, -0.00005, 0.03125, -0.03125, 2.0 / 3.0, -2.0 / 3.0, 1.99999};
+  for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO, FE_TONEAREST}) {
+    ASSERT_EQ(std::fesetround(mode), 0);
+    for (double value : values) {
+      EXPECT_TRUE(RendersLikePrintf<GenAttrDouble>("%.4f", value)) << "mode " << mode;
+    }
+  }
+  std::fesetround(FE_TONEAREST);
 }
 
 } // namespace

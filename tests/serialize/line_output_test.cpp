@@ -1,12 +1,15 @@
-// The line-end setting shared by both writers: the flush after every line by
-// default, or a plain line feed and one flush at the end of Write().
+// How both writers hand their lines to the stream: the flush after every line
+// by default, or a plain line feed and one flush at the end of Write(); the
+// stream's own formatting; the order with what rendering prints.
 #include <cstddef>
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -86,6 +89,61 @@ TEST(LineFlush, EveryLineByDefaultOrTheSameBytesOnceAtTheEnd) {
     EXPECT_EQ(once.flushedAt[0], once.document.size());
     // Turning it back on restores the flush per line.
     EXPECT_EQ(WriteWith(writer.make, tree.get(), true).flushedAt, flushed.flushedAt);
+  }
+}
+
+// Calls the per-node Write() directly, without the header line.
+class BareTextWriter : public GenAttrSTSerializer {
+public:
+  using GenAttrSTSerializer::GenAttrSTSerializer;
+  using GenAttrSTSerializer::Write;
+};
+
+class BareXmlWriter : public GenAttrXMLSerializer {
+public:
+  using GenAttrXMLSerializer::GenAttrXMLSerializer;
+  using GenAttrXMLSerializer::Write;
+};
+
+TEST(LineOutput, AFieldWidthOnTheStreamPadsTheFirstInsertionOnly) {
+  writertest::Tree tree(new GenAttrInt("n", 1));
+  std::ostringstream text;
+  text.width(10);
+  text.fill('*');
+  BareTextWriter(tree.get(), &text).Write(tree.get());
+  EXPECT_EQ(text.str(), "****Name: n***************    Value: 1  (Type: Int)\n");
+  EXPECT_EQ(text.width(), 0);
+
+  std::ostringstream xml;
+  xml.width(3);
+  xml.setf(std::ios::left, std::ios::adjustfield);
+  BareXmlWriter(tree.get(), &xml).Write(tree.get());
+  std::string document = xml.str();
+  EXPECT_TRUE(writertest::MaskTimeStamps(document));
+  EXPECT_EQ(document, "<  n>1<DateAndTime>Sun Dec 06 15:38:51 2026</DateAndTime>\n</n>\n");
+}
+
+TEST(LineOutput, AnOverflowReportLandsWithinTheLineOnStandardOutput) {
+  writertest::Tree tree(new GenAttrCont("root"));
+  tree->AddAttr(new GenAttrDouble("big", 1e200));
+  for (const auto& [writer, flushEachLine] : {std::pair{kWriters[0], true},
+                                               std::pair{kWriters[1], true},
+                                               std::pair{kWriters[0], false},
+                                               std::pair{kWriters[1], false}}) {
+    SCOPED_TRACE(writer.name);
+    SCOPED_TRACE(flushEachLine);
+    testing::internal::CaptureStdout();
+    std::unique_ptr<GenAttrSerializer> made = writer.make(tree.get(), &std::cout);
+    made->SetFlushEachLine(flushEachLine);
+    made->Write();
+    std::cout.flush();
+    const std::string output = testing::internal::GetCapturedStdout();
+    // The line of "big" is written up to its value before the report.
+    const std::size_t report = output.find("ERROR: GenAttrBase::GetValueAsString");
+    ASSERT_NE(report, std::string::npos);
+    const std::size_t lineStart = output.rfind('\n', report) + 1;
+    EXPECT_NE(output.find("big", lineStart), std::string::npos);
+    EXPECT_LT(output.find("big", lineStart), report);
   }
 }
 
