@@ -79,12 +79,25 @@ bool LocaleKeepsAscii() {
   return true;
 }
 
-bool IsAscii(const char* text, std::size_t length) {
-  unsigned char any = 0;
-  for (std::size_t i = 0; i < length; ++i) {
-    any |= static_cast<unsigned char>(text[i]);
+// What an 8-bit text byte asks of the writer: nothing (an ASCII character
+// that stands for itself in any place), care (an ASCII character that may
+// take a reference or a replacement), or the locale (any byte from 80 up).
+enum ByteKind : unsigned char { Plain = 0, Care = 1, Foreign = 2 };
+
+struct ByteKinds {
+  unsigned char kind[256];
+  constexpr ByteKinds() : kind() {
+    for (int c = 0; c < 256; ++c) {
+      kind[c] = c >= 0x80 ? Foreign
+                : c < 0x20 || c == '&' || c == '<' || c == '>' || c == '"' ? Care
+                                                                          : Plain;
+    }
   }
-  return any < 0x80;
+};
+constexpr ByteKinds kByteKinds;
+
+ByteKind KindOf(char c) {
+  return static_cast<ByteKind>(kByteKinds.kind[static_cast<unsigned char>(c)]);
 }
 
 // Collects the code points of one text, escaped for its place, and appends
@@ -115,18 +128,26 @@ public:
   // cannot read (any byte from 0x80 up under the "C" locale) is read as
   // ISO 8859-1 instead: every byte is a character there, so nothing is lost.
   void Narrow(const char* text, Place place) {
-    if (*text == '\0') {
-      return;
+    unsigned kinds = Plain;
+    const char* end = text;
+    for (; *end != '\0'; ++end) {
+      kinds |= KindOf(*end);
     }
-    const std::size_t length = std::strlen(text);
-    if (IsAscii(text, length)) {
+    if ((kinds & Foreign) == 0 && end != text) {
       if (mLocaleKeepsAscii < 0) {
         mLocaleKeepsAscii = LocaleKeepsAscii() ? 1 : 0;
       }
       if (mLocaleKeepsAscii != 0) {
-        Ascii(text, length, place);
+        if (kinds == Plain) {
+          mTarget.Append(text, static_cast<std::size_t>(end - text));
+        } else {
+          Ascii(text, end, place);
+        }
         return;
       }
+    }
+    if (end == text) {
+      return;
     }
     const wchar_t* wide = GenAttrStringUtils::Instance().MultiByteToWideChar(text);
     if (*wide != 0) {
@@ -168,11 +189,10 @@ private:
 
   // ASCII characters, appended as Append() and Flush() would: runs that need
   // no reference go in whole.
-  void Ascii(const char* text, std::size_t length, Place place) {
-    const char* const end = text + length;
+  void Ascii(const char* text, const char* end, Place place) {
     while (text != end) {
       const char* run = text;
-      while (run != end && !NeedsCare(static_cast<unsigned char>(*run))) {
+      while (run != end && KindOf(*run) == Plain) {
         ++run;
       }
       mTarget.Append(text, static_cast<std::size_t>(run - text));
@@ -183,11 +203,6 @@ private:
       Flush();
       text = run + 1;
     }
-  }
-
-  // Characters that may take a reference or a replacement in some place.
-  static bool NeedsCare(unsigned char c) {
-    return c < 0x20 || c == '&' || c == '<' || c == '>' || c == '"';
   }
 
   void Append(char32_t c, Place place) {
