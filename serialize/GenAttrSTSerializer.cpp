@@ -56,21 +56,26 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     // The column counts bytes of the UTF-8 name, not characters. The left
     // adjustment is not undone: it belongs to the stream state a write leaves.
     out.setf(std::ios::left, std::ios::adjustfield);
-    const std::size_t nameStart = text.Size();
-    AppendLatin1AsUtf8(text, current->GetName());
-    const std::size_t nameLength = text.Size() - nameStart;
-    if (nameLength < nameColumn) {
-      text.Fill(nameColumn - nameLength, out.fill());
+    // Name column, separator and the label of the value in one piece of
+    // room: a name byte takes at most two bytes of UTF-8.
+    const char* name = current->GetName();
+    const std::size_t nameLength = std::strlen(name);
+    char* const column = text.Extend(2 * nameLength + nameColumn + 11);
+    char* at = genattr::detail::EncodeLatin1AsUtf8(name, nameLength, column);
+    if (at < column + nameColumn) {
+      std::memset(at, out.fill(), static_cast<std::size_t>(column + nameColumn - at));
+      at = column + nameColumn;
     }
-    text.Append("    ");
-    if (current->GetType() == Cont) {
+    const bool container = current->GetType() == Cont;
+    std::memcpy(at, container ? "    " : "    Value: ", container ? 4 : 11);
+    text.Truncate(at + (container ? 4 : 11));
+    if (container) {
       const char* id = static_cast<GenAttrCont*>(current)->GetId();
       if (id != nullptr) {
         text.Append(current->IsReference() != 0 ? "RefId: " : "Id: ");
         text.Append(id);
       }
     } else {
-      text.Append("Value: ");
       if (genattr::detail::ValueMayReport(*current)) {
         line.Emit();
       }
@@ -81,9 +86,12 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
       AppendLatin1AsUtf8(text, description);
       text.Append(')');
     }
-    text.Append("  (Type: ");
-    text.Append(current->GetTypeAsString());
-    text.Append(')');
+    const char* type = current->GetTypeAsString();
+    const std::size_t typeLength = std::strlen(type);
+    char* const typeAt = text.Extend(typeLength + 10);
+    std::memcpy(typeAt, "  (Type: ", 9);
+    std::memcpy(typeAt + 9, type, typeLength);
+    typeAt[9 + typeLength] = ')';
     if (current->GetRefCount() > 1) {
       text.Append("  (RefCount: ");
       // The count as the stream formats numbers.
