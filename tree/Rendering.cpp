@@ -168,19 +168,6 @@ bool DecimalPointIsDot() {
   return point[0] == '.' && point[1] == '\0';
 }
 
-// Writes the digits of `value` (below 10^20) and returns their end.
-char* WriteDigits(char* text, std::uint64_t value) {
-  char digits[20];
-  char* first = digits + sizeof digits;
-  do {
-    *--first = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  const std::size_t count = static_cast<std::size_t>(digits + sizeof digits - first);
-  std::memcpy(text, first, count);
-  return text + count;
-}
-
 // Writes `value` with `decimals` (at most 4) decimals as printf's "%.Nf"
 // does, when its magnitude is below 2^63, and returns the end; null for other
 // values. Exact: the fraction v - trunc(v) is exact in double, and times 10^N
@@ -206,7 +193,8 @@ char* WriteFixed(char* text, double value, int decimals) {
   if (std::signbit(value)) {
     *text++ = '-';
   }
-  text = WriteDigits(text, integer);
+  // No integer part below 2^63 has more than 19 digits.
+  text = std::to_chars(text, text + 20, integer).ptr;
   if (decimals > 0) {
     *text++ = '.';
     for (int d = decimals - 1; d >= 0; --d) {
