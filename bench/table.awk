@@ -52,6 +52,8 @@ END {
     row("append " n " (pugixml)", "Append_genattr/" n, "Append_pugixml/" n, "ns/item", "<=2")
   row("append 1e6 vs 1e3 (flatness)", "Append_genattr/1000000", "Append_genattr/1000", "ns/item",
       "<=1.5")
+  row("AddAttr alone 1e6 vs 1e3 (flatness)", "AddAttr_genattr/1000000", "AddAttr_genattr/1000",
+      "ns/item", "<=1.5")
   row("tree build (pugixml)", "TreeBuild_genattr", "TreeBuild_pugixml", "ns/item", "<=1.5")
   row("tree deep copy (pugixml)", "TreeCopy_genattr", "TreeCopy_pugixml", "ns/item", "<=2")
   row("tree destroy (pugixml)", "TreeDestroy_genattr", "TreeDestroy_pugixml", "ns/item", "<=inf")

@@ -1,5 +1,7 @@
 // Building, copying and destroying trees: appends to one wide parent, and the
 // whole benchmark tree, for genattr and pugixml side by side.
+#include <vector>
+
 #include <pugixml.hpp>
 
 #include "bench/BenchTree.h"
@@ -38,7 +40,33 @@ void Append_pugixml(benchmark::State& state) {
   bench::SetWork(state, count);
 }
 
+// AddAttr() alone, with the children made beforehand and kept across
+// iterations: the link itself must cost the same at every width.
+void AddAttr_genattr(benchmark::State& state) {
+  std::vector<GenAttrBase*> children(static_cast<std::size_t>(state.range(0)));
+  for (GenAttrBase*& child : children) {
+    child = new GenAttrInt("item", 1);
+    child->AddRef(); // kept alive when the parent goes
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto* parent = new GenAttrCont("parent");
+    state.ResumeTiming();
+    for (GenAttrBase* child : children) {
+      parent->AddAttr(child);
+    }
+    state.PauseTiming();
+    GenAttrBase::Free(parent);
+    state.ResumeTiming();
+  }
+  for (GenAttrBase* child : children) {
+    GenAttrBase::Free(child);
+  }
+  bench::SetWork(state, static_cast<double>(children.size()));
+}
+
 BENCHMARK(Append_genattr)->RangeMultiplier(10)->Range(1000, 1000000);
+BENCHMARK(AddAttr_genattr)->RangeMultiplier(10)->Range(1000, 1000000);
 BENCHMARK(Append_pugixml)->RangeMultiplier(10)->Range(1000, 1000000);
 
 // --- the tree of 1,111,111 nodes --------------------------------------------

@@ -88,9 +88,9 @@ struct ByteKinds {
   unsigned char kind[256];
   constexpr ByteKinds() : kind() {
     for (int c = 0; c < 256; ++c) {
-      kind[c] = c >= 0x80 ? Foreign
+      kind[c] = c >= 0x80                                                  ? Foreign
                 : c < 0x20 || c == '&' || c == '<' || c == '>' || c == '"' ? Care
-                                                                          : Plain;
+                                                                           : Plain;
     }
   }
 };

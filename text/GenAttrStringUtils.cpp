@@ -111,8 +111,8 @@ char* GenAttrStringUtils::GetUTF8EncodedString(const wchar_t* text) {
 char* GenAttrStringUtils::GetUTF8EncodedString(const char* text) {
   const std::size_t length = std::strlen(text);
   std::string utf8(2 * length, '\0');
-  utf8.resize(static_cast<std::size_t>(
-      genattr::detail::EncodeLatin1AsUtf8(text, length, &utf8[0]) - utf8.data()));
+  utf8.resize(static_cast<std::size_t>(genattr::detail::EncodeLatin1AsUtf8(text, length, &utf8[0]) -
+                                       utf8.data()));
   AllocBufferForString(utf8.size() + 1);
   std::memcpy(mpBuffer, utf8.c_str(), utf8.size() + 1);
   return mpBuffer;
@@ -121,8 +121,8 @@ char* GenAttrStringUtils::GetUTF8EncodedString(const char* text) {
 char* GenAttrStringUtils::MakeXMLConform(const char* text) {
   const std::size_t length = std::strlen(text);
   std::string name(length == 0 ? 1 : 2 * length, '\0');
-  name.resize(static_cast<std::size_t>(
-      genattr::detail::EncodeXmlName(text, length, &name[0]) - name.data()));
+  name.resize(static_cast<std::size_t>(genattr::detail::EncodeXmlName(text, length, &name[0]) -
+                                       name.data()));
   AllocBufferForString(name.size() + 1);
   std::memcpy(mpBuffer, name.c_str(), name.size() + 1);
   return mpBuffer;

@@ -95,10 +95,9 @@ void CopySubtree(GenAttrBase& copy, const GenAttrBase& source) {
       AppendCopy(*copies.back(), *child);
       continue;
     }
-    copies.reserve(copies.size() + 1);
-    GenAttrBase* const childCopy = AppendCopy(*copies.back(), *child);
-    if (walk.Descend(const_cast<GenAttrBase*>(child))) {
-      copies.push_back(childCopy);
+    copies.push_back(AppendCopy(*copies.back(), *child));
+    if (!walk.Descend(const_cast<GenAttrBase*>(child))) {
+      copies.pop_back();
     }
   }
 }

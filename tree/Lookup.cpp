@@ -74,6 +74,12 @@ bool IsCandidate(const GenAttrBase& node, GenAttrType type, const char* name) {
   return Access::Type(node) == type && std::strcmp(Access::Name(node), name) == 0;
 }
 
+// Runs a Find search; a null name (or a null text value) finds nothing.
+template <typename Stop>
+GenAttrBase* Find(const GenAttrBase* root, const void* required, Stop stop) {
+  return required != nullptr ? FirstInPreOrder(root, stop) : nullptr;
+}
+
 // The filter of GetAllAttr(): a null name or value accepts every node. The
 // value is rendered only when the name passed.
 bool PassesFilter(const GenAttrBase& node, const char* name, const char* value) {
@@ -84,12 +90,15 @@ bool PassesFilter(const GenAttrBase& node, const char* name, const char* value) 
 } // namespace
 
 GenAttrBase* GenAttrBase::GetAttr(const char* name) const {
-  return ChildNamed(*this, name, std::strlen(name));
+  return name != nullptr ? ChildNamed(*this, name, std::strlen(name)) : nullptr;
 }
 
 GenAttrBase* GenAttrBase::GetAttrByPath(const char* path) const {
   // Each segment is compared where it stands in `path`, so its length is not
   // limited, and the path is read once from start to end.
+  if (path == nullptr) {
+    return nullptr;
+  }
   const GenAttrBase* node = this;
   const char* segment = path;
   for (;;) {
@@ -107,20 +116,23 @@ GenAttrBase* GenAttrBase::GetAttrByPath(const char* path) const {
 }
 
 GenAttrBase* GenAttrBase::FindStringAttr(const char* name, const char* value) const {
-  return FirstInPreOrder(this, [name, value](GenAttrBase* node) {
+  if (value == nullptr) {
+    return nullptr;
+  }
+  return Find(this, name, [name, value](GenAttrBase* node) {
     return IsCandidate(*node, String, name) &&
            std::strcmp(static_cast<GenAttrString*>(node)->GetValue(), value) == 0;
   });
 }
 
 GenAttrBase* GenAttrBase::FindIntegerAttr(const char* name, int value) const {
-  return FirstInPreOrder(this, [name, value](GenAttrBase* node) {
+  return Find(this, name, [name, value](GenAttrBase* node) {
     return IsCandidate(*node, Int, name) && static_cast<GenAttrInt*>(node)->GetValue() == value;
   });
 }
 
 GenAttrBase* GenAttrBase::FindFloatAttr(const char* name, float value, float tolerance) const {
-  return FirstInPreOrder(this, [name, value, tolerance](GenAttrBase* node) {
+  return Find(this, name, [name, value, tolerance](GenAttrBase* node) {
     if (!IsCandidate(*node, Float, name)) {
       return false;
     }
@@ -133,7 +145,7 @@ GenAttrBase* GenAttrBase::FindFloatAttr(const char* name, float value, float tol
 }
 
 GenAttrBase* GenAttrBase::FindDoubleAttr(const char* name, double value, double tolerance) const {
-  return FirstInPreOrder(this, [name, value, tolerance](GenAttrBase* node) {
+  return Find(this, name, [name, value, tolerance](GenAttrBase* node) {
     if (!IsCandidate(*node, Double, name)) {
       return false;
     }
@@ -157,6 +169,9 @@ GenAttrList* GenAttrBase::GetAllAttr(const char* name, const char* value, int mo
 }
 
 void GenAttrBase::FillAttrList(GenAttrListImpl* list, const char* name, const char* value) {
+  if (list == nullptr) {
+    return;
+  }
   FirstInPreOrder(this, [list, name, value](GenAttrBase* node) {
     if (PassesFilter(*node, name, value)) {
       list->Append(node);

@@ -1,6 +1,6 @@
 // Type names, value texts and the ancestry listing of GenAttrBase.
-#include <charconv>
 #include <cfenv>
+#include <charconv>
 #include <cinttypes>
 #include <clocale>
 #include <cmath>
@@ -217,8 +217,8 @@ int FormatNumber(char* text, const NumberFormat& format, double value) {
       *end = '\0';
       return static_cast<int>(end - text);
     }
-    const std::to_chars_result end = std::to_chars(text, text + longestNumber, value,
-                                                   std::chars_format::fixed, format.decimals);
+    const std::to_chars_result end =
+        std::to_chars(text, text + longestNumber, value, std::chars_format::fixed, format.decimals);
     *end.ptr = '\0';
     return static_cast<int>(end.ptr - text);
   }

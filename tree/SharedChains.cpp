@@ -52,8 +52,7 @@ void StopSharing(GenAttrBase& reference) {
     }
   }
 
-  // Only pointer comparisons past the own links: the shared ones may be on
-  // their way out.
+  // The own links are those in front of the first shared one.
   GenAttrChildLink*& cursor = Access::Cursor(reference);
   bool cursorOnOwnLink = false;
   GenAttrChildLink* last = nullptr;

@@ -76,9 +76,7 @@ public:
   }
 
   // Whether `node` is on the path.
-  bool OnPath(const GenAttrBase* node) const {
-    return GenAttrTreeAccess::WalkMark(*node) == mMark;
-  }
+  bool OnPath(const GenAttrBase* node) const { return GenAttrTreeAccess::WalkMark(*node) == mMark; }
   // The deepest node on the path.
   GenAttrBase* Current() const { return mPath.back().node; }
   // Number of nodes on the path, the root included; 0 when the walk is over.

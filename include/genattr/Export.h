@@ -10,17 +10,17 @@
 #define GENATTR_EXPORT_H
 
 #if defined(_WIN32) || defined(__CYGWIN__)
-#  if defined(GENATTR_BUILDING)
-#    define GENATTR_API __declspec(dllexport)
-#  elif defined(GENATTR_SHARED)
-#    define GENATTR_API __declspec(dllimport)
-#  else
-#    define GENATTR_API
-#  endif
-#elif defined(GENATTR_BUILDING) || defined(GENATTR_SHARED)
-#  define GENATTR_API __attribute__((visibility("default")))
+#if defined(GENATTR_BUILDING)
+#define GENATTR_API __declspec(dllexport)
+#elif defined(GENATTR_SHARED)
+#define GENATTR_API __declspec(dllimport)
 #else
-#  define GENATTR_API
+#define GENATTR_API
+#endif
+#elif defined(GENATTR_BUILDING) || defined(GENATTR_SHARED)
+#define GENATTR_API __attribute__((visibility("default")))
+#else
+#define GENATTR_API
 #endif
 
 #endif /* GENATTR_EXPORT_H */

@@ -42,8 +42,13 @@ struct GenAttrChildLink {
 // node and stay valid until the node changes them or is destroyed.
 //
 // A reference node (made by the reference constructor) shares the child chain of
-// the node it refers to and must not be used to reach children after that node
-// is destroyed. No operation is thread-safe: use a tree from one thread at a time.
+// the node it refers to; when that node is destroyed first, the reference keeps
+// only the links it added in front of the shared chain.
+//
+// Null arguments never crash: a null name or value is taken as the empty text,
+// a null description or id as none, a null child or node is ignored, and
+// lookups with a null name find nothing. No operation is thread-safe: use a
+// tree from one thread at a time.
 class GENATTR_API GenAttrBase {
 public:
   // Modes of GetAllAttr(): FLAT tests the direct children only; any other value

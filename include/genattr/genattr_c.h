@@ -40,10 +40,8 @@ GENATTR_API GenAttrHandle* QMV_GenAttr_Create_Cont_Ref(const char* name, GenAttr
 GENATTR_API GenAttrHandle* QMV_GenAttr_Create_String(const char* name, const char* value);
 GENATTR_API GenAttrHandle* QMV_GenAttr_Create_String_Desc(const char* name, const char* desc,
                                                           const char* value);
-GENATTR_API GenAttrHandle* QMV_GenAttr_Create_UnicodeString(const char* name,
-                                                            const wchar_t* value);
-GENATTR_API GenAttrHandle* QMV_GenAttr_Create_UnicodeString_Desc(const char* name,
-                                                                 const char* desc,
+GENATTR_API GenAttrHandle* QMV_GenAttr_Create_UnicodeString(const char* name, const wchar_t* value);
+GENATTR_API GenAttrHandle* QMV_GenAttr_Create_UnicodeString_Desc(const char* name, const char* desc,
                                                                  const wchar_t* value);
 GENATTR_API GenAttrHandle* QMV_GenAttr_Create_Int(const char* name, int value);
 GENATTR_API GenAttrHandle* QMV_GenAttr_Create_Float(const char* name, float value);

@@ -126,10 +126,9 @@ TEST(LineOutput, AFieldWidthOnTheStreamPadsTheFirstInsertionOnly) {
 TEST(LineOutput, AnOverflowReportLandsWithinTheLineOnStandardOutput) {
   writertest::Tree tree(new GenAttrCont("root"));
   tree->AddAttr(new GenAttrDouble("big", 1e200));
-  for (const auto& [writer, flushEachLine] : {std::pair{kWriters[0], true},
-                                               std::pair{kWriters[1], true},
-                                               std::pair{kWriters[0], false},
-                                               std::pair{kWriters[1], false}}) {
+  for (const auto& [writer, flushEachLine] :
+       {std::pair{kWriters[0], true}, std::pair{kWriters[1], true}, std::pair{kWriters[0], false},
+        std::pair{kWriters[1], false}}) {
     SCOPED_TRACE(writer.name);
     SCOPED_TRACE(flushEachLine);
     testing::internal::CaptureStdout();

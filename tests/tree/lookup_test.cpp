@@ -57,6 +57,21 @@ TEST(GetAttrByPath, SegmentsIncludingEmptyAndLongOnes) {
   GenAttrBase::Free(root);
 }
 
+TEST(Lookup, NullNamesAndValuesFindNothing) {
+  GenAttrCont* root = new GenAttrCont("root");
+  root->AddAttr(new GenAttrString("s", "v"));
+  root->AddAttr(new GenAttrInt("i", 1));
+  EXPECT_EQ(root->GetAttr(nullptr), nullptr);
+  EXPECT_EQ(root->GetAttrByPath(nullptr), nullptr);
+  EXPECT_EQ(root->FindStringAttr(nullptr, "v"), nullptr);
+  EXPECT_EQ(root->FindStringAttr("s", nullptr), nullptr);
+  EXPECT_EQ(root->FindIntegerAttr(nullptr, 1), nullptr);
+  EXPECT_EQ(root->FindFloatAttr(nullptr, 1.0f, 1.0f), nullptr);
+  EXPECT_EQ(root->FindDoubleAttr(nullptr, 1.0, 1.0), nullptr);
+  EXPECT_NE(root->FindStringAttr("s", "v"), nullptr);
+  GenAttrBase::Free(root);
+}
+
 TEST(Find, PreOrderFirstMatchOfTheRightType) {
   // root
   //   a        Cont

@@ -27,8 +27,8 @@ testing::AssertionResult RendersLikePrintf(const char* format, Value value) {
   if (actual == expected) {
     return testing::AssertionSuccess();
   }
-  return testing::AssertionFailure() << std::hexfloat << value << ": " << actual << " instead of "
-                                     << expected;
+  return testing::AssertionFailure()
+         << std::hexfloat << value << ": " << actual << " instead of " << expected;
 }
 
 TEST(NumberText, DoublesAsPrintfWithFourDecimalsTiesAndExtremesIncluded) {
@@ -52,15 +52,14 @@ TEST(NumberText, DoublesAsPrintfWithFourDecimalsTiesAndExtremesIncluded) {
   for (double value : fixed) {
     // A value of more than 127 characters is reported on standard output.
     testing::internal::CaptureStdout();
-    EXPECT_TRUE(RendersLikePrintf<GenAttrDouble>("%.4f", value) ||
-                std::fabs(value) >= 1e122);
+    EXPECT_TRUE(RendersLikePrintf<GenAttrDouble>("%.4f", value) || std::fabs(value) >= 1e122);
     testing::internal::GetCapturedStdout();
   }
 
   std::mt19937_64 random(7);
   for (int i = 0; i < 100000; ++i) {
-    // Any bit pattern whose text fits (below 1e121 either sign), exact binary fractions (ties among them),
-    // and amounts in steps of a half.
+    // Any bit pattern whose text fits (below 1e121 either sign), exact binary fractions (ties among
+    // them), and amounts in steps of a half.
     std::uint64_t bits = random();
     double any;
     std::memcpy(&any, &bits, sizeof any);
