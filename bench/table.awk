@@ -71,8 +71,8 @@ END {
   row("text writer, one flush (pugixml)", "WriteTextOnce_genattr", "Save_pugixml", "items/s",
       ">=1")
   row("XML writer, one flush (pugixml)", "WriteXmlOnce_genattr", "Save_pugixml", "items/s", ">=1")
-  split("ascii latin1 cjk supplementary20", texts, " ")
-  for (t = 1; t <= 4; ++t) {
+  n = split("ascii latin1 latin1mixed cjk supplementary20 supplementary20cjk", texts, " ")
+  for (t = 1; t <= n; ++t) {
     need = texts[t] == "ascii" ? ">=2" : ">=1"
     row("UTF-16 to 8, " texts[t] " (ICU)", "Utf16To8_genattr/" texts[t], "Utf16To8_icu/" texts[t],
         "MB/s", need)

@@ -1,6 +1,6 @@
 // UTF-16 to UTF-8 and back with the library's internal conversions, beside
 // ICU's u_strToUTF8 / u_strFromUTF8 on the same texts, in MB of input per
-// second. Each text holds two million characters of one kind.
+// second. Each text holds two million characters of one mix.
 #include <cstddef>
 #include <random>
 #include <string>
@@ -63,11 +63,20 @@ const std::vector<Text>& Texts() {
   static const std::vector<Text> texts = [] {
     std::vector<Text> made;
     made.push_back(MakeText("ascii", [](std::mt19937& r) { return Between(r, 0x20, 0x7E); }));
+    // The Latin-1 range beyond ASCII alone, and mixed half and half with
+    // ASCII as in Western European text.
     made.push_back(MakeText("latin1", [](std::mt19937& r) { return Between(r, 0xA0, 0xFF); }));
+    made.push_back(MakeText("latin1mixed", [](std::mt19937& r) {
+      return Between(r, 0, 1) == 0 ? Between(r, 0x20, 0x7E) : Between(r, 0xA0, 0xFF);
+    }));
     made.push_back(MakeText("cjk", [](std::mt19937& r) { return Between(r, 0x4E00, 0x9FFF); }));
-    // One character in five beyond the BMP (pictographs), the rest ASCII.
+    // One character in five beyond the BMP (pictographs), the rest ASCII or
+    // the rest CJK.
     made.push_back(MakeText("supplementary20", [](std::mt19937& r) {
       return Between(r, 0, 4) == 0 ? Between(r, 0x1F300, 0x1FAFF) : Between(r, 0x20, 0x7E);
+    }));
+    made.push_back(MakeText("supplementary20cjk", [](std::mt19937& r) {
+      return Between(r, 0, 4) == 0 ? Between(r, 0x1F300, 0x1FAFF) : Between(r, 0x4E00, 0x9FFF);
     }));
     return made;
   }();
