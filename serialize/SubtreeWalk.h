@@ -54,7 +54,10 @@ void WalkSubtree(GenAttrBase* root, Enter&& enter, Leave&& leave) {
       continue;
     }
     const std::size_t level = walk.Depth();
-    if (!enter(child, level) || !walk.Descend(child)) {
+    // A node without children lies on no path and its cursor stays null,
+    // so it needs no frame of the walk.
+    if (!enter(child, level) || GenAttrTreeAccess::FirstLink(*child) == nullptr ||
+        !walk.Descend(child)) {
       leave(child, level);
     }
   }
