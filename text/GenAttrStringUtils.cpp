@@ -14,9 +14,13 @@ namespace {
 constexpr unsigned long long kFirstBufferLen = 2048;
 
 // The whole text is encoded into a local string before the result buffer is
-// touched, so the text may itself be an earlier result.
+// touched, so the text may itself be an earlier result. Null encodes as the
+// empty text.
 std::string EncodeEachUnit(const wchar_t* text) {
   std::string utf8;
+  if (text == nullptr) {
+    return utf8;
+  }
   unsigned char bytes[GenAttrStringUtils::UTF8_CHAR_BUFFER_SIZE];
   unsigned int value;
   for (; *text != 0; ++text) {
@@ -66,6 +70,9 @@ void GenAttrStringUtils::AllocBufferForString(unsigned long long size) {
 }
 
 wchar_t* GenAttrStringUtils::MultiByteToWideChar(const char* text) {
+  if (text == nullptr) {
+    text = "";
+  }
   std::string copy;
   if (PointsInto(text, mpBuffer, mBufferLen)) {
     copy = text;
@@ -85,6 +92,9 @@ wchar_t* GenAttrStringUtils::MultiByteToWideChar(const char* text) {
 }
 
 char* GenAttrStringUtils::WideCharToMultiByte(const wchar_t* text) {
+  if (text == nullptr) {
+    text = L"";
+  }
   std::wstring copy;
   if (PointsInto(text, mpBuffer, mBufferLen)) {
     copy = text;
@@ -109,6 +119,9 @@ char* GenAttrStringUtils::GetUTF8EncodedString(const wchar_t* text) {
 }
 
 char* GenAttrStringUtils::GetUTF8EncodedString(const char* text) {
+  if (text == nullptr) {
+    text = "";
+  }
   const std::size_t length = std::strlen(text);
   std::string utf8(2 * length, '\0');
   utf8.resize(static_cast<std::size_t>(genattr::detail::EncodeLatin1AsUtf8(text, length, &utf8[0]) -
@@ -119,6 +132,9 @@ char* GenAttrStringUtils::GetUTF8EncodedString(const char* text) {
 }
 
 char* GenAttrStringUtils::MakeXMLConform(const char* text) {
+  if (text == nullptr) {
+    text = "";
+  }
   const std::size_t length = std::strlen(text);
   std::string name(length == 0 ? 1 : 2 * length, '\0');
   name.resize(static_cast<std::size_t>(genattr::detail::EncodeXmlName(text, length, &name[0]) -
@@ -129,6 +145,13 @@ char* GenAttrStringUtils::MakeXMLConform(const char* text) {
 }
 
 void GenAttrStringUtils::ConvertToUTF8(wchar_t c, unsigned char* out, unsigned int* value) {
+  // A null destination is not written: the results go to these instead.
+  unsigned char unwantedBytes[UTF8_CHAR_BUFFER_SIZE];
+  unsigned int unwantedValue;
+  if (out == nullptr)
+    out = unwantedBytes;
+  if (value == nullptr)
+    value = &unwantedValue;
   // wchar_t is signed where it is 32 bits wide; a negative unit is no code
   // point either and is replaced like one above 10FFFF.
   unsigned int code = static_cast<unsigned int>(c);

@@ -1,7 +1,7 @@
 #include "InitialParents.h"
 
-#include <iterator>
 #include <map>
+#include <set>
 
 #include "TreeAccess.h"
 
@@ -10,15 +10,27 @@ namespace detail {
 
 namespace {
 
-// Entries (parent, node) with node's initial parent equal to parent. Only
-// references with an initial parent and SetInitialParent() fill it, so
-// ordinary trees pay one test per destruction. Never destroyed, so that nodes
-// outliving static destruction stay safe.
-using RecordMap = std::multimap<const GenAttrBase*, GenAttrBase*>;
+// For every parent, the nodes whose initial parent it is. Only references
+// with an initial parent and SetInitialParent() fill it, so ordinary trees
+// pay one test per destruction; a node's entry is found by its parent and
+// its address, however many nodes share that parent. Never destroyed, so
+// that nodes outliving static destruction stay safe.
+using RecordMap = std::map<const GenAttrBase*, std::set<GenAttrBase*>>;
 
 RecordMap& Records() {
   static RecordMap* const records = new RecordMap();
   return *records;
+}
+
+// Drops the entry of `node` under `parent`; allocates nothing.
+void Unrecord(RecordMap& records, const GenAttrBase* parent, GenAttrBase* node) {
+  const auto named = records.find(parent);
+  if (named != records.end()) {
+    named->second.erase(node);
+    if (named->second.empty()) {
+      records.erase(named);
+    }
+  }
 }
 
 } // namespace
@@ -26,13 +38,12 @@ RecordMap& Records() {
 void RecordInitialParent(GenAttrBase& node, GenAttrBase* parent) {
   RecordMap& records = Records();
   GenAttrBase*& initialParent = GenAttrTreeAccess::InitialParent(node);
-  // Record the new entry first: if that throws, nothing has changed.
-  const auto added = parent != nullptr ? records.emplace(parent, &node) : records.end();
-  if (initialParent != nullptr) {
-    const auto range = records.equal_range(initialParent);
-    for (auto it = range.first; it != range.second;) {
-      it = it->second == &node && it != added ? records.erase(it) : std::next(it);
-    }
+  // Record the new entry first: if that throws, the node keeps its record.
+  if (parent != nullptr) {
+    records[parent].insert(&node);
+  }
+  if (initialParent != nullptr && initialParent != parent) {
+    Unrecord(records, initialParent, &node);
   }
   initialParent = parent;
 }
@@ -43,16 +54,15 @@ void ForgetInitialParents(GenAttrBase& dying) {
     return;
   }
   if (const GenAttrBase* const parent = GenAttrTreeAccess::InitialParent(dying)) {
-    const auto range = records.equal_range(parent);
-    for (auto it = range.first; it != range.second;) {
-      it = it->second == &dying ? records.erase(it) : std::next(it);
+    Unrecord(records, parent, &dying);
+  }
+  const auto named = records.find(&dying);
+  if (named != records.end()) {
+    for (GenAttrBase* node : named->second) {
+      GenAttrTreeAccess::InitialParent(*node) = nullptr;
     }
+    records.erase(named);
   }
-  const auto named = records.equal_range(&dying);
-  for (auto it = named.first; it != named.second; ++it) {
-    GenAttrTreeAccess::InitialParent(*it->second) = nullptr;
-  }
-  records.erase(named.first, named.second);
 }
 
 } // namespace detail

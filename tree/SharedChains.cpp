@@ -12,35 +12,21 @@ namespace {
 
 using Access = GenAttrTreeAccess;
 
-// Every sharing reference is listed under its owner and, when different,
-// under its holder: the nodes whose destruction ends its sharing. Only
-// references fill it, so a tree without them pays one test per destruction.
-// Never destroyed, so that nodes outliving static destruction stay safe.
-using SharerMap = std::multimap<const GenAttrBase*, GenAttrBase*>;
-
+// Only references fill it, so a tree without them pays one test per
+// destruction. Never destroyed, so that nodes outliving static destruction
+// stay safe.
 SharerMap& Sharers() {
   static SharerMap* const sharers = new SharerMap();
   return *sharers;
-}
-
-void Unlist(const GenAttrBase* key, const GenAttrBase* reference) {
-  SharerMap& sharers = Sharers();
-  const auto range = sharers.equal_range(key);
-  for (auto it = range.first; it != range.second; ++it) {
-    if (it->second == reference) {
-      sharers.erase(it);
-      return;
-    }
-  }
 }
 
 // Ends the sharing of a reference that was listed: it stops seeing the
 // shared chain and keeps the links it owns as a chain of its own.
 void StopSharing(GenAttrBase& reference) {
   GenAttrRefInfo& info = *Access::RefInfo(reference);
-  Unlist(info.mpOwner, &reference);
+  Sharers().erase(info.mOwnerEntry);
   if (info.mpHolder != info.mpOwner) {
-    Unlist(info.mpHolder, &reference);
+    Sharers().erase(info.mHolderEntry);
   }
 
   // The children appended through the reference stay with the owner; they
@@ -116,15 +102,18 @@ void ShareChain(GenAttrBase& reference, GenAttrBase& referenced) {
   }
   SharerMap& sharers = Sharers();
   const auto underOwner = sharers.emplace(owner, &reference);
+  auto underHolder = underOwner;
   if (holder != owner) {
     try {
-      sharers.emplace(holder, &reference);
+      underHolder = sharers.emplace(holder, &reference);
     } catch (...) {
       sharers.erase(underOwner);
       throw;
     }
   }
   GenAttrRefInfo& info = *Access::RefInfo(reference);
+  info.mOwnerEntry = underOwner;
+  info.mHolderEntry = underHolder;
   info.mpOwner = owner;
   info.mpHolder = holder;
   info.mpFirstShared = first;

@@ -2,7 +2,17 @@
 #ifndef GENATTR_TREE_SHAREDCHAINS_H
 #define GENATTR_TREE_SHAREDCHAINS_H
 
+#include <map>
+
 #include "genattr/GenAttrBase.h"
+
+namespace genattr {
+namespace detail {
+// Every sharing reference listed under its owner and, when different, under
+// its holder: the nodes whose destruction ends its sharing.
+using SharerMap = std::multimap<const GenAttrBase*, GenAttrBase*>;
+} // namespace detail
+} // namespace genattr
 
 // What a reference node keeps besides the fields of every node. A reference
 // either shares a chain (mpOwner set) or has a chain of its own, like any node
@@ -27,6 +37,11 @@ struct GenAttrRefInfo {
   GenAttrChildLink* mpFirstAppended = nullptr;
   // Next entry of a list of references whose own sharers are to be detached.
   GenAttrBase* mpNextDetached = nullptr;
+  // Where the reference is listed under mpOwner and, when it differs, under
+  // mpHolder, so that ending its sharing costs the same however many others
+  // share the chain.
+  genattr::detail::SharerMap::iterator mOwnerEntry{};
+  genattr::detail::SharerMap::iterator mHolderEntry{};
 };
 
 namespace genattr {

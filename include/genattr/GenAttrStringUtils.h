@@ -10,7 +10,7 @@
 // Reached through Instance(); created on first use and never destroyed by the
 // library. Every text it returns lives in one result buffer that it owns: a
 // result stays valid only until the next call of any of its text operations.
-// Not thread-safe.
+// A null text argument counts as the empty text. Not thread-safe.
 class GENATTR_API GenAttrStringUtils {
 public:
   // Room the three-argument ConvertToUTF8() needs at `out`: the longest
@@ -26,12 +26,11 @@ public:
   ~GenAttrStringUtils();
 
   // `text` converted to wide text under the current locale (LC_CTYPE); the
-  // empty text when the locale cannot convert it. `text` must not point into
-  // the result buffer.
+  // empty text when the locale cannot convert it. `text` may be an earlier
+  // result.
   wchar_t* MultiByteToWideChar(const char* text);
   // `text` converted to multibyte text under the current locale; the empty
-  // text when the locale cannot convert it. `text` must not point into the
-  // result buffer.
+  // text when the locale cannot convert it. `text` may be an earlier result.
   char* WideCharToMultiByte(const wchar_t* text);
   // UTF-8 of `text`, each wchar_t encoded by itself (a surrogate unit as its
   // own three bytes). `text` may be an earlier result.
@@ -46,7 +45,8 @@ public:
 
   // Writes the UTF-8 bytes of `c` and a terminating zero to `out` (at least
   // UTF8_CHAR_BUFFER_SIZE bytes), and the value decoded back from them to
-  // `*value`. A unit above U+10FFFF becomes U+FFFD.
+  // `*value`; a null `out` or `value` is not written. A unit above U+10FFFF
+  // becomes U+FFFD.
   static void ConvertToUTF8(wchar_t c, unsigned char* out, unsigned int* value);
 
 protected:
