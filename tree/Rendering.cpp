@@ -170,23 +170,37 @@ bool DecimalPointIsDot() {
 
 // Writes `value` with `decimals` (at most 4) decimals as printf's "%.Nf"
 // does, when its magnitude is below 2^63, and returns the end; null for other
-// values. Exact: the fraction v - trunc(v) is exact in double, and times 10^N
-// (5^4 = 625 takes 10 bits) it needs at most 63 significant bits, which an
-// x87 long double holds, so rounding it to the nearest integer (ties to even)
-// rounds the exact value as printf does in that rounding mode.
+// values. Exact, in integers only: the fraction v - trunc(v) is m * 2^e with
+// m below 2^53, so fraction * 10^N = m * 5^N * 2^(e+N), where m * 5^N stays
+// below 2^63 (5^4 = 625 takes 10 bits). Shifting that right and rounding the
+// remainder half to even rounds the exact value as printf does by default.
 char* WriteFixed(char* text, double value, int decimals) {
-  static constexpr std::uint64_t powers[] = {1, 10, 100, 1000, 10000};
-  if (std::numeric_limits<long double>::digits < 64 || decimals < 0 || decimals > 4 ||
-      !(std::fabs(value) < 9.2e18)) {
+  static constexpr std::uint64_t powersOf5[] = {1, 5, 25, 125, 625};
+  static constexpr std::uint64_t powersOf10[] = {1, 10, 100, 1000, 10000};
+  if (decimals < 0 || decimals > 4 || !(std::fabs(value) < 9.2e18)) {
     return nullptr;
   }
   const double magnitude = std::fabs(value);
   const double whole = std::trunc(magnitude);
-  const std::uint64_t scale = powers[decimals];
   std::uint64_t integer = static_cast<std::uint64_t>(whole);
-  auto fraction = static_cast<std::uint64_t>(
-      std::rint(static_cast<long double>(magnitude - whole) * static_cast<long double>(scale)));
-  if (fraction == scale) {
+  int exponent = 0;
+  const double significand = std::frexp(magnitude - whole, &exponent);
+  const auto mantissa = static_cast<std::uint64_t>(std::ldexp(significand, 53));
+  const std::uint64_t scaled = mantissa * powersOf5[decimals];
+  // fraction * 10^N = scaled * 2^(exponent - 53 + N), always below 10^N.
+  const int shift = 53 - exponent - decimals;
+  std::uint64_t fraction = 0;
+  if (shift <= 0) {
+    fraction = scaled << -shift;
+  } else if (shift < 64) {
+    fraction = scaled >> shift;
+    const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    if (rest > half || (rest == half && (fraction & 1) != 0)) {
+      ++fraction;
+    }
+  } // else: scaled < 2^63 <= 2^(shift-1), below one half: rounds to 0
+  if (fraction == powersOf10[decimals]) {
     ++integer;
     fraction = 0;
   }
