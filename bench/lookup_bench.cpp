@@ -1,105 +1,149 @@
-// Speed of the lookups, per node visited.
-#include <string>
+// Lookups on the benchmark tree, for genattr and pugixml side by side, in
+// time per node visited: the last child of 10,000 by name, the last int leaf
+// by name and value, every descendant collected, and a path of six levels.
+#include <cstring>
+#include <vector>
 
-#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
 
-#include "genattr/GenAttr.h"
+#include "bench/BenchTree.h"
+#include "bench/BenchUtil.h"
 
 namespace {
 
-constexpr int branches = 1000;
-constexpr int leavesPerBranch = 999;
-// Every node below the root: the branches and their leaves.
-constexpr double treeNodes = branches + branches * leavesPerBranch;
+constexpr int kSiblings = 10000;
 
-// A root with 1000 containers of 999 Int leaves each: 1,000,000 nodes.
-GenAttrCont* WideTree() {
-  GenAttrCont* root = new GenAttrCont("root");
-  for (int b = 0; b < branches; ++b) {
-    GenAttrCont* branch = new GenAttrCont("branch");
-    root->AddAttrAtTop(branch);
-    for (int l = 0; l < leavesPerBranch; ++l) {
-      branch->AddAttrAtTop(new GenAttrInt("leaf", l));
+const char* LastSiblingName() {
+  return bench::ChildName(kSiblings - 1);
+}
+
+GenAttrBase* GenAttrTree() {
+  static GenAttrBase* const tree = bench::BuildGenAttrTree(); // lives until exit
+  return tree;
+}
+
+const pugi::xml_document& PugiTree() {
+  static const pugi::xml_document* const doc = [] {
+    auto* made = new pugi::xml_document();
+    bench::BuildPugiTree(*made);
+    return made;
+  }();
+  return *doc;
+}
+
+void ChildByName_genattr(benchmark::State& state) {
+  auto* parent = new GenAttrCont("parent");
+  for (int i = 0; i < kSiblings; ++i) {
+    parent->AddAttr(new GenAttrInt(bench::ChildName(i), i));
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(parent->GetAttr(LastSiblingName()));
+  }
+  GenAttrBase::Free(parent);
+  bench::SetWork(state, kSiblings);
+}
+
+void ChildByName_pugixml(benchmark::State& state) {
+  pugi::xml_document doc;
+  pugi::xml_node parent = doc.append_child("parent");
+  for (int i = 0; i < kSiblings; ++i) {
+    parent.append_child(bench::ChildName(i)).append_attribute("value").set_value(i);
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(parent.child(LastSiblingName()));
+  }
+  bench::SetWork(state, kSiblings);
+}
+
+void FindInt_genattr(benchmark::State& state) {
+  GenAttrBase* root = GenAttrTree();
+  for (auto _ : state) {
+    GenAttrBase* found = root->FindIntegerAttr(bench::kLastLeafName, bench::kLastIntLeaf);
+    if (found == nullptr) {
+      state.SkipWithError("last int leaf not found");
     }
+    benchmark::DoNotOptimize(found);
   }
-  return root;
+  bench::SetWork(state, bench::kTreeNodes);
 }
 
-void PerNode(benchmark::State& state, double nodesPerIteration) {
-  state.counters["time/node"] =
-      benchmark::Counter(nodesPerIteration, benchmark::Counter::kIsIterationInvariantRate |
-                                                benchmark::Counter::kInvert);
-}
-
-void FindIntegerMiss(benchmark::State& state) {
-  GenAttrCont* root = WideTree();
+void FindInt_pugixml(benchmark::State& state) {
+  pugi::xml_node root = PugiTree().document_element();
   for (auto _ : state) {
-    benchmark::DoNotOptimize(root->FindIntegerAttr("leaf", -1));
-  }
-  PerNode(state, treeNodes);
-  GenAttrBase::Free(root);
-}
-BENCHMARK(FindIntegerMiss)->Unit(benchmark::kMillisecond);
-
-void GetAllAttrByName(benchmark::State& state) {
-  GenAttrCont* root = WideTree();
-  for (auto _ : state) {
-    GenAttrList* list = root->GetAllAttr("branch", nullptr, GenAttrBase::RECURSIVE);
-    benchmark::DoNotOptimize(list);
-    GenAttrList::Free(list);
-  }
-  PerNode(state, treeNodes);
-  GenAttrBase::Free(root);
-}
-BENCHMARK(GetAllAttrByName)->Unit(benchmark::kMillisecond);
-
-void GetAllAttrEverything(benchmark::State& state) {
-  GenAttrCont* root = WideTree();
-  for (auto _ : state) {
-    GenAttrList* list = root->GetAllAttr(nullptr, nullptr, GenAttrBase::RECURSIVE);
-    benchmark::DoNotOptimize(list);
-    GenAttrList::Free(list);
-  }
-  PerNode(state, treeNodes);
-  GenAttrBase::Free(root);
-}
-BENCHMARK(GetAllAttrEverything)->Unit(benchmark::kMillisecond);
-
-void GetAllAttrByValue(benchmark::State& state) {
-  GenAttrCont* root = WideTree();
-  for (auto _ : state) {
-    GenAttrList* list = root->GetAllAttr("leaf", "7", GenAttrBase::RECURSIVE);
-    benchmark::DoNotOptimize(list);
-    GenAttrList::Free(list);
-  }
-  PerNode(state, treeNodes);
-  GenAttrBase::Free(root);
-}
-BENCHMARK(GetAllAttrByValue)->Unit(benchmark::kMillisecond);
-
-// Six levels of ten children "c0" to "c9"; the path takes the last child at
-// every level, so each level compares ten names.
-void GetAttrByPathSixLevels(benchmark::State& state) {
-  constexpr int levels = 6;
-  constexpr int fanOut = 10;
-  GenAttrCont* root = new GenAttrCont("root");
-  GenAttrBase* parent = root;
-  for (int level = 0; level < levels; ++level) {
-    GenAttrBase* last = nullptr;
-    for (int c = 0; c < fanOut; ++c) {
-      last = new GenAttrCont(("c" + std::to_string(c)).c_str());
-      parent->AddAttr(last);
+    pugi::xml_node found = root.find_node([](pugi::xml_node node) {
+      return std::strcmp(node.name(), bench::kLastLeafName) == 0 &&
+             node.attribute("value").as_int(-1) == bench::kLastIntLeaf;
+    });
+    if (!found) {
+      state.SkipWithError("last int leaf not found");
     }
-    parent = last;
+    benchmark::DoNotOptimize(found);
   }
-  const char* path = "c9/c9/c9/c9/c9/c9";
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(root->GetAttrByPath(path));
-  }
-  PerNode(state, levels * fanOut);
-  GenAttrBase::Free(root);
+  bench::SetWork(state, bench::kTreeNodes);
 }
-BENCHMARK(GetAttrByPathSixLevels);
+
+void CollectAll_genattr(benchmark::State& state) {
+  GenAttrBase* root = GenAttrTree();
+  for (auto _ : state) {
+    GenAttrList* all = root->GetAllAttr(nullptr, nullptr, GenAttrBase::RECURSIVE);
+    benchmark::DoNotOptimize(all);
+    GenAttrList::Free(all);
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+// The fastest walk pugixml offers: pre-order along the links, every element
+// into a growing vector, as genattr's result list grows.
+void CollectAll_pugixml(benchmark::State& state) {
+  const pugi::xml_node root = PugiTree().document_element();
+  for (auto _ : state) {
+    std::vector<pugi::xml_node> all;
+    for (pugi::xml_node node = root.first_child(); node;) {
+      all.push_back(node);
+      if (pugi::xml_node child = node.first_child()) {
+        node = child;
+        continue;
+      }
+      while (node != root && !node.next_sibling()) {
+        node = node.parent();
+      }
+      if (node == root) {
+        break;
+      }
+      node = node.next_sibling();
+    }
+    benchmark::DoNotOptimize(all.data());
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+// Six levels of ten names each to compare.
+constexpr int kPathVisits = bench::kDepth * bench::kFanout;
+
+void Path_genattr(benchmark::State& state) {
+  GenAttrBase* root = GenAttrTree();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(root->GetAttrByPath(bench::kLastLeafPath));
+  }
+  bench::SetWork(state, kPathVisits);
+}
+
+void Path_pugixml(benchmark::State& state) {
+  pugi::xml_node root = PugiTree().document_element();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(root.first_element_by_path(bench::kLastLeafPath));
+  }
+  bench::SetWork(state, kPathVisits);
+}
+
+BENCHMARK(ChildByName_genattr);
+BENCHMARK(ChildByName_pugixml);
+BENCHMARK(FindInt_genattr)->Unit(benchmark::kMillisecond);
+BENCHMARK(FindInt_pugixml)->Unit(benchmark::kMillisecond);
+BENCHMARK(CollectAll_genattr)->Unit(benchmark::kMillisecond);
+BENCHMARK(CollectAll_pugixml)->Unit(benchmark::kMillisecond);
+BENCHMARK(Path_genattr);
+BENCHMARK(Path_pugixml);
 
 } // namespace
 

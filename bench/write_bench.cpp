@@ -1,93 +1,143 @@
-// Writing a tree of 1,000,000 nodes to a file with each factory function, in
-// nodes per second, beside the floor every line-flushing writer pays: as many
-// lines written with std::ofstream and std::endl.
+// Writing the benchmark tree to a file with each writer, in nodes per second:
+// through the factory (a flush per line) beside the floor of as many lines of
+// the same total size written with std::ofstream and std::endl, and with a
+// single flush at the end beside pugixml's save_file on the same tree.
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
+#include <streambuf>
 #include <string>
 
-#include <benchmark/benchmark.h>
+#include <pugixml.hpp>
 
-#include "genattr/GenAttr.h"
+#include "bench/BenchTree.h"
+#include "bench/BenchUtil.h"
 
 namespace {
 
-constexpr int kGroups = 1000;
-constexpr int kPerGroup = 999; // with the groups and the root: 1,000,000 nodes
-constexpr long kNodes = 1 + kGroups + static_cast<long>(kGroups) * kPerGroup;
-
-// A realistic mix: containers with ids holding values of every kind.
-GenAttrBase* MakeTree() {
-  auto* root = new GenAttrCont("Root", "benchmark tree");
-  root->SetId("R");
-  for (int g = 0; g < kGroups; ++g) {
-    auto* group = new GenAttrCont("Group");
-    group->SetId(std::to_string(g).c_str());
-    for (int i = 0; i < kPerGroup; ++i) {
-      switch (i % 5) {
-      case 0:
-        group->AddAttr(new GenAttrString("Label", "a <short> text & more"));
-        break;
-      case 1:
-        group->AddAttr(new GenAttrInt("Count", i));
-        break;
-      case 2:
-        group->AddAttr(new GenAttrDouble("Mass", "kg", i * 0.25));
-        break;
-      case 3:
-        group->AddAttr(new GenAttrUnicodeString("Title", L"Geh\u00E4use \u00D8 32"));
-        break;
-      default:
-        group->AddAttr(new GenAttrFloat("Tolerance", 0.01f));
-        break;
-      }
-    }
-    root->AddAttr(group);
-  }
-  return root;
+const std::string& OutputPath() {
+  static const std::string path =
+      (std::filesystem::temp_directory_path() / "genattr_write_bench.out").string();
+  return path;
 }
 
-GenAttrBase* Tree() {
-  static GenAttrBase* tree = MakeTree(); // lives until exit
+GenAttrBase* GenAttrTree() {
+  static GenAttrBase* const tree = bench::BuildGenAttrTree(); // lives until exit
   return tree;
 }
 
-const std::string kPath =
-    (std::filesystem::temp_directory_path() / "genattr_write_bench.out").string();
+// Counts the bytes and lines of a document and drops them.
+class CountingBuf : public std::streambuf {
+public:
+  std::size_t bytes = 0;
+  std::size_t lines = 0;
 
-void BM_WriteToTextFile(benchmark::State& state) {
-  GenAttrBase* tree = Tree();
-  for (auto _ : state) {
-    if (GenAttrSerializerFactory::WriteToTextFile(tree, kPath.c_str()) != 0) {
-      state.SkipWithError("write failed");
+protected:
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    bytes += static_cast<std::size_t>(n);
+    for (std::streamsize i = 0; i < n; ++i) {
+      lines += s[i] == '\n' ? 1 : 0;
     }
+    return n;
   }
-  state.SetItemsProcessed(state.iterations() * kNodes);
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      const char ch = traits_type::to_char_type(c);
+      xsputn(&ch, 1);
+    }
+    return traits_type::not_eof(c);
+  }
+};
+
+template <class Writer> void WriteToStream(std::ostream& out, bool flushEachLine) {
+  Writer writer(GenAttrTree(), &out);
+  writer.SetFlushEachLine(flushEachLine);
+  writer.Write();
 }
 
-void BM_WriteToXmlFile(benchmark::State& state) {
-  GenAttrBase* tree = Tree();
+// The floor of a writer that flushes every line: as many lines of the same
+// total size as its document, each ended by std::endl.
+template <class Writer> void Floor(benchmark::State& state) {
+  CountingBuf counted;
+  std::ostream sink(&counted);
+  WriteToStream<Writer>(sink, false);
+  const std::string line(counted.bytes / counted.lines - 1, 'x');
   for (auto _ : state) {
-    if (GenAttrSerializerFactory::WriteToXmlFile(tree, kPath.c_str()) != 0) {
-      state.SkipWithError("write failed");
-    }
-  }
-  state.SetItemsProcessed(state.iterations() * kNodes);
-}
-
-void BM_OfstreamEndlFloor(benchmark::State& state) {
-  const char* line = "    Name: Count               Value: 42  (Type: Int)";
-  for (auto _ : state) {
-    std::ofstream out(kPath);
-    for (long i = 0; i < kNodes; ++i) {
+    std::ofstream out(OutputPath(), std::ios::out | std::ios::trunc);
+    for (std::size_t i = 0; i < counted.lines; ++i) {
       out << line << std::endl;
     }
   }
-  state.SetItemsProcessed(state.iterations() * kNodes);
+  bench::SetWork(state, bench::kTreeNodes);
 }
 
-BENCHMARK(BM_OfstreamEndlFloor)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WriteToTextFile)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WriteToXmlFile)->Unit(benchmark::kMillisecond);
+void Check(benchmark::State& state, int status) {
+  if (status != 0) {
+    state.SkipWithError("write failed");
+  }
+}
+
+void WriteText_genattr(benchmark::State& state) {
+  GenAttrBase* tree = GenAttrTree(); // built before the clock runs
+  for (auto _ : state) {
+    Check(state, GenAttrSerializerFactory::WriteToTextFile(tree, OutputPath().c_str()));
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void WriteXml_genattr(benchmark::State& state) {
+  GenAttrBase* tree = GenAttrTree();
+  for (auto _ : state) {
+    Check(state, GenAttrSerializerFactory::WriteToXmlFile(tree, OutputPath().c_str()));
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void WriteText_floor(benchmark::State& state) {
+  Floor<GenAttrSTSerializer>(state);
+}
+
+void WriteXml_floor(benchmark::State& state) {
+  Floor<GenAttrXMLSerializer>(state);
+}
+
+// The file opened and closed as the factory does, with one flush at the end.
+template <class Writer> void WriteOnce(benchmark::State& state) {
+  GenAttrTree(); // built before the clock runs
+  for (auto _ : state) {
+    std::ofstream out(OutputPath(), std::ios::out | std::ios::trunc);
+    WriteToStream<Writer>(out, false);
+    out.close();
+    Check(state, out.fail() ? 2 : 0);
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void WriteTextOnce_genattr(benchmark::State& state) {
+  WriteOnce<GenAttrSTSerializer>(state);
+}
+
+void WriteXmlOnce_genattr(benchmark::State& state) {
+  WriteOnce<GenAttrXMLSerializer>(state);
+}
+
+void Save_pugixml(benchmark::State& state) {
+  pugi::xml_document doc;
+  bench::BuildPugiTree(doc);
+  for (auto _ : state) {
+    Check(state, doc.save_file(OutputPath().c_str()) ? 0 : 2);
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+BENCHMARK(WriteText_genattr)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteText_floor)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteXml_genattr)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteXml_floor)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteTextOnce_genattr)->Unit(benchmark::kMillisecond);
+BENCHMARK(WriteXmlOnce_genattr)->Unit(benchmark::kMillisecond);
+BENCHMARK(Save_pugixml)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -1,13 +1,25 @@
 #include "genattr/GenAttrSTSerializer.h"
 
 #include <cstddef>
+#include <cstring>
 #include <ios>
 #include <ostream>
 
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrCont.h"
-#include "genattr/GenAttrStringUtils.h"
+#include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
+#include "text/NarrowText.h"
+
+namespace {
+
+// Appends `text`, read as ISO 8859-1, in UTF-8.
+void AppendLatin1AsUtf8(genattr::detail::TextBuffer& out, const char* text) {
+  const std::size_t length = std::strlen(text);
+  out.Truncate(genattr::detail::EncodeLatin1AsUtf8(text, length, out.Extend(2 * length)));
+}
+
+} // namespace
 
 GenAttrSTSerializer::GenAttrSTSerializer(GenAttrBase* root, std::ostream* out)
     : GenAttrSerializer(root), mpOut(out) {}
@@ -18,8 +30,13 @@ int GenAttrSTSerializer::Write() {
   if (mpRoot == nullptr || mpOut == nullptr) {
     return 0;
   }
-  *mpOut << "-------------------------------------------------" << std::endl;
-  return Write(mpRoot);
+  *mpOut << "-------------------------------------------------";
+  genattr::detail::EndLine(*mpOut, mFlushEachLine);
+  Write(mpRoot);
+  if (!mFlushEachLine) {
+    mpOut->flush();
+  }
+  return 0;
 }
 
 int GenAttrSTSerializer::Write(GenAttrBase* node) {
@@ -27,35 +44,62 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     return 0;
   }
   std::ostream& out = *mpOut;
-  GenAttrStringUtils& utils = GenAttrStringUtils::Instance();
+  genattr::detail::LineOutput line(out, mFlushEachLine);
+  genattr::detail::TextBuffer& text = line.Text();
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
+  constexpr std::size_t nameColumn = 16;
 
   auto writeLine = [&](GenAttrBase* current, std::size_t level) {
-    genattr::detail::WriteIndent(out, genattr::detail::IndentAt(initial, increment, level));
-    out << "Name: ";
+    line.Indent(genattr::detail::IndentAt(initial, increment, level));
+    line.Piece("Name: ", 6);
     // The column counts bytes of the UTF-8 name, not characters. The left
     // adjustment is not undone: it belongs to the stream state a write leaves.
     out.setf(std::ios::left, std::ios::adjustfield);
-    out.width(16);
-    out << utils.GetUTF8EncodedString(current->GetName());
-    out << "    ";
-    if (current->GetType() == Cont) {
+    // Name column, separator and the label of the value in one piece of
+    // room: a name byte takes at most two bytes of UTF-8.
+    const char* name = current->GetName();
+    const std::size_t nameLength = std::strlen(name);
+    char* const column = text.Extend(2 * nameLength + nameColumn + 11);
+    char* at = genattr::detail::EncodeLatin1AsUtf8(name, nameLength, column);
+    if (at < column + nameColumn) {
+      std::memset(at, out.fill(), static_cast<std::size_t>(column + nameColumn - at));
+      at = column + nameColumn;
+    }
+    const bool container = current->GetType() == Cont;
+    std::memcpy(at, container ? "    " : "    Value: ", container ? 4 : 11);
+    text.Truncate(at + (container ? 4 : 11));
+    if (container) {
       const char* id = static_cast<GenAttrCont*>(current)->GetId();
       if (id != nullptr) {
-        out << (current->IsReference() != 0 ? "RefId: " : "Id: ") << id;
+        text.Append(current->IsReference() != 0 ? "RefId: " : "Id: ");
+        text.Append(id);
       }
     } else {
-      out << "Value: " << current->GetValueAsString();
+      if (genattr::detail::ValueMayReport(*current)) {
+        line.Emit();
+      }
+      text.Append(current->GetValueAsString());
     }
     if (const char* description = current->GetDescription()) {
-      out << " (Description: " << utils.GetUTF8EncodedString(description) << ")";
+      text.Append(" (Description: ");
+      AppendLatin1AsUtf8(text, description);
+      text.Append(')');
     }
-    out << "  (Type: " << current->GetTypeAsString() << ")";
+    const char* type = current->GetTypeAsString();
+    const std::size_t typeLength = std::strlen(type);
+    char* const typeAt = text.Extend(typeLength + 10);
+    std::memcpy(typeAt, "  (Type: ", 9);
+    std::memcpy(typeAt + 9, type, typeLength);
+    typeAt[9 + typeLength] = ')';
     if (current->GetRefCount() > 1) {
-      out << "  (RefCount: " << current->GetRefCount() << ")";
+      text.Append("  (RefCount: ");
+      // The count as the stream formats numbers.
+      line.Emit();
+      out << current->GetRefCount();
+      text.Append(')');
     }
-    out << std::endl;
+    line.EndLine();
     // A reference's children are those of the container it was made from,
     // which the listing shows there.
     return current->IsReference() == 0;

@@ -17,7 +17,7 @@ char gDateAndTime[128];
 } // namespace
 
 GenAttrSerializer::GenAttrSerializer(GenAttrBase* root)
-    : mpRoot(root), mInitialIndent(0), mIndentIncrement(2), mDepth(0) {}
+    : mpRoot(root), mInitialIndent(0), mIndentIncrement(2), mDepth(0), mFlushEachLine(true) {}
 
 GenAttrSerializer::~GenAttrSerializer() = default;
 
@@ -27,6 +27,10 @@ void GenAttrSerializer::SetInitialIndent(int indent) {
 
 void GenAttrSerializer::SetIndentIncrement(int increment) {
   mIndentIncrement = increment;
+}
+
+void GenAttrSerializer::SetFlushEachLine(bool flush) {
+  mFlushEachLine = flush;
 }
 
 const char* GenAttrSerializer::GetDateAndTime() {

@@ -1,6 +1,7 @@
 #include "genattr/GenAttrXMLSerializer.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -9,7 +10,9 @@
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrStringUtils.h"
 #include "genattr/GenAttrUnicodeString.h"
+#include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
+#include "text/NarrowText.h"
 #include "text/Transcode.h"
 #include "tree/OwnedText.h"
 
@@ -55,12 +58,54 @@ const char* ReferenceFor(char32_t c, Place place) {
   }
 }
 
-// Collects the code points of one text, escaped for its place, and writes
-// them as UTF-8 in one go. The buffers are reused from text to text, so that
-// the cost stays linear in the length of the text.
+// Whether the current locale reads every ASCII byte as that character, as
+// every locale of an ASCII-based system does. Then an 8-bit text of ASCII
+// bytes alone is its own wide form, and need not go through the locale.
+bool LocaleKeepsAscii() {
+  char ascii[128];
+  for (int c = 1; c < 128; ++c) {
+    ascii[c - 1] = static_cast<char>(c);
+  }
+  ascii[127] = '\0';
+  wchar_t wide[128];
+  if (std::mbstowcs(wide, ascii, 128) != 127) {
+    return false;
+  }
+  for (int c = 1; c < 128; ++c) {
+    if (wide[c - 1] != static_cast<wchar_t>(c)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// What an 8-bit text byte asks of the writer: nothing (an ASCII character
+// that stands for itself in any place), care (an ASCII character that may
+// take a reference or a replacement), or the locale (any byte from 80 up).
+enum ByteKind : unsigned char { Plain = 0, Care = 1, Foreign = 2 };
+
+struct ByteKinds {
+  unsigned char kind[256];
+  constexpr ByteKinds() : kind() {
+    for (int c = 0; c < 256; ++c) {
+      kind[c] = c >= 0x80                                                  ? Foreign
+                : c < 0x20 || c == '&' || c == '<' || c == '>' || c == '"' ? Care
+                                                                           : Plain;
+    }
+  }
+};
+constexpr ByteKinds kByteKinds;
+
+ByteKind KindOf(char c) {
+  return static_cast<ByteKind>(kByteKinds.kind[static_cast<unsigned char>(c)]);
+}
+
+// Collects the code points of one text, escaped for its place, and appends
+// them as UTF-8 to a buffer in one go. The buffers are reused from text to
+// text, so that the cost stays linear in the length of the text.
 class XmlText {
 public:
-  explicit XmlText(std::ostream& out) : mOut(out) {}
+  explicit XmlText(genattr::detail::TextBuffer& target) : mTarget(target) {}
 
   // Wide text in wchar_t units: a UTF-16 surrogate pair held in two units is
   // one character; a lone surrogate or a unit beyond U+10FFFF is replaced.
@@ -83,7 +128,25 @@ public:
   // cannot read (any byte from 0x80 up under the "C" locale) is read as
   // ISO 8859-1 instead: every byte is a character there, so nothing is lost.
   void Narrow(const char* text, Place place) {
-    if (*text == '\0') {
+    unsigned kinds = Plain;
+    const char* end = text;
+    for (; *end != '\0'; ++end) {
+      kinds |= KindOf(*end);
+    }
+    if ((kinds & Foreign) == 0 && end != text) {
+      if (mLocaleKeepsAscii < 0) {
+        mLocaleKeepsAscii = LocaleKeepsAscii() ? 1 : 0;
+      }
+      if (mLocaleKeepsAscii != 0) {
+        if (kinds == Plain) {
+          mTarget.Append(text, static_cast<std::size_t>(end - text));
+        } else {
+          Ascii(text, end, place);
+        }
+        return;
+      }
+    }
+    if (end == text) {
       return;
     }
     const wchar_t* wide = GenAttrStringUtils::Instance().MultiByteToWideChar(text);
@@ -124,6 +187,24 @@ private:
     return static_cast<char32_t>(static_cast<std::make_unsigned_t<wchar_t>>(unit));
   }
 
+  // ASCII characters, appended as Append() and Flush() would: runs that need
+  // no reference go in whole.
+  void Ascii(const char* text, const char* end, Place place) {
+    while (text != end) {
+      const char* run = text;
+      while (run != end && KindOf(*run) == Plain) {
+        ++run;
+      }
+      mTarget.Append(text, static_cast<std::size_t>(run - text));
+      if (run == end) {
+        return;
+      }
+      Append(static_cast<unsigned char>(*run), place);
+      Flush();
+      text = run + 1;
+    }
+  }
+
   void Append(char32_t c, Place place) {
     if (const char* reference = ReferenceFor(c, place)) {
       for (; *reference != '\0'; ++reference) {
@@ -142,15 +223,24 @@ private:
     unsigned char* target = begin;
     genattr::detail::TranscodeUTF32ToUTF8(&source, source + mChars.size(), &target,
                                           begin + mBytes.size(), TranscodeStrict);
-    mOut.write(mBytes.data(), static_cast<std::streamsize>(target - begin));
+    mTarget.Append(mBytes.data(), static_cast<std::size_t>(target - begin));
     mChars.clear();
   }
 
-  std::ostream& mOut;
+  genattr::detail::TextBuffer& mTarget;
+  // Whether LocaleKeepsAscii(), asked once per text object; -1 before.
+  int mLocaleKeepsAscii = -1;
   std::u32string mChars;
   std::u32string mDecoded;
   std::string mBytes;
 };
+
+// Appends the element name made of the node name `text`.
+void AppendXmlName(genattr::detail::TextBuffer& out, const char* text) {
+  const std::size_t length = std::strlen(text);
+  out.Truncate(
+      genattr::detail::EncodeXmlName(text, length, out.Extend(length == 0 ? 1 : 2 * length)));
+}
 
 void WriteValue(XmlText& text, const GenAttrBase& node, Place place) {
   if (node.GetType() == UnicodeString) {
@@ -185,82 +275,93 @@ int GenAttrXMLSerializer::Write() {
   if (mpRoot == nullptr || mpOut == nullptr) {
     return 0;
   }
-  *mpOut << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" << std::endl;
+  *mpOut << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+  genattr::detail::EndLine(*mpOut, mFlushEachLine);
   if (mpXSLStylesheet != nullptr) {
     *mpOut << "<?xml-stylesheet type=\"text/xsl\" href=\"";
-    XmlText(*mpOut).Utf8(mpXSLStylesheet, Place::Attribute);
-    *mpOut << "\"?>" << std::endl;
+    genattr::detail::TextBuffer href;
+    XmlText(href).Utf8(mpXSLStylesheet, Place::Attribute);
+    mpOut->write(href.Data(), static_cast<std::streamsize>(href.Size()));
+    *mpOut << "\"?>";
+    genattr::detail::EndLine(*mpOut, mFlushEachLine);
   }
-  return Write(mpRoot);
+  Write(mpRoot);
+  if (!mFlushEachLine) {
+    mpOut->flush();
+  }
+  return 0;
 }
 
 int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   if (node == nullptr || mpOut == nullptr) {
     return 0;
   }
-  std::ostream& out = *mpOut;
+  genattr::detail::LineOutput line(*mpOut, mFlushEachLine);
+  genattr::detail::TextBuffer& out = line.Text();
   XmlText text(out);
-  std::string name;
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
 
-  auto writeName = [&](const GenAttrBase& current) {
-    name.assign(current.GetName());
-    for (char& c : name) {
-      if (c == ' ') {
-        c = '_';
-      }
-    }
-    out << MakeXMLConform(name.c_str());
-  };
   auto writeDescription = [&](const GenAttrBase& current) {
     if (const char* description = current.GetDescription()) {
-      out << " desc=\"";
+      out.Append(" desc=\"");
       text.Narrow(description, Place::Attribute);
-      out << "\"";
+      out.Append('"');
     }
+  };
+  auto writeValue = [&](const GenAttrBase& current, Place place) {
+    if (genattr::detail::ValueMayReport(current)) {
+      line.Emit();
+    }
+    WriteValue(text, current, place);
   };
 
   auto enter = [&](GenAttrBase* current, std::size_t level) {
-    genattr::detail::WriteIndent(out, genattr::detail::IndentAt(initial, increment, level));
+    line.Indent(genattr::detail::IndentAt(initial, increment, level));
     const bool hasChildren = current->HasChildren() != 0;
-    out << "<";
-    writeName(*current);
+    line.Piece("<", 1);
+    AppendXmlName(out, current->GetName());
     if (current->GetType() == Cont) {
       writeDescription(*current);
-      out << ">";
+      out.Append('>');
     } else if (hasChildren) {
       // The value moves into an attribute to keep it apart from the children.
-      out << " value=\"";
-      WriteValue(text, *current, Place::Attribute);
-      out << "\"" << std::endl;
+      out.Append(" value=\"");
+      writeValue(*current, Place::Attribute);
+      out.Append('"');
+      line.EndLine();
       writeDescription(*current);
-      out << ">";
+      out.Append('>');
     } else {
       writeDescription(*current);
-      out << ">";
-      WriteValue(text, *current, Place::Content);
+      out.Append('>');
+      writeValue(*current, Place::Content);
     }
     if (level == 0) {
       if (mpCSSStylesheet != nullptr) {
-        out << "<CSS_StyleSheet>";
+        out.Append("<CSS_StyleSheet>");
         text.Utf8(mpCSSStylesheet, Place::Content);
-        out << "</CSS_StyleSheet>" << std::endl;
+        out.Append("</CSS_StyleSheet>");
+        line.EndLine();
       }
-      out << "<DateAndTime>" << GetDateAndTime() << "</DateAndTime>" << std::endl;
+      out.Append("<DateAndTime>");
+      out.Append(GetDateAndTime());
+      out.Append("</DateAndTime>");
+      line.EndLine();
     }
     if (hasChildren) {
-      out << std::endl;
+      line.EndLine();
     }
     return true;
   };
   auto leave = [&](GenAttrBase* current, std::size_t level) {
     if (current->HasChildren() != 0) {
-      genattr::detail::WriteIndent(out, genattr::detail::IndentAt(initial, increment, level));
+      line.Indent(genattr::detail::IndentAt(initial, increment, level));
     }
-    out << "</";
-    writeName(*current);
-    out << ">" << std::endl;
+    out.Append("</");
+    AppendXmlName(out, current->GetName());
+    out.Append('>');
+    line.EndLine();
   };
   genattr::detail::WalkSubtree(node, enter, leave);
   return 0;
@@ -269,13 +370,17 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
 void GenAttrXMLSerializer::WriteAsUTF8(const wchar_t* text) {
   if (text != nullptr && mpOut != nullptr) {
     // Attribute rules are safe in content as well, and the caller's place is unknown.
-    XmlText(*mpOut).Wide(text, Place::Attribute);
+    genattr::detail::TextBuffer utf8;
+    XmlText(utf8).Wide(text, Place::Attribute);
+    mpOut->write(utf8.Data(), static_cast<std::streamsize>(utf8.Size()));
   }
 }
 
 void GenAttrXMLSerializer::WriteAsUTF8(const char* text) {
   if (text != nullptr && mpOut != nullptr) {
-    XmlText(*mpOut).Narrow(text, Place::Attribute);
+    genattr::detail::TextBuffer utf8;
+    XmlText(utf8).Narrow(text, Place::Attribute);
+    mpOut->write(utf8.Data(), static_cast<std::streamsize>(utf8.Size()));
   }
 }
 

@@ -21,6 +21,14 @@ inline std::int64_t IndentAt(int initial, int increment, std::size_t level) {
   return std::int64_t{initial} + std::int64_t{increment} * clamped;
 }
 
+// Ends a line: a line feed, and a flush of `out` when `flush` is set.
+inline void EndLine(std::ostream& out, bool flush) {
+  out.put('\n');
+  if (flush) {
+    out.flush();
+  }
+}
+
 // Inserts `count` spaces into `out`; nothing when `count` is 0 or below.
 void WriteIndent(std::ostream& out, std::int64_t count);
 
@@ -46,7 +54,10 @@ void WalkSubtree(GenAttrBase* root, Enter&& enter, Leave&& leave) {
       continue;
     }
     const std::size_t level = walk.Depth();
-    if (!enter(child, level) || !walk.Descend(child)) {
+    // A node without children lies on no path and its cursor stays null,
+    // so it needs no frame of the walk.
+    if (!enter(child, level) || GenAttrTreeAccess::FirstLink(*child) == nullptr ||
+        !walk.Descend(child)) {
       leave(child, level);
     }
   }

@@ -5,25 +5,18 @@
 #include <functional>
 #include <string>
 
+#include "text/NarrowText.h"
+
 GenAttrStringUtils* GenAttrStringUtils::smpInst = nullptr;
 
 namespace {
 
 constexpr unsigned long long kFirstBufferLen = 2048;
 
-// The code point a unit of text stands for: a wide unit is one by itself,
-// and an 8-bit byte is read as ISO 8859-1.
-wchar_t CodePointOf(wchar_t unit) {
-  return unit;
-}
-wchar_t CodePointOf(char unit) {
-  return static_cast<unsigned char>(unit);
-}
-
 // The whole text is encoded into a local string before the result buffer is
 // touched, so the text may itself be an earlier result. Null encodes as the
 // empty text.
-template <typename Unit> std::string EncodeEachUnit(const Unit* text) {
+std::string EncodeEachUnit(const wchar_t* text) {
   std::string utf8;
   if (text == nullptr) {
     return utf8;
@@ -31,20 +24,10 @@ template <typename Unit> std::string EncodeEachUnit(const Unit* text) {
   unsigned char bytes[GenAttrStringUtils::UTF8_CHAR_BUFFER_SIZE];
   unsigned int value;
   for (; *text != 0; ++text) {
-    GenAttrStringUtils::ConvertToUTF8(CodePointOf(*text), bytes, &value);
+    GenAttrStringUtils::ConvertToUTF8(*text, bytes, &value);
     utf8.append(reinterpret_cast<const char*>(bytes));
   }
   return utf8;
-}
-
-bool IsNameByte(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
-         c == '-' || c == '.';
-}
-
-// Names may not start with a digit, "-" or ".".
-bool IsNameStartByte(char c) {
-  return IsNameByte(c) && !(c >= '0' && c <= '9') && c != '-' && c != '.';
 }
 
 // Whether `text` lies in the result buffer. The locale conversions write
@@ -136,26 +119,29 @@ char* GenAttrStringUtils::GetUTF8EncodedString(const wchar_t* text) {
 }
 
 char* GenAttrStringUtils::GetUTF8EncodedString(const char* text) {
-  const std::string utf8 = EncodeEachUnit(text);
+  if (text == nullptr) {
+    text = "";
+  }
+  const std::size_t length = std::strlen(text);
+  std::string utf8(2 * length, '\0');
+  utf8.resize(static_cast<std::size_t>(genattr::detail::EncodeLatin1AsUtf8(text, length, &utf8[0]) -
+                                       utf8.data()));
   AllocBufferForString(utf8.size() + 1);
   std::memcpy(mpBuffer, utf8.c_str(), utf8.size() + 1);
   return mpBuffer;
 }
 
 char* GenAttrStringUtils::MakeXMLConform(const char* text) {
-  char* name = GetUTF8EncodedString(text);
-  if (name[0] == '\0') {
-    // An element name has at least one character.
-    AllocBufferForString(2);
-    std::strcpy(mpBuffer, "_");
-    return mpBuffer;
+  if (text == nullptr) {
+    text = "";
   }
-  if (!IsNameStartByte(name[0]))
-    name[0] = '_';
-  for (char* p = name + 1; *p != '\0'; ++p)
-    if (!IsNameByte(*p))
-      *p = '_';
-  return name;
+  const std::size_t length = std::strlen(text);
+  std::string name(length == 0 ? 1 : 2 * length, '\0');
+  name.resize(static_cast<std::size_t>(genattr::detail::EncodeXmlName(text, length, &name[0]) -
+                                       name.data()));
+  AllocBufferForString(name.size() + 1);
+  std::memcpy(mpBuffer, name.c_str(), name.size() + 1);
+  return mpBuffer;
 }
 
 void GenAttrStringUtils::ConvertToUTF8(wchar_t c, unsigned char* out, unsigned int* value) {

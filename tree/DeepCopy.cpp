@@ -89,6 +89,12 @@ void CopySubtree(GenAttrBase& copy, const GenAttrBase& source) {
       copies.pop_back();
       continue;
     }
+    if (GenAttrTreeAccess::FirstLink(*child) == nullptr) {
+      // Nothing below it to copy, and a node without children lies on no
+      // path of the walk.
+      AppendCopy(*copies.back(), *child);
+      continue;
+    }
     copies.push_back(AppendCopy(*copies.back(), *child));
     if (!walk.Descend(const_cast<GenAttrBase*>(child))) {
       copies.pop_back();

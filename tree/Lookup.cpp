@@ -19,14 +19,26 @@ namespace {
 
 using genattr::detail::TreeWalk;
 
+using Access = GenAttrTreeAccess;
+
+// Whether `stored`, a terminated name, equals the `length` bytes at `name`,
+// which hold no zero byte. A shorter `stored` differs at its terminator, so
+// nothing past it is read.
+bool NameEquals(const char* stored, const char* name, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (stored[i] != name[i]) {
+      return false;
+    }
+  }
+  return stored[length] == '\0';
+}
+
 // The first direct child whose name is the `length` bytes at `name`, which
 // need not be terminated there; children are read from the links, so the
 // node's cursor stays where it is.
 GenAttrBase* ChildNamed(const GenAttrBase& node, const char* name, std::size_t length) {
-  for (GenAttrChildLink* link = GenAttrTreeAccess::FirstLink(node); link != nullptr;
-       link = link->mpNext) {
-    const char* childName = link->mpAttr->GetName();
-    if (std::strncmp(childName, name, length) == 0 && childName[length] == '\0') {
+  for (GenAttrChildLink* link = Access::FirstLink(node); link != nullptr; link = link->mpNext) {
+    if (NameEquals(Access::Name(*link->mpAttr), name, length)) {
       return link->mpAttr;
     }
   }
@@ -44,6 +56,12 @@ template <typename Stop> GenAttrBase* FirstInPreOrder(const GenAttrBase* root, S
     GenAttrBase* node = walk.NextChild();
     if (node == nullptr) {
       walk.Ascend();
+    } else if (Access::FirstLink(*node) == nullptr) {
+      // A node without children lies on no path: only nodes whose children
+      // are being visited do. Nothing to descend into.
+      if (stop(node)) {
+        return node;
+      }
     } else if (walk.Descend(node) && stop(node)) {
       return node;
     }
@@ -53,7 +71,7 @@ template <typename Stop> GenAttrBase* FirstInPreOrder(const GenAttrBase* root, S
 
 // The Find family: type first, then name; the value is left to the caller.
 bool IsCandidate(const GenAttrBase& node, GenAttrType type, const char* name) {
-  return node.GetType() == type && std::strcmp(node.GetName(), name) == 0;
+  return Access::Type(node) == type && std::strcmp(Access::Name(node), name) == 0;
 }
 
 // Runs a Find search; a null name (or a null text value) finds nothing.
@@ -65,7 +83,7 @@ GenAttrBase* Find(const GenAttrBase* root, const void* required, Stop stop) {
 // The filter of GetAllAttr(): a null name or value accepts every node. The
 // value is rendered only when the name passed.
 bool PassesFilter(const GenAttrBase& node, const char* name, const char* value) {
-  return (name == nullptr || std::strcmp(node.GetName(), name) == 0) &&
+  return (name == nullptr || std::strcmp(Access::Name(node), name) == 0) &&
          (value == nullptr || std::strcmp(node.GetValueAsString(), value) == 0);
 }
 

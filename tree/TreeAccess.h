@@ -10,6 +10,9 @@
 // (tree walks, deep copy, reference bookkeeping) reach a node's fields.
 struct GenAttrTreeAccess {
   static GenAttrChildLink* FirstLink(const GenAttrBase& node) { return node.mpFirst; }
+  // GetName() and GetType() without a call into the library's exported table.
+  static const char* Name(const GenAttrBase& node) { return node.mpName; }
+  static GenAttrType Type(const GenAttrBase& node) { return node.mType; }
   static std::uint32_t& WalkMark(const GenAttrBase& node) { return node.mWalkMark; }
 
   static GenAttrChildLink*& First(GenAttrBase& node) { return node.mpFirst; }

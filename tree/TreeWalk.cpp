@@ -26,46 +26,5 @@ TreeWalk::~TreeWalk() {
   }
 }
 
-void TreeWalk::Push(GenAttrBase* node) {
-  std::uint32_t& mark = GenAttrTreeAccess::WalkMark(*node);
-  mPath.push_back(Frame{node, GenAttrTreeAccess::FirstLink(*node), false, mark});
-  mark = mMark;
-}
-
-GenAttrBase* TreeWalk::NextChild() {
-  Frame& top = mPath.back();
-  if (mSource == Cursor) {
-    if (!top.started) {
-      top.started = true;
-      return top.node->GetFirstAttr();
-    }
-    return top.node->GetNextAttr();
-  }
-  GenAttrChildLink* link = top.next;
-  if (link == nullptr) {
-    return nullptr;
-  }
-  top.next = link->mpNext;
-  return link->mpAttr;
-}
-
-bool TreeWalk::OnPath(const GenAttrBase* node) const {
-  return GenAttrTreeAccess::WalkMark(*node) == mMark;
-}
-
-bool TreeWalk::Descend(GenAttrBase* node) {
-  if (OnPath(node)) {
-    return false;
-  }
-  Push(node);
-  return true;
-}
-
-void TreeWalk::Ascend() {
-  const Frame& top = mPath.back();
-  GenAttrTreeAccess::WalkMark(*top.node) = top.savedMark;
-  mPath.pop_back();
-}
-
 } // namespace detail
 } // namespace genattr

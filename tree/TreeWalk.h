@@ -43,15 +43,40 @@ public:
 
   // The next child of the deepest node on the path, or null when it has none
   // left (then Ascend()).
-  GenAttrBase* NextChild();
+  GenAttrBase* NextChild() {
+    Frame& top = mPath.back();
+    if (mSource == Cursor) {
+      if (!top.started) {
+        top.started = true;
+        return top.node->GetFirstAttr();
+      }
+      return top.node->GetNextAttr();
+    }
+    GenAttrChildLink* link = top.next;
+    if (link == nullptr) {
+      return nullptr;
+    }
+    top.next = link->mpNext;
+    return link->mpAttr;
+  }
   // Puts `node` on the path so that NextChild() goes on with its children.
   // Returns false and changes nothing when `node` is already on the path.
-  bool Descend(GenAttrBase* node);
+  bool Descend(GenAttrBase* node) {
+    if (OnPath(node)) {
+      return false;
+    }
+    Push(node);
+    return true;
+  }
   // Takes the deepest node off the path.
-  void Ascend();
+  void Ascend() {
+    const Frame& top = mPath.back();
+    GenAttrTreeAccess::WalkMark(*top.node) = top.savedMark;
+    mPath.pop_back();
+  }
 
   // Whether `node` is on the path.
-  bool OnPath(const GenAttrBase* node) const;
+  bool OnPath(const GenAttrBase* node) const { return GenAttrTreeAccess::WalkMark(*node) == mMark; }
   // The deepest node on the path.
   GenAttrBase* Current() const { return mPath.back().node; }
   // Number of nodes on the path, the root included; 0 when the walk is over.
@@ -65,7 +90,11 @@ private:
     std::uint32_t savedMark;
   };
 
-  void Push(GenAttrBase* node);
+  void Push(GenAttrBase* node) {
+    std::uint32_t& mark = GenAttrTreeAccess::WalkMark(*node);
+    mPath.push_back(Frame{node, GenAttrTreeAccess::FirstLink(*node), false, mark});
+    mark = mMark;
+  }
 
   std::vector<Frame> mPath;
   Source mSource;

@@ -21,6 +21,12 @@ public:
   void SetInitialIndent(int indent);
   // Spaces added per level.
   void SetIndentIncrement(int increment);
+  // Whether each line ends with a line feed and a flush of the stream (true,
+  // the default and what the factory writes with) or with a plain line feed,
+  // the stream then being flushed once at the end of Write(). Without the
+  // flush per line a file is written much faster, but a reader of the stream
+  // sees nothing of the document until Write() returns.
+  void SetFlushEachLine(bool flush);
 
   // Writes the whole document to the writer's stream; returns 0.
   virtual int Write() = 0;
@@ -35,6 +41,7 @@ protected:
   int mInitialIndent;
   int mIndentIncrement;
   int mDepth;
+  bool mFlushEachLine;
 };
 
 #endif // GENATTR_GENATTRSERIALIZER_H

@@ -1,0 +1,42 @@
+// The trees every tree benchmark works on, built alike for genattr and for
+// pugixml, and the names and values the lookups search for.
+#ifndef GENATTR_BENCH_BENCHTREE_H
+#define GENATTR_BENCH_BENCHTREE_H
+
+#include <pugixml.hpp>
+
+#include "genattr/GenAttr.h"
+
+namespace bench {
+
+// Fanout 10 and depth 6: containers on levels 0 to 5 (111,111 of them) and a
+// million leaves on level 6.
+constexpr int kFanout = 10;
+constexpr int kDepth = 6;
+constexpr long kContainers = 111111;
+constexpr long kLeaves = 1000000;
+constexpr long kTreeNodes = kContainers + kLeaves;
+
+// Leaf k in pre-order (0 to 999,999) holds, by k % 3, the Int k, the Double
+// k + 0.5 or the String "s<k>". The last leaf, 999,999, is an Int.
+constexpr int kLastIntLeaf = 999999;
+
+// Child i of every node is named "n<i>", containers and leaves alike, so the
+// last int leaf is named "n9" and lies at this path below the root.
+constexpr const char* kLastLeafName = "n9";
+constexpr const char* kLastLeafPath = "n9/n9/n9/n9/n9/n9";
+
+// "n0" to "n<count - 1>", ready for use as names.
+const char* ChildName(int index);
+
+// The tree as genattr nodes: a GenAttrCont root named "root", owned by the
+// caller (GenAttrBase::Free).
+GenAttrBase* BuildGenAttrTree();
+
+// The same tree in `doc` (cleared first): one element per node, below a root
+// element "root", each leaf value in the attribute "value".
+void BuildPugiTree(pugi::xml_document& doc);
+
+} // namespace bench
+
+#endif // GENATTR_BENCH_BENCHTREE_H

@@ -1,0 +1,96 @@
+// Heap bytes per node of the benchmark tree. Every block either library takes
+// is counted by the size the allocator reserved for it (malloc_usable_size):
+// genattr allocates through the global operator new, which this program
+// replaces, and pugixml through the functions handed to it below.
+#include <cstdlib>
+#include <new>
+
+#include <malloc.h>
+
+#include <pugixml.hpp>
+
+#include "bench/BenchTree.h"
+#include "bench/BenchUtil.h"
+
+namespace {
+
+long long gLiveBytes = 0;
+
+void* CountedMalloc(std::size_t size) {
+  void* block = std::malloc(size == 0 ? 1 : size);
+  if (block != nullptr) {
+    gLiveBytes += static_cast<long long>(malloc_usable_size(block));
+  }
+  return block;
+}
+
+void CountedFree(void* block) {
+  if (block != nullptr) {
+    gLiveBytes -= static_cast<long long>(malloc_usable_size(block));
+    std::free(block);
+  }
+}
+
+void* CountedNew(std::size_t size) {
+  if (void* block = CountedMalloc(size)) {
+    return block;
+  }
+  throw std::bad_alloc();
+}
+
+void HeapPerNode_genattr(benchmark::State& state) {
+  double perNode = 0;
+  for (auto _ : state) {
+    const long long before = gLiveBytes;
+    GenAttrBase* root = bench::BuildGenAttrTree();
+    perNode = static_cast<double>(gLiveBytes - before) / bench::kTreeNodes;
+    GenAttrBase::Free(root);
+  }
+  state.counters["bytes_per_node"] = perNode;
+}
+
+void HeapPerNode_pugixml(benchmark::State& state) {
+  pugi::set_memory_management_functions(CountedMalloc, CountedFree);
+  double perNode = 0;
+  for (auto _ : state) {
+    const long long before = gLiveBytes;
+    {
+      pugi::xml_document doc;
+      bench::BuildPugiTree(doc);
+      perNode = static_cast<double>(gLiveBytes - before) / bench::kTreeNodes;
+    }
+  }
+  state.counters["bytes_per_node"] = perNode;
+}
+
+BENCHMARK(HeapPerNode_genattr)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(HeapPerNode_pugixml)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+void* operator new(std::size_t size) {
+  return CountedNew(size);
+}
+void* operator new[](std::size_t size) {
+  return CountedNew(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return CountedMalloc(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return CountedMalloc(size);
+}
+void operator delete(void* block) noexcept {
+  CountedFree(block);
+}
+void operator delete[](void* block) noexcept {
+  CountedFree(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  CountedFree(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+  CountedFree(block);
+}
+
+BENCHMARK_MAIN();

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (preset "bench"), runs the whole suite and prints one
+# table: genattr's figure, the peer's (pugixml, ICU, or the flush floor) and
+# their ratio, with the target each ratio is held to. Times are CPU times.
+# Extra arguments go to every benchmark binary, e.g. --benchmark_min_time=0.01
+# for a quick check that everything still runs (seconds). A full run
+# takes about two and a half minutes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+cmake --preset bench >/dev/null
+cmake --build --preset bench
+
+results=build/bench/results
+mkdir -p "$results"
+rm -f "$results"/*.csv
+for suite in tree memory lookup write transcode; do
+  echo "== ${suite}_bench"
+  "build/bench/bench/${suite}_bench" --benchmark_out="$results/$suite.csv" \
+    --benchmark_out_format=csv "$@"
+done
+
+echo
+echo "== genattr against its peers (ratio = genattr / peer; uptime: $(uptime | sed 's/.*load/load/'))"
+awk -f bench/table.awk "$results"/*.csv

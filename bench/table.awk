@@ -1,0 +1,84 @@
+# Turns the CSV files of the benchmark binaries into one table: for every row
+# genattr's figure, the peer's figure, their ratio and the target it is held to.
+# Usage: awk -f table.awk results/*.csv
+
+function strip(s) { gsub(/"/, "", s); return s }
+
+# A benchmark's figure in the row's unit from its CPU time per iteration.
+function figure(name, kind,    ns) {
+  if (!(name in cpu)) return ""
+  if (kind == "bytes/node") return counter[name]
+  ns = cpu[name] * scale[unit[name]]
+  if (kind == "ns/item") return ns / work[name]
+  return work[name] / (ns / 1e9)   # items/s and MB/s
+}
+
+function row(label, mine, peer, kind, target,    a, b, ratio, verdict, bound) {
+  a = figure(mine, kind); b = figure(peer, kind)
+  if (a == "" || b == "" || b == 0) {
+    printf "%-34s %14s %14s %8s  %-10s %s\n", label, "-", "-", "-", kind, "not run"
+    return
+  }
+  ratio = a / b
+  bound = substr(target, 3) + 0
+  if (target == "-") verdict = "(no target)"
+  else if (substr(target, 1, 2) == "<=") verdict = ratio <= bound ? "met" : "NOT MET"
+  else verdict = ratio >= bound ? "met" : "NOT MET"
+  if (target == "-") target = ""
+  printf "%-34s %14.4g %14.4g %8.3f  %-10s %s %s\n", label, a, b, ratio, kind, target, verdict
+}
+
+BEGIN {
+  FS = ","
+  scale["ns"] = 1; scale["us"] = 1e3; scale["ms"] = 1e6; scale["s"] = 1e9
+}
+
+FNR == 1 { header = 0 }
+/^name,/ {
+  header = 1
+  delete col
+  for (i = 1; i <= NF; ++i) col[strip($i)] = i
+  next
+}
+header {
+  n = strip($1)
+  if ($(col["error_occurred"]) == "true") next
+  cpu[n] = $(col["cpu_time"]); unit[n] = $(col["time_unit"])
+  if ("work" in col) work[n] = $(col["work"])
+  if ("bytes_per_node" in col) counter[n] = $(col["bytes_per_node"])
+}
+
+END {
+  printf "%-34s %14s %14s %8s  %-10s %s\n", "row", "genattr", "peer", "ratio", "unit", "target"
+  for (n = 1000; n <= 1000000; n *= 10)
+    row("append " n " (pugixml)", "Append_genattr/" n, "Append_pugixml/" n, "ns/item", "<=2")
+  row("append 1e6 vs 1e3 (flatness)", "Append_genattr/1000000", "Append_genattr/1000", "ns/item",
+      "<=1.5")
+  row("AddAttr alone 1e6 vs 1e3 (flatness)", "AddAttr_genattr/1000000", "AddAttr_genattr/1000",
+      "ns/item", "-")
+  row("tree build (pugixml)", "TreeBuild_genattr", "TreeBuild_pugixml", "ns/item", "<=1.5")
+  row("tree deep copy (pugixml)", "TreeCopy_genattr", "TreeCopy_pugixml", "ns/item", "<=2")
+  row("tree destroy (pugixml)", "TreeDestroy_genattr", "TreeDestroy_pugixml", "ns/item", "-")
+  row("heap per node (pugixml)", "HeapPerNode_genattr/iterations:1",
+      "HeapPerNode_pugixml/iterations:1", "bytes/node", "<=1.2")
+  row("child by name of 10,000 (pugixml)", "ChildByName_genattr", "ChildByName_pugixml", "ns/item",
+      "-")
+  row("find int leaf (pugixml)", "FindInt_genattr", "FindInt_pugixml", "ns/item", "<=1")
+  row("collect all (pugixml)", "CollectAll_genattr", "CollectAll_pugixml", "ns/item", "<=1")
+  row("path of six levels (pugixml)", "Path_genattr", "Path_pugixml", "ns/item", "<=1")
+  row("text writer, flush/line (floor)", "WriteText_genattr", "WriteText_floor", "items/s",
+      ">=0.769")
+  row("XML writer, flush/line (floor)", "WriteXml_genattr", "WriteXml_floor", "items/s",
+      ">=0.769")
+  row("text writer, one flush (pugixml)", "WriteTextOnce_genattr", "Save_pugixml", "items/s",
+      ">=1")
+  row("XML writer, one flush (pugixml)", "WriteXmlOnce_genattr", "Save_pugixml", "items/s", ">=1")
+  n = split("ascii latin1 latin1mixed cjk supplementary20 supplementary20cjk", texts, " ")
+  for (t = 1; t <= n; ++t) {
+    need = texts[t] == "ascii" ? ">=2" : ">=1"
+    row("UTF-16 to 8, " texts[t] " (ICU)", "Utf16To8_genattr/" texts[t], "Utf16To8_icu/" texts[t],
+        "MB/s", need)
+    row("UTF-8 to 16, " texts[t] " (ICU)", "Utf8To16_genattr/" texts[t], "Utf8To16_icu/" texts[t],
+        "MB/s", need)
+  }
+}

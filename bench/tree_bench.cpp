@@ -1,0 +1,150 @@
+// Building, copying and destroying trees: appends to one wide parent, and the
+// whole benchmark tree, for genattr and pugixml side by side.
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "bench/BenchTree.h"
+#include "bench/BenchUtil.h"
+
+namespace {
+
+// --- N named int children appended to one parent ---------------------------
+
+void Append_genattr(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  for (auto _ : state) {
+    auto* parent = new GenAttrCont("parent");
+    for (int i = 0; i < count; ++i) {
+      parent->AddAttr(new GenAttrInt("item", i));
+    }
+    state.PauseTiming();
+    GenAttrBase::Free(parent);
+    state.ResumeTiming();
+  }
+  bench::SetWork(state, count);
+}
+
+void Append_pugixml(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  pugi::xml_document doc;
+  for (auto _ : state) {
+    pugi::xml_node parent = doc.append_child("parent");
+    for (int i = 0; i < count; ++i) {
+      parent.append_child("item").append_attribute("value").set_value(i);
+    }
+    state.PauseTiming();
+    doc.reset();
+    state.ResumeTiming();
+  }
+  bench::SetWork(state, count);
+}
+
+// AddAttr() alone, with the children made beforehand and kept across
+// iterations: the link itself must cost the same at every width.
+void AddAttr_genattr(benchmark::State& state) {
+  std::vector<GenAttrBase*> children(static_cast<std::size_t>(state.range(0)));
+  for (GenAttrBase*& child : children) {
+    child = new GenAttrInt("item", 1);
+    child->AddRef(); // kept alive when the parent goes
+  }
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto* parent = new GenAttrCont("parent");
+    state.ResumeTiming();
+    for (GenAttrBase* child : children) {
+      parent->AddAttr(child);
+    }
+    state.PauseTiming();
+    GenAttrBase::Free(parent);
+    state.ResumeTiming();
+  }
+  for (GenAttrBase* child : children) {
+    GenAttrBase::Free(child);
+  }
+  bench::SetWork(state, static_cast<double>(children.size()));
+}
+
+BENCHMARK(Append_genattr)->RangeMultiplier(10)->Range(1000, 1000000);
+BENCHMARK(AddAttr_genattr)->RangeMultiplier(10)->Range(1000, 1000000);
+BENCHMARK(Append_pugixml)->RangeMultiplier(10)->Range(1000, 1000000);
+
+// --- the tree of 1,111,111 nodes --------------------------------------------
+
+void TreeBuild_genattr(benchmark::State& state) {
+  for (auto _ : state) {
+    GenAttrBase* root = bench::BuildGenAttrTree();
+    state.PauseTiming();
+    GenAttrBase::Free(root);
+    state.ResumeTiming();
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void TreeBuild_pugixml(benchmark::State& state) {
+  pugi::xml_document doc;
+  for (auto _ : state) {
+    bench::BuildPugiTree(doc);
+    state.PauseTiming();
+    doc.reset();
+    state.ResumeTiming();
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void TreeCopy_genattr(benchmark::State& state) {
+  auto* root = static_cast<GenAttrCont*>(bench::BuildGenAttrTree());
+  for (auto _ : state) {
+    auto* copy = new GenAttrCont(static_cast<const GenAttrCont*>(root));
+    state.PauseTiming();
+    GenAttrBase::Free(copy);
+    state.ResumeTiming();
+  }
+  GenAttrBase::Free(root);
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void TreeCopy_pugixml(benchmark::State& state) {
+  pugi::xml_document doc;
+  bench::BuildPugiTree(doc);
+  pugi::xml_document copy;
+  for (auto _ : state) {
+    copy.append_copy(doc.document_element());
+    state.PauseTiming();
+    copy.reset();
+    state.ResumeTiming();
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void TreeDestroy_genattr(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    GenAttrBase* root = bench::BuildGenAttrTree();
+    state.ResumeTiming();
+    GenAttrBase::Free(root);
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void TreeDestroy_pugixml(benchmark::State& state) {
+  pugi::xml_document doc;
+  for (auto _ : state) {
+    state.PauseTiming();
+    bench::BuildPugiTree(doc);
+    state.ResumeTiming();
+    doc.reset();
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+BENCHMARK(TreeBuild_genattr)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeBuild_pugixml)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeCopy_genattr)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeCopy_pugixml)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeDestroy_genattr)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeDestroy_pugixml)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

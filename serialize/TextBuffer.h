@@ -1,0 +1,75 @@
+// A growable byte buffer for text being put together. Internal.
+#ifndef GENATTR_SERIALIZE_TEXTBUFFER_H
+#define GENATTR_SERIALIZE_TEXTBUFFER_H
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+namespace genattr {
+namespace detail {
+
+// Appends go straight into one array, which grows by doubling and is kept
+// from text to text, so a writer appends without a test per byte once it has
+// made room for a piece.
+class TextBuffer {
+public:
+  TextBuffer() = default;
+  TextBuffer(const TextBuffer&) = delete;
+  TextBuffer& operator=(const TextBuffer&) = delete;
+
+  // Makes room for `length` more bytes at the end and returns where they go;
+  // they count as written until Truncate() gives back what was not used.
+  char* Extend(std::size_t length) {
+    if (mCapacity - mSize < length) {
+      Grow(length);
+    }
+    char* const at = mData.get() + mSize;
+    mSize += length;
+    return at;
+  }
+  // Ends the text at `end`, a position within it.
+  void Truncate(const char* end) { mSize = static_cast<std::size_t>(end - mData.get()); }
+
+  void Append(const char* text, std::size_t length) {
+    if (length != 0) {
+      std::memcpy(Extend(length), text, length);
+    }
+  }
+  void Append(const char* text) { Append(text, std::strlen(text)); }
+  void Append(char c) { *Extend(1) = c; }
+  void Fill(std::size_t count, char c) {
+    if (count != 0) {
+      std::memset(Extend(count), c, count);
+    }
+  }
+
+  const char* Data() const { return mData.get(); }
+  std::size_t Size() const { return mSize; }
+  bool Empty() const { return mSize == 0; }
+  void Clear() { mSize = 0; }
+
+private:
+  void Grow(std::size_t length) {
+    std::size_t capacity = mCapacity < 256 ? 256 : mCapacity;
+    while (capacity - mSize < length) {
+      capacity *= 2;
+    }
+    std::unique_ptr<char[]> data(new char[capacity]);
+    if (mSize != 0) {
+      std::memcpy(data.get(), mData.get(), mSize);
+    }
+    mData = std::move(data);
+    mCapacity = capacity;
+  }
+
+  std::unique_ptr<char[]> mData;
+  std::size_t mSize = 0;
+  std::size_t mCapacity = 0;
+};
+
+} // namespace detail
+} // namespace genattr
+
+#endif // GENATTR_SERIALIZE_TEXTBUFFER_H

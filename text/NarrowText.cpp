@@ -1,0 +1,48 @@
+#include "text/NarrowText.h"
+
+namespace genattr {
+namespace detail {
+
+namespace {
+
+// What a byte of a name becomes: itself when it may stand anywhere in a name
+// or only after the first byte, else "_" (bytes from 80 up take two).
+enum NameByteKind : unsigned char { Replaced = 0, NotFirst = 1, Anywhere = 2 };
+
+struct NameByteKinds {
+  unsigned char kind[256];
+  constexpr NameByteKinds() : kind() {
+    for (int c = 0; c < 128; ++c) {
+      const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+      const bool notFirst = (c >= '0' && c <= '9') || c == '-' || c == '.';
+      kind[c] = letter ? Anywhere : notFirst ? NotFirst : Replaced;
+    }
+  }
+};
+constexpr NameByteKinds kNameByteKinds;
+
+} // namespace
+
+char* EncodeXmlName(const char* text, std::size_t length, char* out) {
+  if (length == 0) {
+    *out++ = '_';
+    return out;
+  }
+  // The first byte must be able to start a name; every byte from 80 up is
+  // two bytes of UTF-8, neither of them a name byte.
+  unsigned needed = Anywhere;
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x80) {
+      *out++ = '_';
+      *out++ = '_';
+    } else {
+      *out++ = kNameByteKinds.kind[c] >= needed ? static_cast<char>(c) : '_';
+    }
+    needed = NotFirst;
+  }
+  return out;
+}
+
+} // namespace detail
+} // namespace genattr
