@@ -117,18 +117,17 @@ inline std::string XmlName(const std::string& text) {
   return name;
 }
 
-// What an XML parser returns for the code point `c` written by the library:
-// the character itself, or U+FFFD for one that XML 1.0 cannot carry.
-inline std::string ParsedBack(std::uint32_t c) {
-  const bool carried = c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-                       (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-  return Utf8(carried ? c : 0xFFFD);
-}
+// ---- texts in an XML document ------------------------------------------------
+// A text reaches the document as a sequence of code points: a wide text unit
+// by unit (a UTF-16 surrogate pair held in two units is one character); 8-bit
+// text as the current locale reads it, or byte by byte as ISO 8859-1 where
+// the locale cannot; text meant as UTF-8 with every byte outside a
+// well-formed sequence as U+FFFD. Each is then written escaped for its place,
+// with U+FFFD for what XML 1.0 cannot carry, and a parser returns it
+// unescaped.
 
-// A wide text as a parser returns it: a UTF-16 surrogate pair held in two
-// units is one character.
-inline std::string ParsedBack(const std::wstring& text) {
-  std::string out;
+inline std::u32string CodePoints(const std::wstring& text) {
+  std::u32string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     auto c = static_cast<std::uint32_t>(text[i]);
     const auto next = i + 1 < text.size() ? static_cast<std::uint32_t>(text[i + 1]) : 0;
@@ -136,33 +135,29 @@ inline std::string ParsedBack(const std::wstring& text) {
       c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
       ++i;
     }
-    out += ParsedBack(c);
+    out += static_cast<char32_t>(c);
   }
   return out;
 }
 
-// 8-bit text as a parser returns it: converted in the current locale, or
-// read as ISO 8859-1 where the locale cannot convert it.
-inline std::string ParsedBackNarrow(const std::string& text) {
+inline std::u32string CodePointsOfNarrow(const std::string& text) {
   const std::size_t n = std::mbstowcs(nullptr, text.c_str(), 0);
   if (n != static_cast<std::size_t>(-1) && n > 0) {
     std::wstring wide(n, L'\0');
     std::mbstowcs(&wide[0], text.c_str(), n + 1);
-    return ParsedBack(wide);
+    return CodePoints(wide);
   }
-  std::string out;
+  std::u32string out;
   for (const char c : text) {
-    out += ParsedBack(static_cast<unsigned char>(c));
+    out += static_cast<char32_t>(static_cast<unsigned char>(c));
   }
   return out;
 }
 
-// Text meant as UTF-8 as a parser returns it: each byte outside a
-// well-formed sequence stands for U+FFFD.
-inline std::string ParsedBackUtf8(const std::string& text) {
+inline std::u32string CodePointsOfUtf8(const std::string& text) {
   const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
   const std::size_t n = text.size();
-  std::string out;
+  std::u32string out;
   for (std::size_t i = 0; i < n;) {
     const unsigned length = TrailCount(s[i]) + 1;
     if (i + length <= n && WellFormed(s + i, length)) {
@@ -170,11 +165,60 @@ inline std::string ParsedBackUtf8(const std::string& text) {
       for (unsigned k = 1; k < length; ++k) {
         c = (c << 6) | (s[i + k] & 0x3F);
       }
-      out += ParsedBack(c);
+      out += static_cast<char32_t>(c);
       i += length;
     } else {
-      out += ParsedBack(0xFFFD);
+      out += U'\uFFFD';
       ++i;
+    }
+  }
+  return out;
+}
+
+inline bool IsXmlChar(std::uint32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// What a parser returns.
+inline std::string ParsedBack(const std::u32string& text) {
+  std::string out;
+  for (const char32_t c : text) {
+    out += Utf8(IsXmlChar(c) ? c : 0xFFFD);
+  }
+  return out;
+}
+
+// What the document holds: "&", "<", ">" and CR as references everywhere; in
+// attribute values also the double quote, TAB and LF, which a parser would
+// otherwise end the value at or turn into spaces.
+inline std::string Escaped(const std::u32string& text, bool attribute) {
+  std::string out;
+  for (const char32_t c : text) {
+    switch (c) {
+    case U'&':
+      out += "&amp;";
+      break;
+    case U'<':
+      out += "&lt;";
+      break;
+    case U'>':
+      out += "&gt;";
+      break;
+    case U'\r':
+      out += "&#13;";
+      break;
+    case U'"':
+      out += attribute ? "&quot;" : "\"";
+      break;
+    case U'\t':
+      out += attribute ? "&#9;" : "\t";
+      break;
+    case U'\n':
+      out += attribute ? "&#10;" : "\n";
+      break;
+    default:
+      out += Utf8(IsXmlChar(c) ? c : 0xFFFD);
     }
   }
   return out;

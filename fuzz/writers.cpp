@@ -1,12 +1,12 @@
 // Both writers on trees built from the input: every node type, references,
 // shared children, hostile names, values and descriptions, loops made by the
-// caller. The XML document must parse with libxml2 and give back, element by
-// element in the order of a plain recursive walk, every name, value and
-// description (a node met again on its own path is written once more,
-// without children). The text listing must have one line per node of its own
-// walk, which does not descend into references. Value texts are checked
-// against their rendering rules, and an acyclic tree and its deep copy must
-// give the same document.
+// caller. Each document is compared byte for byte (time stamp aside) with
+// one put together here by a plain recursive walk from the format's rules; a
+// node met again on its own path is written once more, without children, and
+// the text listing does not descend into references. The XML document must
+// also parse with libxml2 and give back every name, value and description.
+// Value texts are checked against their rendering rules, and an acyclic tree
+// and its deep copy must give the same document.
 //
 // Input: a locale, the tree's program (see FuzzTree.h), then the writer
 // settings.
@@ -153,11 +153,11 @@ std::string ElementName(const GenAttrBase* node) {
 
 // What the element of a node carries as its value: the wide value itself,
 // or the rendering of any other type.
-std::string ExpectedValue(GenAttrBase* node) {
+std::u32string ValuePoints(GenAttrBase* node) {
   if (node->GetType() == UnicodeString) {
-    return fuzz::ParsedBack(static_cast<GenAttrUnicodeString*>(node)->GetValue());
+    return fuzz::CodePoints(static_cast<GenAttrUnicodeString*>(node)->GetValue());
   }
-  return fuzz::ParsedBackNarrow(node->GetValueAsString());
+  return fuzz::CodePointsOfNarrow(node->GetValueAsString());
 }
 
 struct XmlCheck {
@@ -171,7 +171,8 @@ struct XmlCheck {
     if (description == nullptr) {
       FUZZ_CHECK(xmlHasProp(element, BAD_CAST "desc") == nullptr);
     } else {
-      FUZZ_CHECK(Take(xmlGetProp(element, BAD_CAST "desc")) == fuzz::ParsedBackNarrow(description));
+      FUZZ_CHECK(Take(xmlGetProp(element, BAD_CAST "desc")) ==
+                 fuzz::ParsedBack(fuzz::CodePointsOfNarrow(description)));
     }
 
     const auto& children = tree.Children(node);
@@ -179,13 +180,14 @@ struct XmlCheck {
     if (node->GetType() == Cont) {
       FUZZ_CHECK(xmlHasProp(element, BAD_CAST "value") == nullptr);
     } else if (!children.empty()) {
-      FUZZ_CHECK(Take(xmlGetProp(element, BAD_CAST "value")) == ExpectedValue(node));
+      FUZZ_CHECK(Take(xmlGetProp(element, BAD_CAST "value")) ==
+                 fuzz::ParsedBack(ValuePoints(node)));
     } else {
       std::string text; // in front of the root's time stamp, if any
       for (; cursor != nullptr && cursor->type != XML_ELEMENT_NODE; cursor = cursor->next) {
         text += Take(xmlNodeGetContent(cursor));
       }
-      FUZZ_CHECK(text == ExpectedValue(node));
+      FUZZ_CHECK(text == fuzz::ParsedBack(ValuePoints(node)));
     }
 
     if (top) {
@@ -193,7 +195,8 @@ struct XmlCheck {
         xmlNode* sheet = NextElement(&cursor);
         FUZZ_CHECK(sheet != nullptr &&
                    std::strcmp(reinterpret_cast<const char*>(sheet->name), "CSS_StyleSheet") == 0);
-        FUZZ_CHECK(Take(xmlNodeGetContent(sheet)) == fuzz::ParsedBackUtf8(*css));
+        FUZZ_CHECK(Take(xmlNodeGetContent(sheet)) ==
+                   fuzz::ParsedBack(fuzz::CodePointsOfUtf8(*css)));
       }
       xmlNode* stamp = NextElement(&cursor);
       FUZZ_CHECK(stamp != nullptr &&
@@ -218,17 +221,25 @@ struct XmlCheck {
 struct Settings {
   int initialIndent;
   int indentIncrement;
+  bool flushEachLine;
   bool hasXsl;
   bool hasCss;
   std::string xsl;
   std::string css;
 };
 
+std::string Indent(const Settings& settings, std::size_t level) {
+  const std::int64_t spaces =
+      settings.initialIndent + settings.indentIncrement * static_cast<std::int64_t>(level);
+  return std::string(spaces > 0 ? static_cast<std::size_t>(spaces) : 0, ' ');
+}
+
 std::string WriteXml(GenAttrBase* top, const Settings& settings) {
   std::ostringstream out;
   GenAttrXMLSerializer writer(top, &out);
   writer.SetInitialIndent(settings.initialIndent);
   writer.SetIndentIncrement(settings.indentIncrement);
+  writer.SetFlushEachLine(settings.flushEachLine);
   if (settings.hasXsl) {
     writer.SetXSLStylesheet(settings.xsl.c_str());
   }
@@ -237,6 +248,65 @@ std::string WriteXml(GenAttrBase* top, const Settings& settings) {
   }
   FUZZ_CHECK(writer.Write() == 0);
   return out.str();
+}
+
+// The document as the format's rules put it together, its time stamp as
+// Unstamped() leaves it.
+struct XmlDocument {
+  const FuzzTree& tree;
+  const Settings& settings;
+  std::vector<GenAttrBase*> path;
+  std::string text;
+
+  void Element(GenAttrBase* node, std::size_t level) {
+    const std::string name = ElementName(node);
+    std::string description;
+    if (node->GetDescription() != nullptr) {
+      description =
+          " desc=\"" + fuzz::Escaped(fuzz::CodePointsOfNarrow(node->GetDescription()), true) + "\"";
+    }
+    const bool hasChildren = !tree.Children(node).empty();
+    text += Indent(settings, level) + "<" + name;
+    if (node->GetType() == Cont) {
+      text += description + ">";
+    } else if (hasChildren) {
+      // The value moves into an attribute, ended by a line break in the tag.
+      text += " value=\"" + fuzz::Escaped(ValuePoints(node), true) + "\"\n" + description + ">";
+    } else {
+      text += description + ">" + fuzz::Escaped(ValuePoints(node), false);
+    }
+    if (level == 0) {
+      if (settings.hasCss) {
+        text += "<CSS_StyleSheet>" + fuzz::Escaped(fuzz::CodePointsOfUtf8(settings.css), false) +
+                "</CSS_StyleSheet>\n";
+      }
+      text += "<DateAndTime>" + std::string(24, '#') + "</DateAndTime>\n";
+    }
+    if (hasChildren) {
+      text += "\n";
+    }
+    if (std::find(path.begin(), path.end(), node) == path.end()) {
+      path.push_back(node);
+      for (GenAttrBase* child : tree.Children(node)) {
+        Element(child, level + 1);
+      }
+      path.pop_back();
+    }
+    if (hasChildren) {
+      text += Indent(settings, level);
+    }
+    text += "</" + name + ">\n";
+  }
+};
+
+std::string ExpectedXml(const FuzzTree& tree, GenAttrBase* top, const Settings& settings) {
+  XmlDocument document{tree, settings, {}, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"};
+  if (settings.hasXsl) {
+    document.text += "<?xml-stylesheet type=\"text/xsl\" href=\"" +
+                     fuzz::Escaped(fuzz::CodePointsOfUtf8(settings.xsl), true) + "\"?>\n";
+  }
+  document.Element(top, 0);
+  return document.text;
 }
 
 void CheckXml(const FuzzTree& tree, GenAttrBase* top, const Settings& settings,
@@ -272,35 +342,45 @@ void CheckXml(const FuzzTree& tree, GenAttrBase* top, const Settings& settings,
 
 // ---- the text listing ----------------------------------------------------------
 
-std::size_t LineFeeds(const char* text) {
-  return text != nullptr
-             ? static_cast<std::size_t>(std::count(text, text + std::strlen(text), '\n'))
-             : 0;
-}
-
-void CheckText(const FuzzTree& tree, GenAttrBase* top, const Settings& settings) {
-  std::size_t expected = 1; // the rule line
+std::string ExpectedListing(const FuzzTree& tree, GenAttrBase* top, const Settings& settings) {
+  std::string listing = std::string(49, '-') + "\n";
   tree.Walk(
       top,
-      [&](GenAttrBase* node, std::size_t, bool) {
-        // Names, descriptions, values and ids keep their line feeds.
-        expected += 1 + LineFeeds(node->GetName()) + LineFeeds(node->GetDescription());
-        expected += node->GetType() == Cont ? LineFeeds(static_cast<GenAttrCont*>(node)->GetId())
-                                            : LineFeeds(node->GetValueAsString());
+      [&](GenAttrBase* node, std::size_t level, bool) {
+        std::string name = fuzz::Latin1ToUtf8(node->GetName());
+        if (name.size() < 16) {
+          name.resize(16, ' ');
+        }
+        listing += Indent(settings, level) + "Name: " + name + "    ";
+        if (node->GetType() != Cont) {
+          listing += std::string("Value: ") + node->GetValueAsString();
+        } else if (const char* id = static_cast<GenAttrCont*>(node)->GetId()) {
+          listing += (node->IsReference() != 0 ? "RefId: " : "Id: ") + std::string(id);
+        }
+        if (node->GetDescription() != nullptr) {
+          listing += " (Description: " + fuzz::Latin1ToUtf8(node->GetDescription()) + ")";
+        }
+        listing += std::string("  (Type: ") + node->GetTypeAsString() + ")";
+        if (node->GetRefCount() > 1) {
+          listing += "  (RefCount: " + std::to_string(node->GetRefCount()) + ")";
+        }
+        listing += "\n";
         // The children of a reference are listed where they belong.
         return node->IsReference() == 0;
       },
       kMaxVisits);
+  return listing;
+}
 
+void CheckText(const FuzzTree& tree, GenAttrBase* top, const Settings& settings) {
+  const std::string expected = ExpectedListing(tree, top, settings);
   std::ostringstream out;
   GenAttrSTSerializer writer(top, &out);
   writer.SetInitialIndent(settings.initialIndent);
   writer.SetIndentIncrement(settings.indentIncrement);
+  writer.SetFlushEachLine(settings.flushEachLine);
   FUZZ_CHECK(writer.Write() == 0);
-  const std::string listing = out.str();
-  FUZZ_CHECK(listing.compare(0, 50, std::string(49, '-') + "\n") == 0);
-  FUZZ_CHECK(static_cast<std::size_t>(std::count(listing.begin(), listing.end(), '\n')) ==
-             expected);
+  FUZZ_CHECK(out.str() == expected);
 }
 
 // The document with its time stamp blanked out.
@@ -337,6 +417,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   GenAttrBase* top = in.Byte() % 4 == 0 ? tree.Pick() : tree.Root();
   Settings settings{static_cast<int>(in.Byte() % 9) - 4,
                     static_cast<int>(in.Byte() % 5) - 1,
+                    in.Byte() % 2 == 0,
                     in.Byte() % 4 == 0,
                     in.Byte() % 4 == 0,
                     tree.Text(),
@@ -365,6 +446,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const std::string document = WriteXml(top, settings);
+  FUZZ_CHECK(Unstamped(document) == ExpectedXml(tree, top, settings));
   if (depth < kMaxParsedDepth) {
     CheckXml(tree, top, settings, document);
   }
