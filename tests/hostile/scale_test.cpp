@@ -1,6 +1,7 @@
-// Trees far wider than usual: a container with 1,000,000 children under
-// every operation, and nodes shared by 200,000 references. Nothing may take
-// time that grows with the square of the size.
+// Trees far larger than usual: a container with 1,000,000 children under
+// every operation, a loop of 1,000,000 levels, and a node shared by 200,000
+// references. Nothing may take time that grows with the square of the size,
+// nor stack that grows with the depth.
 #include <cstddef>
 #include <ostream>
 #include <string>
@@ -70,6 +71,44 @@ TEST(Scale, MillionChildrenOfOneContainer) {
   GenAttrBase::Free(copy);
   GenAttrBase::Free(reference);
   GenAttrBase::Free(root);
+}
+
+TEST(Scale, MillionLevelLoopBackToTheTop) {
+  // top -> n -> n -> ... -> n (1,000,000 levels) -> top
+  auto* top = new GenAttrBase("top");
+  top->AddRef();
+  GenAttrBase* bottom = top;
+  for (int level = 0; level < kChildren; ++level) {
+    auto* next = new GenAttrInt("n", level);
+    bottom->AddAttr(next);
+    bottom = next;
+  }
+  bottom->AddAttr(top);
+
+  EXPECT_EQ(top->FindIntegerAttr("n", -1), nullptr);
+  EXPECT_EQ(top->FindIntegerAttr("n", kChildren - 1), bottom);
+  GenAttrList* all = top->GetAllAttr(nullptr, nullptr, GenAttrBase::RECURSIVE);
+  EXPECT_EQ(all->GetCount(), static_cast<unsigned>(kChildren));
+  GenAttrList::Free(all);
+
+  // The copy ends with a copy of the top that holds nothing: a chain that
+  // frees as usual.
+  auto* copy = new GenAttrBase(top);
+  all = copy->GetAllAttr(nullptr, nullptr, GenAttrBase::RECURSIVE);
+  EXPECT_EQ(all->GetCount(), static_cast<unsigned>(kChildren + 1));
+  GenAttrList::Free(all);
+  GenAttrBase::Free(copy);
+
+  // Every level on its own line, and the top once more at the bottom.
+  writertest::CountingBuf sink;
+  std::ostream out(&sink);
+  GenAttrSTSerializer text(top, &out);
+  text.SetIndentIncrement(0);
+  text.Write();
+  EXPECT_EQ(sink.lines, 1u + 1 + kChildren + 1);
+
+  EXPECT_EQ(hostile::DeleteLoopNode(top),
+            "WARNING: deleting a GenAttrBase (top) with RefCount = 2\n");
 }
 
 // 200,000 references to one container, every second one made from the one
