@@ -13,6 +13,7 @@
 
 #include "bench/BenchTree.h"
 #include "bench/BenchUtil.h"
+#include "tests/support/CountingBuf.h"
 
 namespace {
 
@@ -27,28 +28,7 @@ GenAttrBase* GenAttrTree() {
   return tree;
 }
 
-// Counts the bytes and lines of a document and drops them.
-class CountingBuf : public std::streambuf {
-public:
-  std::size_t bytes = 0;
-  std::size_t lines = 0;
-
-protected:
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    bytes += static_cast<std::size_t>(n);
-    for (std::streamsize i = 0; i < n; ++i) {
-      lines += s[i] == '\n' ? 1 : 0;
-    }
-    return n;
-  }
-  int_type overflow(int_type c) override {
-    if (!traits_type::eq_int_type(c, traits_type::eof())) {
-      const char ch = traits_type::to_char_type(c);
-      xsputn(&ch, 1);
-    }
-    return traits_type::not_eof(c);
-  }
-};
+using genattr_test::CountingBuf;
 
 template <class Writer> void WriteToStream(std::ostream& out, bool flushEachLine) {
   Writer writer(GenAttrTree(), &out);

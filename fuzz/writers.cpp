@@ -30,6 +30,7 @@
 #include "FuzzTree.h"
 #include "TextReference.h"
 #include "genattr/GenAttr.h"
+#include "tests/support/XmlNav.h"
 
 namespace {
 
@@ -129,21 +130,8 @@ void CheckRendering(GenAttrBase* node) {
 
 // ---- the XML document --------------------------------------------------------
 
-std::string Take(xmlChar* text) {
-  std::string result = text != nullptr ? reinterpret_cast<const char*>(text) : "<null>";
-  xmlFree(text);
-  return result;
-}
-
-// The next child element at or after `*cursor`, which moves past it.
-xmlNode* NextElement(xmlNode** cursor) {
-  while (*cursor != nullptr && (*cursor)->type != XML_ELEMENT_NODE) {
-    *cursor = (*cursor)->next;
-  }
-  xmlNode* found = *cursor;
-  *cursor = found != nullptr ? found->next : nullptr;
-  return found;
-}
+using genattr_test::NextElement;
+using genattr_test::Take;
 
 std::string ElementName(const GenAttrBase* node) {
   std::string name = node->GetName();

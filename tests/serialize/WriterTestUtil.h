@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "genattr/GenAttr.h"
+#include "support/CountingBuf.h"
 
 namespace writertest {
 
@@ -71,24 +72,7 @@ inline ::testing::AssertionResult MaskTimeStamps(std::string& document) {
   return ::testing::AssertionSuccess();
 }
 
-// Counts bytes and line feeds and drops them: huge documents cost no memory.
-class CountingBuf : public std::streambuf {
-public:
-  std::size_t bytes = 0;
-  std::size_t lines = 0;
-
-protected:
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    bytes += static_cast<std::size_t>(n);
-    lines += static_cast<std::size_t>(std::count(s, s + n, '\n'));
-    return n;
-  }
-  int_type overflow(int_type c) override {
-    const char ch = traits_type::to_char_type(c);
-    return traits_type::eq_int_type(c, traits_type::eof()) ? traits_type::not_eof(c)
-                                                           : (xsputn(&ch, 1), c);
-  }
-};
+using genattr_test::CountingBuf;
 
 } // namespace writertest
 

@@ -17,6 +17,7 @@
 
 #include "genattr/GenAttr.h"
 #include "serialize/WriterTestUtil.h"
+#include "support/XmlNav.h"
 
 namespace {
 
@@ -119,21 +120,8 @@ private:
   std::vector<GenAttrBase*> mFinished;
 };
 
-std::string Take(xmlChar* text) {
-  std::string result = text != nullptr ? reinterpret_cast<const char*>(text) : "<null>";
-  xmlFree(text);
-  return result;
-}
-
-// The child element at or after `*cursor`, which moves past it; null at the end.
-xmlNode* NextElement(xmlNode** cursor) {
-  while (*cursor != nullptr && (*cursor)->type != XML_ELEMENT_NODE) {
-    *cursor = (*cursor)->next;
-  }
-  xmlNode* found = *cursor;
-  *cursor = found != nullptr ? found->next : nullptr;
-  return found;
-}
+using genattr_test::NextElement;
+using genattr_test::Take;
 
 // Compares `element` with `node`, subtrees included; the first `skip` child
 // elements (the root's time stamp) stand for no node.
