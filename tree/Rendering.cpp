@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <limits>
 
 #if __has_include(<langinfo.h>)
 #include <langinfo.h>
