@@ -32,7 +32,7 @@
 #include <utility>
 #include <vector>
 
-#include "FuzzInput.h"
+#include "fuzz/FuzzInput.h"
 #include "genattr/GenAttr.h"
 
 namespace fuzz {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "FuzzInput.h"
-#include "FuzzTree.h"
+#include "fuzz/FuzzInput.h"
+#include "fuzz/FuzzTree.h"
 #include "genattr/GenAttr.h"
 
 namespace {

@@ -18,8 +18,8 @@
 
 #include <libxml/tree.h>
 
-#include "FuzzInput.h"
-#include "TextReference.h"
+#include "fuzz/FuzzInput.h"
+#include "fuzz/TextReference.h"
 #include "genattr/GenAttrStringUtils.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "FuzzInput.h"
-#include "TextReference.h"
+#include "fuzz/FuzzInput.h"
+#include "fuzz/TextReference.h"
 #include "text/Transcode.h"
 
 namespace {

@@ -26,9 +26,9 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
-#include "FuzzInput.h"
-#include "FuzzTree.h"
-#include "TextReference.h"
+#include "fuzz/FuzzInput.h"
+#include "fuzz/FuzzTree.h"
+#include "fuzz/TextReference.h"
 #include "genattr/GenAttr.h"
 #include "tests/support/XmlNav.h"
 

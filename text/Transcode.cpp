@@ -1,4 +1,4 @@
-#include "Transcode.h"
+#include "text/Transcode.h"
 
 #include <algorithm>
 #include <cstddef>

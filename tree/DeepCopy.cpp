@@ -1,10 +1,8 @@
-#include "DeepCopy.h"
+#include "tree/DeepCopy.h"
 
 #include <memory>
 #include <vector>
 
-#include "TreeAccess.h"
-#include "TreeWalk.h"
 #include "genattr/GenAttrCont.h"
 #include "genattr/GenAttrDouble.h"
 #include "genattr/GenAttrFloat.h"
@@ -12,6 +10,8 @@
 #include "genattr/GenAttrPtr.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrUnicodeString.h"
+#include "tree/TreeAccess.h"
+#include "tree/TreeWalk.h"
 
 namespace genattr {
 namespace detail {

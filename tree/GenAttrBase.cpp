@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "DeepCopy.h"
-#include "InitialParents.h"
-#include "OwnedText.h"
-#include "SharedChains.h"
+#include "tree/DeepCopy.h"
+#include "tree/InitialParents.h"
+#include "tree/OwnedText.h"
+#include "tree/SharedChains.h"
 
 using namespace genattr::detail;
 

@@ -1,6 +1,6 @@
 #include "genattr/GenAttrCont.h"
 
-#include "OwnedText.h"
+#include "tree/OwnedText.h"
 
 using genattr::detail::CopyOptionalText;
 using genattr::detail::ReplaceOptionalText;

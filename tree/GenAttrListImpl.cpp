@@ -1,4 +1,4 @@
-#include "GenAttrListImpl.h"
+#include "tree/GenAttrListImpl.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "genattr/GenAttrUnicodeString.h"
 
-#include "OwnedText.h"
 #include "genattr/GenAttrUtfTransfer.h"
+#include "tree/OwnedText.h"
 
 using genattr::detail::CopyText;
 using genattr::detail::ReplaceText;

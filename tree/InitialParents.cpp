@@ -1,9 +1,9 @@
-#include "InitialParents.h"
+#include "tree/InitialParents.h"
 
 #include <map>
 #include <set>
 
-#include "TreeAccess.h"
+#include "tree/TreeAccess.h"
 
 namespace genattr {
 namespace detail {

@@ -9,8 +9,8 @@
 #include "genattr/GenAttrInt.h"
 #include "genattr/GenAttrString.h"
 
-#include "GenAttrListImpl.h"
-#include "TreeWalk.h"
+#include "tree/GenAttrListImpl.h"
+#include "tree/TreeWalk.h"
 
 const int GenAttrBase::FLAT = 0;
 const int GenAttrBase::RECURSIVE = 1;

@@ -1,4 +1,4 @@
-#include "OwnedText.h"
+#include "tree/OwnedText.h"
 
 #include <cstring>
 #include <cwchar>

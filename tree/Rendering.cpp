@@ -26,9 +26,9 @@
 #include "genattr/GenAttrStringUtils.h"
 #include "genattr/GenAttrUnicodeString.h"
 
-#include "../text/Transcode.h"
-#include "GenAttrListImpl.h"
-#include "ScratchBuffer.h"
+#include "text/Transcode.h"
+#include "tree/GenAttrListImpl.h"
+#include "tree/ScratchBuffer.h"
 
 namespace {
 

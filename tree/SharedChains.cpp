@@ -1,9 +1,9 @@
-#include "SharedChains.h"
+#include "tree/SharedChains.h"
 
 #include <map>
 
-#include "InitialParents.h"
-#include "TreeAccess.h"
+#include "tree/InitialParents.h"
+#include "tree/TreeAccess.h"
 
 namespace genattr {
 namespace detail {

@@ -1,4 +1,4 @@
-#include "TreeWalk.h"
+#include "tree/TreeWalk.h"
 
 namespace genattr {
 namespace detail {

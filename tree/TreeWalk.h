@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "TreeAccess.h"
 #include "genattr/GenAttrBase.h"
+#include "tree/TreeAccess.h"
 
 namespace genattr {
 namespace detail {

@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "genattr/genattr_c.h"
-#include "test_free.h"
+#include "tests/capi/test_free.h"
 
 static int failures = 0;
 

@@ -1,4 +1,4 @@
-#include "test_free.h"
+#include "tests/capi/test_free.h"
 
 #include "genattr/GenAttrBase.h"
 

@@ -14,7 +14,7 @@
 
 #include "genattr/GenAttr.h"
 #include "genattr/genattr_c.h"
-#include "hostile/HostileUtil.h"
+#include "tests/hostile/HostileUtil.h"
 
 namespace {
 

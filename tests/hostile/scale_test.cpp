@@ -11,8 +11,8 @@
 
 #include "genattr/GenAttr.h"
 #include "genattr/genattr_c.h"
-#include "hostile/HostileUtil.h"
-#include "serialize/WriterTestUtil.h"
+#include "tests/hostile/HostileUtil.h"
+#include "tests/serialize/WriterTestUtil.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "genattr/GenAttr.h"
-#include "support/CountingBuf.h"
+#include "tests/support/CountingBuf.h"
 
 namespace writertest {
 

@@ -16,8 +16,8 @@
 #include <libxml/tree.h>
 
 #include "genattr/GenAttr.h"
-#include "serialize/WriterTestUtil.h"
-#include "support/XmlNav.h"
+#include "tests/serialize/WriterTestUtil.h"
+#include "tests/support/XmlNav.h"
 
 namespace {
 

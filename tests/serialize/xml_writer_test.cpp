@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "genattr/GenAttr.h"
-#include "serialize/WriterTestUtil.h"
+#include "tests/serialize/WriterTestUtil.h"
 
 namespace {
 

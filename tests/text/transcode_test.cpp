@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "text/transcode_harness.h"
+#include "tests/text/transcode_harness.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "genattr/GenAttrCont.h"
 #include "genattr/GenAttrString.h"
-#include "tree/TreeProbes.h"
+#include "tests/tree/TreeProbes.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The per-node child cursor.
 #include <gtest/gtest.h>
 
-#include "tree/TreeProbes.h"
+#include "tests/tree/TreeProbes.h"
 
 TEST(Cursor, StaysNullBeforeTheFirstAndPastTheLastChild) {
   auto* node = new GenAttrBase("n");

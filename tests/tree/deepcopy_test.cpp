@@ -12,7 +12,7 @@
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrUnicodeString.h"
 #include "genattr/GenAttrUtfTransfer.h"
-#include "tree/TreeProbes.h"
+#include "tests/tree/TreeProbes.h"
 
 namespace {
 

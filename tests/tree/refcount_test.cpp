@@ -1,7 +1,7 @@
 // Reference counts, destruction, the two warning lines and initial parents.
 #include <gtest/gtest.h>
 
-#include "tree/TreeProbes.h"
+#include "tests/tree/TreeProbes.h"
 
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
