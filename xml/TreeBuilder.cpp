@@ -527,6 +527,12 @@ void TreeBuilder::Complete(Entry& entry) {
 void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
   PendingRef& ref = mRefs[index];
   const bool sharing = target != nullptr && (!ref.isCont || target->GetType() == Cont);
+  if (sharing && !mQueues.empty() && mQueues.count(target) != 0) {
+    // The target's chain is not whole yet: a reference shares the chain it
+    // sees when it is made.
+    mAfterFlush[target].push_back(index);
+    return;
+  }
   GenAttrBase* made = nullptr;
   if (ref.isCont) {
     const Scratch<GenAttrCont> empty;
@@ -549,26 +555,32 @@ void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
     for (GenAttrBase* child : ref.front) {
       made->AddAttr(child);
     }
-    for (GenAttrBase* child : ref.shared) {
-      made->AddAttr(child);
+    for (const Queued& child : ref.shared) {
+      Link(made, child.node, child.ref);
     }
   }
-  for (std::vector<GenAttrBase*>* held : {&ref.front, &ref.shared}) {
-    std::vector<GenAttrBase*> nodes;
-    nodes.swap(*held);
-    for (GenAttrBase* node : nodes) {
-      node->UnRef();
+  std::vector<GenAttrBase*> front;
+  front.swap(ref.front);
+  std::vector<Queued> shared;
+  shared.swap(mRefs[index].shared);
+  for (GenAttrBase* node : front) {
+    node->UnRef();
+  }
+  for (const Queued& item : shared) {
+    if (item.node != nullptr) {
+      item.node->UnRef();
     }
   }
-  if (ref.entry != nullptr) {
-    ref.entry->node = made;
-    ref.entry->ref = kNoRef;
+  PendingRef& done = mRefs[index];
+  if (done.entry != nullptr) {
+    done.entry->node = made;
+    done.entry->ref = kNoRef;
   }
-  if (ref.isRoot) {
+  if (done.isRoot) {
     mRoot = made;
   }
   std::vector<GenAttrBase*> parents;
-  parents.swap(ref.parents);
+  parents.swap(done.parents);
   for (GenAttrBase* parent : parents) {
     Flush(parent);
   }
@@ -590,11 +602,23 @@ void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref
   const Frame& parent = *parentFrame;
   if (parent.role == Role::Reference) {
     PendingRef& waiting = mRefs[parent.ref];
-    if (ref != kNoRef) {
-      Fail(3, "a reference waits for a node that waits itself");
-      return;
+    const bool front = parent.children <= waiting.own;
+    if (ref == kNoRef && front) {
+      Hold(waiting.front, node);
+    } else if (ref == kNoRef) {
+      try {
+        waiting.shared.push_back(Queued{node, kNoRef});
+      } catch (...) {
+        GenAttrBase::Free(node);
+        throw;
+      }
+      node->AddRef();
+    } else if (!front) {
+      // A shared child that is itself a waiting reference: the target links it.
+      waiting.shared.push_back(Queued{nullptr, ref});
+    } else {
+      Fail(3, "a link of a reference's own is a reference that waits for its target");
     }
-    Hold(parent.children <= waiting.own ? waiting.front : waiting.shared, node);
     return;
   }
   Link(parent.node, node, ref);
@@ -642,7 +666,6 @@ void TreeBuilder::Flush(GenAttrBase* parent) {
       if (made == nullptr) {
         return;
       }
-      mRefs[item.ref].attached = true;
       parent->AddAttr(made);
     } else {
       parent->AddAttr(item.node);
@@ -651,6 +674,15 @@ void TreeBuilder::Flush(GenAttrBase* parent) {
     items.pop_front();
   }
   mQueues.erase(queue);
+  const auto after = mAfterFlush.find(parent);
+  if (after != mAfterFlush.end()) {
+    std::vector<std::uint32_t> waiting;
+    waiting.swap(after->second);
+    mAfterFlush.erase(after);
+    for (const std::uint32_t index : waiting) {
+      MakeRef(index, parent);
+    }
+  }
 }
 
 TreeBuilder::Entry* TreeBuilder::Lookup(const std::string& serialText, bool create) {
@@ -679,12 +711,16 @@ void TreeBuilder::ReleaseHolds() {
     for (GenAttrBase* node : ref.front) {
       node->UnRef();
     }
-    for (GenAttrBase* node : ref.shared) {
-      node->UnRef();
+    for (const Queued& item : ref.shared) {
+      if (item.node != nullptr) {
+        item.node->UnRef();
+      }
     }
     ref.front.clear();
     ref.shared.clear();
-    if (ref.made != nullptr && !ref.attached && ref.made != mRoot) {
+    // A reference made but never linked is owned by no one else; the root
+    // goes below or was handed out.
+    if (ref.made != nullptr && !ref.isRoot && ref.made->GetRefCount() == 0) {
       GenAttrBase::Free(ref.made);
     }
   }
