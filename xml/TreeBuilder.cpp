@@ -533,6 +533,17 @@ void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
     mAfterFlush[target].push_back(index);
     return;
   }
+  if (sharing) {
+    // Children defined under the reference belong to the target's chain, so
+    // the target links them; one it did not link would end with our hold
+    // while a serial still names it.
+    for (const Queued& item : ref.shared) {
+      if (item.node != nullptr && item.node->GetRefCount() < 2) {
+        Fail(3, "a child shown under a reference is not in the chain of its target");
+        return;
+      }
+    }
+  }
   GenAttrBase* made = nullptr;
   if (ref.isCont) {
     const Scratch<GenAttrCont> empty;
@@ -699,6 +710,15 @@ TreeBuilder::Entry* TreeBuilder::Lookup(const std::string& serialText, bool crea
 }
 
 void TreeBuilder::ReleaseHolds() {
+  // First the references made but never linked, which no one else owns: a
+  // hold released below may end the subtree that links the others. The root
+  // goes last, or was handed out.
+  for (PendingRef& ref : mRefs) {
+    if (ref.made != nullptr && !ref.isRoot && ref.made->GetRefCount() == 0) {
+      GenAttrBase::Free(ref.made);
+    }
+    ref.made = nullptr;
+  }
   for (auto& queue : mQueues) {
     for (const Queued& item : queue.second) {
       if (item.node != nullptr) {
@@ -715,13 +735,6 @@ void TreeBuilder::ReleaseHolds() {
       if (item.node != nullptr) {
         item.node->UnRef();
       }
-    }
-    ref.front.clear();
-    ref.shared.clear();
-    // A reference made but never linked is owned by no one else; the root
-    // goes below or was handed out.
-    if (ref.made != nullptr && !ref.isRoot && ref.made->GetRefCount() == 0) {
-      GenAttrBase::Free(ref.made);
     }
   }
   mRefs.clear();
