@@ -332,10 +332,8 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "ga:xname is not a valid escaped text");
       return nullptr;
     }
-  } else if (!e.hasGaName) {
-    e.gaName = e.name;
   }
-  const char* name = e.gaName.c_str();
+  const char* name = e.hasXName || e.hasGaName ? e.gaName.c_str() : e.name.c_str();
   if (e.hasXDesc) {
     if (!DecodeEscaped8(e.xdesc.c_str(), e.desc)) {
       Fail(3, "ga:xdesc is not a valid escaped text");

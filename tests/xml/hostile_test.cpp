@@ -163,6 +163,30 @@ TEST(ReaderHostile, ForwardReferenceKeepsCounts) {
   EXPECT_EQ(tree.root->GetAttrByPath("t/x")->GetRefCount(), 2);
 }
 
+// Found by fuzzing: a reference made but never linked was released after the
+// subtree that linked another one, which then was gone.
+TEST(ReaderRegression, UnlinkedReferencesAreReleasedFirst) {
+  EXPECT_TRUE(ReadsWith("<r ga:type=\"Cont\"><p ga:type=\"Cont\" ga:ref=\"1\"><m ga:type=\"Cont\">"
+                        "<q ga:type=\"Cont\" ga:ref=\"1\"/></m></p>"
+                        "<t ga:type=\"Cont\" ga:node=\"1\"><x ga:type=\"Int\">1</x></t>",
+                        3));
+  EXPECT_TRUE(ReadsWith("<r ga:type=\"Cont\"><p ga:type=\"Cont\" ga:ref=\"1\"><m ga:type=\"Cont\">"
+                        "<q ga:type=\"Cont\" ga:ref=\"1\"/></m></p>"
+                        "<t ga:type=\"Cont\" ga:node=\"1\"/>",
+                        2));
+}
+
+// Found by fuzzing: a child defined under a reference but missing from its
+// target's chain ended with the reference's hold while its serial still
+// named it.
+TEST(ReaderRegression, SharedChildMissingFromTheTarget) {
+  EXPECT_TRUE(ReadsWith("<r ga:type=\"Cont\"><p ga:type=\"Cont\" ga:ref=\"1\">"
+                        "<x ga:type=\"Int\" ga:node=\"2\">1</x></p>"
+                        "<t ga:type=\"Cont\" ga:node=\"1\"><y ga:type=\"Int\">2</y></t>"
+                        "<z ga:link=\"2\"/></r>",
+                        3));
+}
+
 // The target's first child is a reference that waits itself: the first
 // reference is made only once the target's chain is whole.
 TEST(ReaderHostile, ReferenceToAChainThatWaits) {
