@@ -65,6 +65,12 @@ template <class Node> struct Scratch {
   Node* node;
 };
 
+// A node of class `Node` with `value`, and with `desc` when it is not null.
+template <class Node, class Value>
+GenAttrBase* Make(const char* name, const char* desc, Value value) {
+  return desc != nullptr ? new Node(name, desc, value) : new Node(name, value);
+}
+
 bool IsTimeStamp(const char* element) {
   return std::strcmp(element, names::kDateAndTime) == 0 ||
          std::strcmp(element, names::kCssStyleSheet) == 0;
@@ -311,8 +317,7 @@ GenAttrBase* TreeBuilder::MakeUntyped(bool children) {
                            : new GenAttrCont(e.name.c_str());
   }
   const char* value = e.hasValue ? e.value.c_str() : e.text.c_str();
-  return desc != nullptr ? new GenAttrString(e.name.c_str(), desc, value)
-                         : new GenAttrString(e.name.c_str(), value);
+  return Make<GenAttrString>(e.name.c_str(), desc, value);
 }
 
 GenAttrBase* TreeBuilder::MakeTyped() {
@@ -392,7 +397,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
     }
     const char* value = e.hasXValue ? mBytes.c_str() : text.c_str();
     const UtfSwitch flag(utf);
-    return desc != nullptr ? new GenAttrString(name, desc, value) : new GenAttrString(name, value);
+    return Make<GenAttrString>(name, desc, value);
   }
   case UnicodeString: {
     if (e.hasXValue) {
@@ -404,8 +409,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Utf8ToWide(text.data(), text.size(), mWide);
     }
     const UtfSwitch flag(utf);
-    return desc != nullptr ? new GenAttrUnicodeString(name, desc, mWide.c_str())
-                           : new GenAttrUnicodeString(name, mWide.c_str());
+    return Make<GenAttrUnicodeString>(name, desc, mWide.c_str());
   }
   case Int: {
     int value = 0;
@@ -413,7 +417,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "the value of an Int is not a 32-bit decimal integer");
       return nullptr;
     }
-    return desc != nullptr ? new GenAttrInt(name, desc, value) : new GenAttrInt(name, value);
+    return Make<GenAttrInt>(name, desc, value);
   }
   case Float: {
     float value = 0;
@@ -422,7 +426,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "the value of a Float is not a number or ga:bits is not 8 hexadecimal digits");
       return nullptr;
     }
-    return desc != nullptr ? new GenAttrFloat(name, desc, value) : new GenAttrFloat(name, value);
+    return Make<GenAttrFloat>(name, desc, value);
   }
   case Double: {
     double value = 0;
@@ -431,11 +435,11 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "the value of a Double is not a number or ga:bits is not 16 hexadecimal digits");
       return nullptr;
     }
-    return desc != nullptr ? new GenAttrDouble(name, desc, value) : new GenAttrDouble(name, value);
+    return Make<GenAttrDouble>(name, desc, value);
   }
   default:
     // A pointer means nothing in another process.
-    return desc != nullptr ? new GenAttrPtr(name, desc, nullptr) : new GenAttrPtr(name, nullptr);
+    return Make<GenAttrPtr>(name, desc, static_cast<void*>(nullptr));
   }
 }
 
