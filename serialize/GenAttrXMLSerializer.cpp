@@ -15,6 +15,7 @@
 #include "text/NarrowText.h"
 #include "text/Transcode.h"
 #include "tree/OwnedText.h"
+#include "tree/ValueBuffer.h"
 
 namespace {
 
@@ -304,7 +305,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
 
   auto writeDescription = [&](const GenAttrBase& current) {
     if (const char* description = current.GetDescription()) {
-      out.Append(" desc=\"");
+      out.AppendLiteral(" desc=\"");
       text.Narrow(description, Place::Attribute);
       out.Append('"');
     }
@@ -319,14 +320,14 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   auto enter = [&](GenAttrBase* current, std::size_t level) {
     line.Indent(genattr::detail::IndentAt(initial, increment, level));
     const bool hasChildren = current->HasChildren() != 0;
-    line.Piece("<", 1);
+    line.Piece("<");
     AppendXmlName(out, current->GetName());
     if (current->GetType() == Cont) {
       writeDescription(*current);
       out.Append('>');
     } else if (hasChildren) {
       // The value moves into an attribute to keep it apart from the children.
-      out.Append(" value=\"");
+      out.AppendLiteral(" value=\"");
       writeValue(*current, Place::Attribute);
       out.Append('"');
       line.EndLine();
@@ -339,14 +340,14 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     }
     if (level == 0) {
       if (mpCSSStylesheet != nullptr) {
-        out.Append("<CSS_StyleSheet>");
+        out.AppendLiteral("<CSS_StyleSheet>");
         text.Utf8(mpCSSStylesheet, Place::Content);
-        out.Append("</CSS_StyleSheet>");
+        out.AppendLiteral("</CSS_StyleSheet>");
         line.EndLine();
       }
-      out.Append("<DateAndTime>");
+      out.AppendLiteral("<DateAndTime>");
       out.Append(GetDateAndTime());
-      out.Append("</DateAndTime>");
+      out.AppendLiteral("</DateAndTime>");
       line.EndLine();
     }
     if (hasChildren) {
@@ -358,7 +359,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     if (current->HasChildren() != 0) {
       line.Indent(genattr::detail::IndentAt(initial, increment, level));
     }
-    out.Append("</");
+    out.AppendLiteral("</");
     AppendXmlName(out, current->GetName());
     out.Append('>');
     line.EndLine();
