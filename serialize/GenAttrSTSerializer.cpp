@@ -51,7 +51,10 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
   const int increment = mIndentIncrement;
   constexpr std::size_t nameColumn = 16;
 
+  genattr::detail::DepthCounter depth(mDepth);
+
   auto writeLine = [&](GenAttrBase* current, std::size_t level) {
+    depth.At(level);
     line.Indent(genattr::detail::IndentAt(initial, increment, level));
     line.Piece("Name: ");
     // The column counts bytes of the UTF-8 name, not characters. The left
@@ -106,6 +109,7 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     // which the listing shows there.
     return current->IsReference() == 0;
   };
-  genattr::detail::WalkSubtree(node, writeLine, [](GenAttrBase*, std::size_t) {});
+  genattr::detail::WalkSubtree(node, writeLine,
+                               [&](GenAttrBase*, std::size_t level) { depth.At(level); });
   return 0;
 }
