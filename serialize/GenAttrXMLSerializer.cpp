@@ -306,7 +306,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
 
   auto writeDescription = [&](const GenAttrBase& current) {
     if (const char* description = current.GetDescription()) {
-      out.AppendLiteral(" desc=\"");
+      out.Append(" desc=\"");
       text.Narrow(description, Place::Attribute);
       out.Append('"');
     }
@@ -329,7 +329,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
       out.Append('>');
     } else if (hasChildren) {
       // The value moves into an attribute to keep it apart from the children.
-      out.AppendLiteral(" value=\"");
+      out.Append(" value=\"");
       writeValue(*current, Place::Attribute);
       out.Append('"');
       line.EndLine();
@@ -342,14 +342,14 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     }
     if (level == 0) {
       if (mpCSSStylesheet != nullptr) {
-        out.AppendLiteral("<CSS_StyleSheet>");
+        out.Append("<CSS_StyleSheet>");
         text.Utf8(mpCSSStylesheet, Place::Content);
-        out.AppendLiteral("</CSS_StyleSheet>");
+        out.Append("</CSS_StyleSheet>");
         line.EndLine();
       }
-      out.AppendLiteral("<DateAndTime>");
+      out.Append("<DateAndTime>");
       out.Append(GetDateAndTime());
-      out.AppendLiteral("</DateAndTime>");
+      out.Append("</DateAndTime>");
       line.EndLine();
     }
     if (hasChildren) {
@@ -362,7 +362,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     if (current->HasChildren() != 0) {
       line.Indent(genattr::detail::IndentAt(initial, increment, level));
     }
-    out.AppendLiteral("</");
+    out.Append("</");
     AppendXmlName(out, current->GetName());
     out.Append('>');
     line.EndLine();
