@@ -172,11 +172,11 @@ void TreeBuilder::Start(const char* element, const char** attributes) {
       Fail(3, "the root element is a link");
       return;
     }
-    Adopt(&mFrames.back(), entry->node, entry->node == nullptr ? entry->ref : kNoRef);
+    Adopt(&mFrames.back(), entry->node, entry->node == nullptr ? entry->ref : NO_REF);
     mSkip = 1;
     return;
   }
-  mFrames.push_back(Frame{nullptr, nullptr, kNoRef, 0, Role::Link, mFrames.empty()});
+  mFrames.push_back(Frame{nullptr, nullptr, NO_REF, 0, Role::Link, mFrames.empty()});
   mPending = true;
 }
 
@@ -301,7 +301,7 @@ void TreeBuilder::Materialize(bool children) {
     return;
   }
   mFrames.back().node = node;
-  Adopt(Parent(), node, kNoRef);
+  Adopt(Parent(), node, NO_REF);
   if (entry != nullptr) {
     entry->node = node;
     entry->defined = entry->open = true;
@@ -485,7 +485,7 @@ void TreeBuilder::StartPendingRef() {
       return;
     }
   }
-  if (mRefs.size() >= kNoRef) {
+  if (mRefs.size() >= NO_REF) {
     Fail(4, "too many references");
     return;
   }
@@ -587,7 +587,7 @@ void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
   PendingRef& done = mRefs[index];
   if (done.entry != nullptr) {
     done.entry->node = made;
-    done.entry->ref = kNoRef;
+    done.entry->ref = NO_REF;
   }
   if (done.isRoot) {
     mRoot = made;
@@ -605,7 +605,7 @@ TreeBuilder::Frame* TreeBuilder::Parent() {
 
 void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref) {
   if (parentFrame == nullptr) {
-    if (ref != kNoRef) {
+    if (ref != NO_REF) {
       mRefs[ref].isRoot = true;
     } else {
       mRoot = node;
@@ -616,11 +616,11 @@ void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref
   if (parent.role == Role::Reference) {
     PendingRef& waiting = mRefs[parent.ref];
     const bool front = parent.children <= waiting.own;
-    if (ref == kNoRef && front) {
+    if (ref == NO_REF && front) {
       Hold(waiting.front, node);
-    } else if (ref == kNoRef) {
+    } else if (ref == NO_REF) {
       try {
-        waiting.shared.push_back(Queued{node, kNoRef});
+        waiting.shared.push_back(Queued{node, NO_REF});
       } catch (...) {
         GenAttrBase::Free(node);
         throw;
@@ -638,25 +638,25 @@ void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref
 }
 
 void TreeBuilder::Link(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref) {
-  if (ref != kNoRef && mRefs[ref].made != nullptr) {
+  if (ref != NO_REF && mRefs[ref].made != nullptr) {
     node = mRefs[ref].made;
-    ref = kNoRef;
+    ref = NO_REF;
   }
   auto queue = mQueues.empty() ? mQueues.end() : mQueues.find(parent);
-  if (queue == mQueues.end() && ref == kNoRef) {
+  if (queue == mQueues.end() && ref == NO_REF) {
     parent->AddAttr(node);
     return;
   }
   if (queue == mQueues.end()) {
     queue = mQueues.emplace(parent, std::deque<Queued>()).first;
   }
-  if (ref != kNoRef) {
+  if (ref != NO_REF) {
     mRefs[ref].parents.push_back(parent);
     queue->second.push_back(Queued{nullptr, ref});
     return;
   }
   try {
-    queue->second.push_back(Queued{node, kNoRef});
+    queue->second.push_back(Queued{node, NO_REF});
   } catch (...) {
     if (node->GetRefCount() == 0) {
       GenAttrBase::Free(node);

@@ -77,7 +77,7 @@ private:
   // A node that a serial names; defined at the element that carries it.
   struct Entry {
     GenAttrBase* node = nullptr;
-    std::uint32_t ref = kNoRef; // a waiting reference that will become the node
+    std::uint32_t ref = NO_REF; // a waiting reference that will become the node
     bool defined = false;
     bool open = false;                  // its element has not ended: a link to it makes a cycle
     bool complete = false;              // its element ended
@@ -103,7 +103,7 @@ private:
     std::vector<GenAttrBase*> parents; // parents whose queue holds it
     bool isRoot = false;
   };
-  static constexpr std::uint32_t kNoRef = 0xFFFFFFFFu;
+  static constexpr std::uint32_t NO_REF = 0xFFFFFFFFu;
 
   void ReadAttributes(const char* element, const char** attributes);
   // Makes the node of the innermost element, which has `children` or not.
