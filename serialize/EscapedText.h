@@ -27,9 +27,7 @@ struct TextEscapes {
   constexpr TextEscapes(Substitute substitute, Carried carried)
       : substitute(substitute), carried(carried), kind() {
     for (char32_t c = 0; c < 256; ++c) {
-      kind[c] = c >= 0x80                                             ? Foreign
-                : substitute(c) != nullptr || !carried(c) || c < 0x20 ? Care
-                                                                      : Plain;
+      kind[c] = c >= 0x80 ? Foreign : substitute(c) != nullptr || !carried(c) ? Care : Plain;
     }
   }
 
