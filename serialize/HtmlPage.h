@@ -21,9 +21,9 @@ extern const char kHtmlPageHead[];
 // parent the index of the parent's entry (-1 for the root), type an index
 // into "types", description and id a text or null, reference 1 for a
 // reference node, chain the index of the entry whose children this node
-// shares (-1 when it shows its own); fields from description on are left
-// out when they hold null, null, 0, -1. A later place of a node shown before
-// is [parent, -1, index of that node's entry].
+// shares (-1 when it shows its own). Trailing fields that hold their
+// defaults (null, null, 0, -1) are left out. A later place of a node shown
+// before is [parent, -1, index of that node's entry].
 extern const char kHtmlPageTail[];
 
 } // namespace detail

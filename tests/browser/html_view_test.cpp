@@ -11,13 +11,13 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "fuzz/TextReference.h"
 #include "genattr/GenAttr.h"
 #include "tests/serialize/WriterTestUtil.h"
 
@@ -147,24 +147,6 @@ std::string Hex(const std::string& text) {
   return out;
 }
 
-// Distinct nodes below `root`, each counted once however often linked.
-std::size_t CountNodes(GenAttrBase* root) {
-  std::set<GenAttrBase*> seen{root};
-  std::vector<GenAttrBase*> todo{root};
-  while (!todo.empty()) {
-    GenAttrBase* node = todo.back();
-    todo.pop_back();
-    GenAttrList* children = node->GetAllAttr(nullptr, nullptr, GenAttrBase::FLAT);
-    for (GenAttrBase* c = children->GetFirst(); c != nullptr; c = children->GetNext()) {
-      if (seen.insert(c).second) {
-        todo.push_back(c);
-      }
-    }
-    GenAttrList::Free(children);
-  }
-  return seen.size();
-}
-
 TEST(HtmlView, ShowsTheModelTreeFoldsSearchesAndLinks) {
   // Entries: 0 Model, 1 Material, 2 Part, 3 Mass, 4 Count, 5 Count again,
   // 6 PartRef (children at 2), 7 Color, 8 Alpha. Two levels start unfolded.
@@ -204,8 +186,7 @@ later(function () {
 )js");
   EXPECT_EQ(r["errors"], "");
   EXPECT_EQ(r["title"], "Model \xE2\x80\x93 attribute tree");
-  EXPECT_EQ(r["count"], std::to_string(CountNodes(tree.get())) + " nodes");
-  EXPECT_EQ(r["count"], "8 nodes");
+  EXPECT_EQ(r["count"], "8 nodes"); // Count once
   EXPECT_EQ(r["start"], "0,1,2,3,4,5,6,7,8");
   EXPECT_EQ(r["material"], "Material|String|Steel|surface material|");
   EXPECT_EQ(r["again"], "#n4");
@@ -262,16 +243,7 @@ finish();
   EXPECT_EQ(r["title"], Hex("<b>root</b> \xE2\x80\x93 attribute tree"));
   std::size_t entry = 1;
   for (const char* text : hostile) {
-    std::string shown;
-    for (const char* c = text; *c != '\0'; ++c) {
-      const auto byte = static_cast<unsigned char>(*c);
-      if (byte < 0x80) {
-        shown += *c;
-      } else {
-        shown += static_cast<char>(0xC0 | (byte >> 6));
-        shown += static_cast<char>(0x80 | (byte & 0x3F));
-      }
-    }
+    const std::string shown = fuzz::Latin1ToUtf8(text);
     const std::string cont[] = {shown, "Cont", "", shown, shown};
     const std::string string[] = {shown, "String", shown, shown, ""};
     for (int k = 0; k < 5; ++k) {

@@ -2,7 +2,6 @@
 // element, says exactly what the tree holds, and shows each node once.
 #include <clocale>
 #include <cstdint>
-#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -10,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include "fuzz/TextReference.h"
 #include "genattr/GenAttr.h"
 #include "tests/serialize/WriterTestUtil.h"
+#include "tests/support/HostileTrees.h"
 #include "tests/support/MiniJson.h"
 
 namespace {
@@ -85,101 +86,26 @@ TEST(HtmlWriter, WritesTheModelTreeAsDataEachNodeOnce) {
 }
 
 // What the page must show for a text: every character the tree holds, with
-// U+FFFD for what is not one.
+// U+FFFD for what is not one. Under the "C" locale an 8-bit text is read as
+// ISO 8859-1.
 std::string Expected(const char* text) {
-  std::string out; // under the "C" locale a byte from 0x80 up is ISO 8859-1
-  for (; *text != '\0'; ++text) {
-    genattr_test::AppendUtf8(out, static_cast<unsigned char>(*text));
-  }
-  return out;
+  return fuzz::Latin1ToUtf8(text);
 }
 
 std::string Expected(const wchar_t* text) {
   std::string out;
-  for (; *text != 0; ++text) {
-    auto c = static_cast<std::uint32_t>(text[0]);
-    const auto next = static_cast<std::uint32_t>(text[1]);
-    if (c >= 0xD800 && c <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
-      ++text;
-    }
-    genattr_test::AppendUtf8(out, (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF ? 0xFFFD : c);
+  for (const char32_t c : fuzz::CodePoints(text)) {
+    out += fuzz::Utf8(c >= 0xD800 && c <= 0xDFFF ? 0xFFFD : static_cast<std::uint32_t>(c));
   }
   return out;
 }
 
-class HostileTrees {
-public:
-  explicit HostileTrees(std::uint32_t seed) : mRandom(seed) {}
-
-  // A node and up to `depth` levels below it; finished nodes are linked again
-  // now and then, directly or through a reference, never below themselves.
-  GenAttrBase* Node(int depth) {
-    GenAttrBase* node = Fresh();
-    for (int n = depth > 0 ? Below(5) : 0; n > 0; --n) {
-      GenAttrBase* old = mFinished.empty() ? nullptr : mFinished[Below(mFinished.size())];
-      const int pick = Below(8);
-      if (pick == 0 && old != nullptr) {
-        node->AddAttr(old);
-      } else if (pick == 1 && old != nullptr && old->GetType() == Cont) {
-        node->AddAttr(new GenAttrCont(Narrow().c_str(), static_cast<GenAttrCont*>(old)));
-      } else {
-        node->AddAttr(Node(depth - 1));
-      }
-    }
-    mFinished.push_back(node);
-    return node;
-  }
-
-private:
-  int Below(std::size_t n) {
-    return std::uniform_int_distribution<int>(0, static_cast<int>(n) - 1)(mRandom);
-  }
-  std::string Narrow() {
-    static const char* const pieces[] = {"a",    "<",    ">",       "&",    "\"",
-                                         "\\",   "/",    "\t",      "\n",   "\x01",
-                                         "\x1F", "\x7F", "\xE9",    "\xFF", "</script>",
-                                         "<!--", "]]>",  "\\u003c", " ",    "\xE2\x80\xA8"};
-    std::string text;
-    for (int n = Below(6); n > 0; --n) {
-      text += pieces[Below(std::size(pieces))];
-    }
-    return text;
-  }
-  std::wstring Wide() {
-    // Units that fit 16 bits, so the same cases run where wchar_t is UTF-16.
-    static const wchar_t units[] = {L'a',   L'<',   L'"',   L'\\',  0x01,   0xE9,   0x2028,
-                                    0x2029, 0x20AC, 0xD83D, 0xDE00, 0xD800, 0xDFFF, 0xFFFE};
-    std::wstring text;
-    for (int n = Below(6); n > 0; --n) {
-      text += units[Below(std::size(units))];
-    }
-    return text;
-  }
-  GenAttrBase* Fresh() {
-    const std::string name = Narrow();
-    const std::string description = Narrow();
-    const char* desc = Below(3) == 0 ? nullptr : description.c_str();
-    switch (Below(4)) {
-    case 0: {
-      auto* cont = new GenAttrCont(name.c_str(), desc);
-      if (Below(2) == 0) {
-        cont->SetId(Narrow().c_str());
-      }
-      return cont;
-    }
-    case 1:
-      return new GenAttrString(name.c_str(), desc, Narrow().c_str());
-    case 2:
-      return new GenAttrUnicodeString(name.c_str(), desc, Wide().c_str());
-    default:
-      return new GenAttrInt(name.c_str(), desc, Below(1000) - 500);
-    }
-  }
-
-  std::mt19937 mRandom;
-  std::vector<GenAttrBase*> mFinished;
-};
+const std::vector<std::string> kNarrow = {
+    "a",    "<",    ">",    "&",    "\"",        "\\",   "/",   "\t",      "\n", "\x01",
+    "\x1F", "\x7F", "\xE9", "\xFF", "</script>", "<!--", "]]>", "\\u003c", " ",  "\xE2\x80\xA8"};
+// Units that fit 16 bits, so the same cases run where wchar_t is UTF-16.
+const std::wstring kWide = {L'a',   L'<',   L'"',   L'\\',  0x01,   0xE9,   0x2028,
+                            0x2029, 0x20AC, 0xD83D, 0xDE00, 0xD800, 0xDFFF, 0xFFFE};
 
 // Unfolds the entries of the page again (a later place into the subtree of
 // the node's entry, a shared chain into the children of the entry that
@@ -262,7 +188,7 @@ private:
 TEST(HtmlWriter, RandomHostileTreesComeBackWholeFromInertData) {
   ASSERT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
   for (std::uint32_t seed = 1; seed <= 60; ++seed) {
-    HostileTrees trees(seed);
+    genattr_test::HostileTrees trees(seed, kNarrow, kWide);
     Tree tree(trees.Node(4));
     const Json data = ReadData(PageOf(tree.get()));
     Unfolded unfolded(data);

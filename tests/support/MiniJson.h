@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz/TextReference.h"
+
 namespace genattr_test {
 
 struct Json {
@@ -30,24 +32,6 @@ struct Json {
     throw std::runtime_error("no member " + name);
   }
 };
-
-inline void AppendUtf8(std::string& out, std::uint32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // Reads one value that fills `text` but for white space; throws
 // std::runtime_error naming the offset of the first fault. A \u escape of a
@@ -176,7 +160,7 @@ private:
       } else if (unit >= 0xD800 && unit <= 0xDFFF) {
         Fail("lone surrogate");
       }
-      AppendUtf8(out, unit);
+      out += fuzz::Utf8(unit);
     }
   }
 
