@@ -224,8 +224,9 @@ const char kHtmlPageTail[] = R"html(</script>
   }
 
   // Filters the rows to the entries whose name or value holds the query (any
-  // case) and their ancestors, all unfolded; the folding from before comes
-  // back when the query is emptied.
+  // case), the rows that link to kept ones (later places, shared children)
+  // and their ancestors, all unfolded; the folding from before comes back
+  // when the query is emptied.
   function search(text) {
     query = text.toLowerCase();
     if (!query) {
@@ -243,10 +244,16 @@ const char kHtmlPageTail[] = R"html(</script>
       keep = new Uint8Array(n);
       hits = new Uint8Array(n);
       var count = 0, j;
-      for (j = 0; j < n; j++) if (hay[j].indexOf(query) >= 0) { hits[j] = 1; count++; }
-      for (j = n - 1; j >= 0; j--) {
-        if (hits[nodes[j][1] < 0 ? nodes[j][2] : j]) keep[j] = 1;
-        if (keep[j] && parent[j] >= 0) keep[parent[j]] = 1;
+      for (j = 0; j < n; j++) if (hay[j].indexOf(query) >= 0) { hits[j] = keep[j] = 1; count++; }
+      // A link points to an earlier entry, a parent too; a kept link can keep
+      // the ancestors of another link, hence the rounds.
+      for (var more = true; more;) {
+        more = false;
+        for (j = n - 1; j > 0; j--) if (keep[j]) keep[parent[j]] = 1;
+        for (j = 0; j < n; j++) {
+          var to = nodes[j][1] < 0 ? nodes[j][2] : nodes[j][7];
+          if (to >= 0 && keep[to] && !keep[j]) more = keep[j] = 1;
+        }
       }
       open.fill(1);
       $('matches').textContent = count.toLocaleString('en-US') + (count === 1 ? ' match' : ' matches');

@@ -197,8 +197,9 @@ later(function () {
   EXPECT_EQ(r["unfolded"], "0,1,2,3,4,5,6,7,8");
   EXPECT_EQ(r["collapsed"], "0 1 row shown");
   EXPECT_EQ(r["expanded"], "0,1,2,3,4,5,6,7,8");
-  // Count and its later place, with their ancestors; the search unfolds Part.
-  EXPECT_EQ(r["search"], "0,2,4,5 1 match, 2 hit rows, 2 marks");
+  // Count, its later place and PartRef (which shares it), with their
+  // ancestors; the search unfolds Part.
+  EXPECT_EQ(r["search"], "0,2,4,5,6 1 match, 2 hit rows, 2 marks");
   // Part folded again as before the search; following the link unfolds it.
   EXPECT_EQ(r["cleared"], "0,1,2,5,6,7,8");
   EXPECT_EQ(r["followed"], "0,1,2,3,4,5,6,7,8 4 #n4");
