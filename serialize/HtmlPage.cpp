@@ -76,13 +76,19 @@ mark { background: #fd5; color: #000; }
 )html";
 
 // Rows exist only for the part of the list in view (the list scrolls over a
-// spacer as tall as all rows), so a tree of any size opens and folds in the
-// time its data takes to parse plus one pass over the entries per fold.
+// spacer as tall as all rows, up to a height browsers can lay out), so a tree
+// of any size opens and folds in the time its data takes to parse plus one
+// pass over the entries per fold.
 const char kHtmlPageTail[] = R"html(</script>
 <script>
 (function () {
   'use strict';
   var ROW = 22, INDENT = 16, MAX_INDENT = 48, OVERSCAN = 12;
+  // A longer list scrolls over a spacer this tall, each pixel worth more
+  // than a pixel of rows: browsers lay out no element above 2^25 px, and paint
+  // in single precision, which far down a tall list puts rows a pixel or two
+  // off and loses their borders.
+  var MAX_HEIGHT = 4000000;
   function $(id) { return document.getElementById(id); }
   var data = JSON.parse($('genattr-tree').textContent);
   var nodes = data.nodes, types = data.types, n = nodes.length;
@@ -118,7 +124,7 @@ const char kHtmlPageTail[] = R"html(</script>
       j = open[j] ? j + 1 : end[j];
     }
     nrows = k;
-    spacer.style.height = nrows * ROW + 'px';
+    spacer.style.height = Math.min(nrows * ROW, MAX_HEIGHT) + 'px';
     $('shown').textContent = nrows.toLocaleString('en-US') + (nrows === 1 ? ' row' : ' rows') + ' shown';
   }
 
@@ -191,15 +197,27 @@ const char kHtmlPageTail[] = R"html(</script>
     return row;
   }
 
+  function height() { return view.clientHeight || window.innerHeight; }
+  // The scroll position (from the top of the rows) that shows row r first,
+  // and the row shown first at a position.
+  function rowTop(r) {
+    if (nrows * ROW <= MAX_HEIGHT) return r * ROW;
+    return r / (nrows - height() / ROW) * (MAX_HEIGHT - height());
+  }
+  function rowAt(top) {
+    if (nrows * ROW <= MAX_HEIGHT) return top / ROW;
+    return top / (MAX_HEIGHT - height()) * (nrows - height() / ROW);
+  }
+
   var pending = false;
   function render() {
     pending = false;
-    var top = view.scrollTop - head.offsetHeight, height = view.clientHeight || window.innerHeight;
-    var first = Math.max(0, Math.floor(top / ROW) - OVERSCAN);
-    var last = Math.min(nrows, Math.ceil((top + height) / ROW) + OVERSCAN);
+    var top = Math.max(0, view.scrollTop - head.offsetHeight), at = rowAt(top);
+    var first = Math.max(0, Math.floor(at) - OVERSCAN);
+    var last = Math.min(nrows, Math.ceil(at + height() / ROW) + OVERSCAN);
     var fragment = document.createDocumentFragment();
     for (var r = first; r < last; r++) fragment.appendChild(makeRow(rows[r]));
-    list.style.top = first * ROW + 'px';
+    list.style.top = Math.round(top - (at - first) * ROW) + 'px';
     list.replaceChildren(fragment);
   }
   function refresh() { layout(); render(); }
@@ -219,7 +237,7 @@ const char kHtmlPageTail[] = R"html(</script>
     layout();
     var r = Array.prototype.indexOf.call(rows.subarray(0, nrows), j);
     flashed = j;
-    view.scrollTop = Math.max(0, r * ROW + head.offsetHeight - view.clientHeight / 3);
+    view.scrollTop = rowTop(Math.max(0, r - Math.floor(height() / ROW / 3))) + head.offsetHeight;
     render();
   }
 

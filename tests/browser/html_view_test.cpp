@@ -257,12 +257,13 @@ finish();
   EXPECT_EQ(r["cell" + std::to_string(entry) + ".2"], Hex("<a\xEF\xBF\xBD\xE2\x80\xA8>"));
 }
 
-TEST(HtmlView, OpensAndFoldsAHundredThousandNodes) {
-  // 1 + 1,000 groups of 1 + 99 leaves.
+TEST(HtmlView, OpensFoldsAndScrollsTwoHundredThousandNodes) {
+  // 1 + 2,000 groups of 1 + 99 leaves: more rows than the spacer's height
+  // holds at one pixel per pixel, so scrolling is scaled.
   auto* root = new GenAttrCont("big");
   Tree tree(root);
   int leaf = 0;
-  for (int g = 0; g < 1000; ++g) {
+  for (int g = 0; g < 2000; ++g) {
     auto* group = new GenAttrCont("group");
     for (int k = 0; k < 99; ++k) {
       group->AddAttr(new GenAttrString("leaf", ("value-" + std::to_string(leaf++)).c_str()));
@@ -271,29 +272,34 @@ TEST(HtmlView, OpensAndFoldsAHundredThousandNodes) {
   }
   Results r = RunInBrowser(PageOf(tree.get()), R"js(
 put('count', byId('count').textContent);
-put('start', byId('shown').textContent);
 byId('collapse-all').click();
 put('collapsed', byId('shown').textContent);
 byId('expand-all').click();
 put('expanded', byId('shown').textContent + ' ' + document.querySelectorAll('#rows .row').length);
-row(1).querySelector('.fold').click();
-put('folded', byId('shown').textContent);
-type('VALUE-77777');
+var view = byId('view');
+view.scrollTop = view.scrollHeight;
 later(function () {
-  put('search', rows() + ' ' + byId('matches').textContent);
-  finish();
+  put('end', rows().split(',').pop());
+  row(199901).querySelector('.fold').click();
+  put('folded', byId('shown').textContent + ' ' + rows().split(',').pop());
+  type('VALUE-77777');
+  later(function () {
+    put('search', rows() + ' ' + byId('matches').textContent);
+    finish();
+  });
 });
 )js");
   EXPECT_EQ(r["errors"], "");
-  EXPECT_EQ(r["count"], "100,001 nodes");
-  EXPECT_EQ(r["start"], "100,001 rows shown");
+  EXPECT_EQ(r["count"], "200,001 nodes");
   EXPECT_EQ(r["collapsed"], "1 row shown");
   // Every row counted, but only those in view made.
   const std::string expanded = r["expanded"];
   const std::size_t made = expanded.rfind(' ');
-  EXPECT_EQ(expanded.substr(0, made), "100,001 rows shown");
+  EXPECT_EQ(expanded.substr(0, made), "200,001 rows shown");
   EXPECT_LT(std::stoi(expanded.substr(made + 1)), 300);
-  EXPECT_EQ(r["folded"], "99,902 rows shown");
+  // The last row can be scrolled to; folding the last group there keeps it in view.
+  EXPECT_EQ(r["end"], "200000");
+  EXPECT_EQ(r["folded"], "199,902 rows shown 199901");
   // Leaf 77777 is leaf 62 of group 785: entry 1 + 785 * 100 + 1 + 62.
   EXPECT_EQ(r["search"], "0,78501,78564 1 match");
 }
