@@ -14,22 +14,36 @@ using Access = GenAttrTreeAccess;
 
 // After a link to `child` went from the chain seen by `editor` (the link was
 // owned by `holder`): the child's initial parent, when it is one of the two,
-// stays only while that node still reaches the child through a link it owns
-// or through one under which the child is listed; otherwise it is cleared, so
-// that it never names a node that could end without clearing it.
+// stays while that node still sees the child, and is cleared otherwise. A
+// parent that then reaches the child only through a link it does not own
+// lists the child, so that its end still clears the initial parent; the
+// record this needs was made beforehand by PrepareSettling().
 void SettleInitialParent(GenAttrBase& child, const GenAttrBase& editor, const GenAttrBase& holder) {
   GenAttrBase* const parent = child.GetInitialParent();
   if (parent != &editor && parent != &holder) {
     return;
   }
-  const GenAttrNodeRecord* const record = Access::Record(child);
-  const bool listed = record != nullptr && record->mListed;
-  const bool reached =
+  bool seen = false;
+  const bool owned =
       ForEachSeen(*parent, [&](const GenAttrChildLink* link, const GenAttrBase& owner) {
-        return link->mpAttr == &child && (listed || &owner == parent);
+        seen = seen || link->mpAttr == &child;
+        return link->mpAttr == &child && &owner == parent;
       }) != nullptr;
-  if (!reached) {
+  const GenAttrNodeRecord* const record = Access::Record(child);
+  if (!seen) {
     ClearInitialParent(child);
+  } else if (!owned && (record == nullptr || !record->mListed)) {
+    RecordInitialParent(child, parent);
+  }
+}
+
+// Only a sharing reference can see a child through a link it does not own:
+// when one is the child's initial parent, the child's record is made before
+// anything changes.
+void PrepareSettling(GenAttrBase& child) {
+  const GenAttrBase* const parent = child.GetInitialParent();
+  if (parent != nullptr && SharingRecord(*parent) != nullptr) {
+    Access::EnsureRecord(child);
   }
 }
 
@@ -80,6 +94,7 @@ int GenAttrBase::RemoveAttr(GenAttrBase* child) {
   if (position.link == nullptr) {
     return 0;
   }
+  PrepareSettling(*child);
   Unlink(*position.holder, position.link);
   delete position.link;
   ++mEdits;
@@ -116,6 +131,9 @@ void GenAttrBase::RemoveAllAttr() {
   // every link is gone, when the nodes concerned see the least.
   std::vector<std::pair<GenAttrBase*, GenAttrBase*>> removed; // child, holder
   removed.reserve(GetNumberChildren());
+  for (GenAttrChildLink* link = mpFirst; link != nullptr; link = link->mpNext) {
+    PrepareSettling(*link->mpAttr);
+  }
   while (mpFirst != nullptr) {
     const ChainPosition position = FindInChain(*this, mpFirst->mpAttr);
     removed.emplace_back(position.link->mpAttr, position.holder);
