@@ -166,3 +166,20 @@ TEST(Reference, CopiedInitialParentIsClearedWhenThatParentDies) {
   GenAttrBase::Free(ref);
   GenAttrBase::Free(node);
 }
+
+TEST(ReferenceRegression, ChildrenAppendedThroughAFreedReferenceNameNoInitialParent) {
+  SharedTree tree;
+  auto* ref = new GenAttrBase("r", tree.node);
+  auto* c = new TrackedNode("c", &tree.deaths);
+  auto* d = new TrackedNode("d", &tree.deaths);
+  ref->AddAttr(c);
+  ref->AddAttr(d);
+  EXPECT_EQ(c->GetInitialParent(), ref);
+  EXPECT_EQ(d->GetInitialParent(), ref);
+  GenAttrBase::Free(ref);
+  EXPECT_EQ(c->GetInitialParent(), nullptr);
+  EXPECT_EQ(d->GetInitialParent(), nullptr);
+  EXPECT_EQ(ChildNames(*tree.node), "a,b,c,d");
+  GenAttrBase::Free(tree.node);
+  EXPECT_EQ(tree.deaths, 5);
+}
