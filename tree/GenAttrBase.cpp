@@ -147,7 +147,9 @@ void GenAttrBase::AddAttr(GenAttrBase* child) {
     owner.mpFirst = link;
   }
   owner.mpLast = link;
-  JoinAppended(owner, link);
+  if (owner.mpRecord != nullptr) {
+    JoinAppended(owner, link);
+  }
   ++owner.mEdits;
   ++mEdits;
   adopt.Done();

@@ -71,24 +71,5 @@ void ForgetInitialParents(GenAttrBase& dying) {
   record->mpFirstNamed = nullptr;
 }
 
-ChildAdoption::ChildAdoption(GenAttrBase& parent, GenAttrBase& child, bool parentOwnsLink)
-    : mParent(parent), mChild(child), mParentOwnsLink(parentOwnsLink) {
-  if (!parentOwnsLink && Access::InitialParent(child) == nullptr) {
-    Access::EnsureRecord(child);
-    Access::EnsureRecord(parent);
-  }
-}
-
-void ChildAdoption::Done() {
-  ++Access::RefCount(mChild);
-  if (Access::InitialParent(mChild) == nullptr) {
-    if (mParentOwnsLink) {
-      Access::InitialParent(mChild) = &mParent;
-    } else {
-      RecordInitialParent(mChild, &mParent); // the records exist: cannot throw
-    }
-  }
-}
-
 } // namespace detail
 } // namespace genattr

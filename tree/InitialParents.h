@@ -3,6 +3,7 @@
 #define GENATTR_TREE_INITIALPARENTS_H
 
 #include "genattr/GenAttrBase.h"
+#include "tree/TreeAccess.h"
 
 namespace genattr {
 namespace detail {
@@ -30,10 +31,27 @@ void ForgetInitialParents(GenAttrBase& dying);
 // its initial parent (listed there unless `parent` owns the new link).
 class ChildAdoption {
 public:
-  ChildAdoption(GenAttrBase& parent, GenAttrBase& child, bool parentOwnsLink);
+  ChildAdoption(GenAttrBase& parent, GenAttrBase& child, bool parentOwnsLink)
+      : mParent(parent), mChild(child), mParentOwnsLink(parentOwnsLink) {
+    if (!parentOwnsLink && GenAttrTreeAccess::InitialParent(child) == nullptr) {
+      GenAttrTreeAccess::EnsureRecord(child);
+      GenAttrTreeAccess::EnsureRecord(parent);
+    }
+  }
   ChildAdoption(const ChildAdoption&) = delete;
   ChildAdoption& operator=(const ChildAdoption&) = delete;
-  void Done();
+
+  void Done() {
+    ++GenAttrTreeAccess::RefCount(mChild);
+    GenAttrBase*& initialParent = GenAttrTreeAccess::InitialParent(mChild);
+    if (initialParent == nullptr) {
+      if (mParentOwnsLink) {
+        initialParent = &mParent;
+      } else {
+        RecordInitialParent(mChild, &mParent); // the records exist: cannot throw
+      }
+    }
+  }
 
 private:
   GenAttrBase& mParent;

@@ -3,10 +3,10 @@
 #define GENATTR_TREE_TREEWALK_H
 
 #include <cstddef>
-#include <unordered_set>
 #include <vector>
 
 #include "genattr/GenAttrBase.h"
+#include "tree/PathSet.h"
 #include "tree/TreeAccess.h"
 
 namespace genattr {
@@ -68,7 +68,7 @@ public:
   // Takes the deepest node off the path.
   void Ascend() {
     if (mPath.size() > kShallow) {
-      mDeep.erase(mPath.back().node);
+      mDeep.Erase(mPath.back().node);
     }
     mPath.pop_back();
   }
@@ -83,7 +83,7 @@ public:
         return true;
       }
     }
-    return mPath.size() > kShallow && mDeep.count(node) != 0;
+    return mPath.size() > kShallow && mDeep.Contains(node);
   }
   // The deepest node on the path.
   GenAttrBase* Current() const { return mPath.back().node; }
@@ -101,13 +101,13 @@ private:
 
   void Push(GenAttrBase* node) {
     if (mPath.size() >= kShallow) {
-      mDeep.insert(node);
+      mDeep.Insert(node);
     }
     try {
       mPath.push_back(Frame{node, GenAttrTreeAccess::FirstLink(*node), false});
     } catch (...) {
       if (mPath.size() >= kShallow) {
-        mDeep.erase(node);
+        mDeep.Erase(node);
       }
       throw;
     }
@@ -115,7 +115,7 @@ private:
 
   std::vector<Frame> mPath;
   // The nodes on the path below its first kShallow levels.
-  std::unordered_set<const GenAttrBase*> mDeep;
+  PathSet mDeep;
   Source mSource;
 };
 

@@ -227,6 +227,9 @@ private:
 
 protected:
   GenAttrChildLink* mpFirst;
+  // The cursor: null before the first GetFirstAttr() and past the end; after
+  // RemoveAttr() took the first link from under it, an internal position from
+  // which GetNextAttr() returns the first child.
   GenAttrChildLink* mpCurrent;
   GenAttrBase* mpInitialParent;
   int mIsReference;
