@@ -18,8 +18,10 @@ using Access = GenAttrTreeAccess;
 
 // Ends the bookkeeping of `node` and takes the links it owns off it.
 GenAttrChildLink* TakeOwnLinks(GenAttrBase& node) {
-  ForgetInitialParents(node);
-  LeaveSharedChains(node);
+  if (Access::Record(node) != nullptr) {
+    ForgetInitialParents(node);
+    LeaveSharedChains(node);
+  }
   GenAttrChildLink* const links = Access::First(node);
   Access::First(node) = nullptr;
   Access::Last(node) = nullptr;
@@ -35,7 +37,12 @@ void GiveBack(GenAttrBase& parent, GenAttrChildLink* links, GenAttrChildLink*& d
     GenAttrChildLink* const next = link->mpNext;
     GenAttrBase& child = *link->mpAttr;
     if (child.GetInitialParent() == &parent) {
-      ClearInitialParent(child);
+      // A child without a record is listed nowhere.
+      if (Access::Record(child) != nullptr) {
+        ClearInitialParent(child);
+      } else {
+        Access::InitialParent(child) = nullptr;
+      }
     }
     if (--Access::RefCount(child) <= 0) {
       link->mpNext = doomed;

@@ -36,28 +36,31 @@ enum GenAttrType : std::int32_t {
 // node and stay valid until the node changes them or is destroyed.
 //
 // References. A reference node (made by the reference constructor) shares the
-// child chain of the node it refers to, the owner of that chain. What a
-// reference sees is its own front links (added with AddAttrAtTop() through it)
+// child chain of the node it refers to; a reference made from a sharing
+// reference shares the same chain, whose owner is the node that was referred to
+// first. What a reference sees is its own front links (put there through it)
 // followed by the shared chain from the link that was first when the reference
-// was made (a reference made from a reference joins what that one sees). The
-// editing calls act on exactly that sequence, in whichever chain holds a link:
+// was made. A reference made from a node that sees no children and shares
+// nothing has a chain of its own, like any node. The editing calls act on
+// exactly what a node sees, in whichever chain holds a link:
 // - AddAttr() appends to the end of the owner's chain: every sharer sees it.
 // - AddAttrAtTop(), and InsertAttr() in front of the first child seen, put a
 //   front link of the reference's own: only it (and references made from it
 //   afterwards) see the child.
 // - InsertAttr() anywhere else puts the link into the chain that holds the link
 //   before it, so every node that sees both neighbours sees the new child.
-// - RemoveAttr() unlinks the first link to the child that the reference sees,
+// - RemoveAttr() unlinks the first link to the child that the node sees,
 //   whichever chain holds it, so every node that saw that link loses it (the
 //   owner too, for a link of the shared chain); RemoveAllAttr() does so for
-//   every link the reference sees, and leaves the links that only others see.
+//   every link the node sees, and leaves the links that only others see.
 // A reference keeps sharing when the shared part it sees becomes empty: what is
-// appended to the owner later shows through it again. When the owner is
-// destroyed first, a reference keeps only its own front links and from then on
-// is a node of its own. When a reference that others were made from is
-// destroyed first, those go on with the chain it shared, without its front
-// links; links it added to the shared chain stay there, owned by the owner, and
-// no longer name it as their children's initial parent.
+// appended to the owner later shows through it again. Either may end first:
+// - When the owner ends, every reference sharing its chain keeps only its own
+//   front links and from then on is a node of its own.
+// - When a reference ends while the owner lives, its front links are released;
+//   references made from it go on with what it shared, without those links.
+//   Children it added to the shared chain stay there, held by the owner, and
+//   no longer name it as their initial parent.
 //
 // Threads: a tree is used by one thread at a time; distinct trees may be used
 // by distinct threads at the same time, and a tree may move from one thread to

@@ -108,7 +108,8 @@ private:
 
 // The descendants of a node in pre-order (see GenAttrBase::GetDescendants()).
 // The range owns the state of its walk, a stack on the heap, so it can be
-// moved but not copied; begin() starts the walk afresh.
+// moved but not copied; begin() starts the walk afresh, which invalidates the
+// iterators of an earlier pass.
 class GENATTR_API GenAttrDescendantRange {
 public:
   explicit GenAttrDescendantRange(const GenAttrBase* root) : mpRoot(root) {}
