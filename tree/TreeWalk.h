@@ -99,18 +99,13 @@ private:
     bool started;           // Cursor: GetFirstAttr() was called
   };
 
+  // An allocation that fails here leaves the path and the set out of step;
+  // the exception ends the walk, and nothing else reads them.
   void Push(GenAttrBase* node) {
     if (mPath.size() >= kShallow) {
       mDeep.Insert(node);
     }
-    try {
-      mPath.push_back(Frame{node, GenAttrTreeAccess::FirstLink(*node), false});
-    } catch (...) {
-      if (mPath.size() >= kShallow) {
-        mDeep.Erase(node);
-      }
-      throw;
-    }
+    mPath.push_back(Frame{node, GenAttrTreeAccess::FirstLink(*node), false});
   }
 
   std::vector<Frame> mPath;
