@@ -257,17 +257,12 @@ BaseClass BindNodes(py::module_& module) {
       .def_property_readonly("initial_parent", &GenAttrBase::GetInitialParent, kBorrowed,
                              "The first node this one was appended to while it had none, or None.")
       .def(
-          "append",
-          [](GenAttrBase& node, GenAttrBase* child) {
-            NoteEdit();
-            node.AddAttr(child);
-          },
+          "append", [](GenAttrBase& node, GenAttrBase* child) { node.AddAttr(child); },
           py::arg("child").none(false),
           "Appends `child` after the last child. A node may be linked more than once.")
       .def(
           "insert",
           [](GenAttrBase& node, GenAttrBase* before, GenAttrBase* child) {
-            NoteEdit();
             if (node.InsertAttr(child, before) == 0) {
               throw py::value_error("insert(): `before` is not a child of this node");
             }
@@ -278,7 +273,6 @@ BaseClass BindNodes(py::module_& module) {
       .def(
           "remove",
           [](GenAttrBase& node, GenAttrBase* child) {
-            NoteEdit();
             if (node.RemoveAttr(child) == 0) {
               throw py::value_error("remove(): the node is not a child of this node");
             }
@@ -287,12 +281,7 @@ BaseClass BindNodes(py::module_& module) {
           "Unlinks the first link to `child`. The child lives on while anything else,\n"
           "a Python object included, holds it. ValueError when it is not a child.")
       .def(
-          "clear",
-          [](GenAttrBase& node) {
-            NoteEdit();
-            node.RemoveAllAttr();
-          },
-          "Unlinks every child.")
+          "clear", [](GenAttrBase& node) { node.RemoveAllAttr(); }, "Unlinks every child.")
       .def("__len__", &GenAttrBase::GetNumberChildren, "The number of children (links).")
       .def(
           "__bool__", [](const GenAttrBase&) { return true; },

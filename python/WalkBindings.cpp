@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -16,75 +15,51 @@ namespace {
 
 constexpr auto kBorrowed = py::return_value_policy::reference;
 
-// What the lazy iterators share: the node they started from, held; the edit
-// generation they started in; their place among the live iterators.
-class LazyIterator {
+// The nodes of an iteration, taken all at once when it starts and each held,
+// then handed out one by one: edits of the tree meanwhile are safe, and the
+// iteration shows the tree as it was when it began. Taking them runs no Python
+// code, so nothing can change the tree while they are taken.
+class HeldNodes {
 public:
-  explicit LazyIterator(GenAttrBase* node) : mNode(node), mGeneration(EditGeneration()) {}
-
-protected:
-  // Raises RuntimeError once a tree was edited through the module.
-  void CheckUnchanged() {
-    if (mGeneration != EditGeneration()) {
-      mScope.End();
-      throw std::runtime_error("a tree was edited during the iteration");
+  // The children of `node`.
+  static std::unique_ptr<HeldNodes> Children(const GenAttrBase& node) {
+    auto held = std::make_unique<HeldNodes>();
+    held->mNodes.reserve(node.GetNumberChildren());
+    for (GenAttrBase* child : node.GetChildren()) {
+      held->mNodes.emplace_back(child);
     }
+    return held;
   }
-  [[noreturn]] void Stop() {
-    mScope.End();
-    throw py::stop_iteration();
-  }
-  GenAttrBase* Node() const { return mNode.get(); }
-
-private:
-  NodeRef<GenAttrBase> mNode;
-  std::uint64_t mGeneration;
-  IterationScope mScope;
-};
-
-class ChildIterator : public LazyIterator {
-public:
-  explicit ChildIterator(GenAttrBase* node)
-      : LazyIterator(node), mRange(node->GetChildren()), mCurrent(mRange.begin()) {}
-  GenAttrBase* Next() {
-    CheckUnchanged();
-    if (mCurrent == mRange.end()) {
-      Stop();
+  // The descendants of `node` in pre-order, with their depths.
+  static std::unique_ptr<HeldNodes> Descendants(const GenAttrBase& node) {
+    auto held = std::make_unique<HeldNodes>();
+    for (const GenAttrDescendant& descendant : node.GetDescendants()) {
+      held->mNodes.emplace_back(descendant.mpNode);
+      held->mDepths.push_back(descendant.mDepth);
     }
-    GenAttrBase* child = *mCurrent;
-    ++mCurrent;
-    return child;
+    return held;
   }
 
-private:
-  GenAttrChildRange mRange;
-  GenAttrChildIterator mCurrent;
-};
-
-class WalkIterator : public LazyIterator {
-public:
-  explicit WalkIterator(GenAttrBase* node)
-      : LazyIterator(node), mRange(new GenAttrDescendantRange(node->GetDescendants())) {}
-  py::tuple Next() {
-    CheckUnchanged();
-    // The walk moves on only when asked for the next node, so that the caller
-    // may look at the current one first.
-    if (!mStarted) {
-      mStarted = true;
-      mCurrent = mRange->begin();
-    } else if (mCurrent != mRange->end()) {
-      ++mCurrent;
+  py::object Next() {
+    if (mNext == mNodes.size()) {
+      // Counts given back as soon as the iteration is over.
+      mNodes = {};
+      mDepths = {};
+      mNext = 0;
+      throw py::stop_iteration();
     }
-    if (mCurrent == mRange->end()) {
-      Stop();
+    const std::size_t at = mNext++;
+    py::object node = py::cast(mNodes[at].get(), kBorrowed);
+    if (mDepths.empty()) {
+      return node;
     }
-    return py::make_tuple(mCurrent->mDepth, py::cast(mCurrent->mpNode, kBorrowed));
+    return py::make_tuple(mDepths[at], node);
   }
 
 private:
-  std::unique_ptr<GenAttrDescendantRange> mRange;
-  GenAttrDescendantIterator mCurrent;
-  bool mStarted = false;
+  std::vector<NodeRef<GenAttrBase>> mNodes;
+  std::vector<std::uint32_t> mDepths;
+  std::size_t mNext = 0;
 };
 
 // The test of find() and find_all(): a name and a value, each optional.
@@ -253,24 +228,21 @@ bool Contains(GenAttrBase& node, py::handle key) {
 } // namespace
 
 void BindWalks(py::module_& module, BaseClass& base) {
-  py::class_<ChildIterator>(module, "_ChildIterator", "Iterator over the children of a node.")
+  py::class_<HeldNodes>(module, "_NodeIterator",
+                        "Iterator over the nodes taken when an iteration started.")
       .def("__iter__", [](py::object self) { return self; })
-      .def("__next__", &ChildIterator::Next, kBorrowed);
-  py::class_<WalkIterator>(module, "_WalkIterator",
-                           "Iterator over (depth, node) for the descendants of a node.")
-      .def("__iter__", [](py::object self) { return self; })
-      .def("__next__", &WalkIterator::Next);
+      .def("__next__", &HeldNodes::Next);
 
   base.def(
-          "__iter__", [](GenAttrBase& node) { return std::make_unique<ChildIterator>(&node); },
-          "The children in order. Reads the links directly; editing a tree through the\n"
-          "module while the iteration runs makes its next step raise RuntimeError.")
+          "__iter__", [](const GenAttrBase& node) { return HeldNodes::Children(node); },
+          "The children in order, as they are when the iteration starts (each held until\n"
+          "it ends), so the loop may edit the tree. Never moves the node's cursor.")
       .def(
-          "walk", [](GenAttrBase& node) { return std::make_unique<WalkIterator>(&node); },
+          "walk", [](const GenAttrBase& node) { return HeldNodes::Descendants(node); },
           "(depth, node) for every node below this one in pre-order, depth 1 for the\n"
-          "children; without recursion, so trees of any depth can be walked. A node\n"
-          "already on the path (a loop) comes once more, without its children. Editing a\n"
-          "tree meanwhile makes the next step raise RuntimeError.")
+          "children, as they are when walk() is called (each held until the walk ends).\n"
+          "Without recursion, so trees of any depth can be walked. A node already on the\n"
+          "path (a loop) comes once more, without its children.")
       .def("__getitem__", &GetItem, py::arg("key"), kBorrowed,
            "node[\"a/b\"]: the node at the '/'-separated path of child names below this one\n"
            "(KeyError when there is none); node[i]: the i-th child (IndexError).")
