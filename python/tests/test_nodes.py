@@ -184,3 +184,32 @@ def test_iteration_shows_the_tree_as_it_began_and_allows_edits():
     walk = root.walk()
     root.append(kids[0])
     assert list(walk) == [] and list(root.walk()) == [(1, kids[0])]
+
+
+def test_stubs_name_what_the_module_has():
+    import ast
+    import pathlib
+
+    stub = pathlib.Path(genattr.__file__).with_suffix(".pyi")
+    tree = ast.parse(stub.read_text("utf-8"))
+    classes = {n.name: n for n in tree.body if isinstance(n, ast.ClassDef)}
+    functions = {n.name for n in tree.body if isinstance(n, ast.FunctionDef)}
+    assert set(classes) | functions | {"WString"} == set(genattr.__all__)
+    for name, node in classes.items():
+        declared = {m.name for m in node.body if isinstance(m, ast.FunctionDef)}
+        declared |= {m.target.id for m in node.body if isinstance(m, ast.AnnAssign)}
+        runtime = getattr(genattr, name)
+        if name != "ReadError":  # its attributes belong to each instance
+            assert all(hasattr(runtime, member) for member in declared), name
+        if name == "Base":
+            public = {m for m in dir(runtime) if not m.startswith("_")}
+            assert public <= declared
+        assert runtime.__doc__
+        if name not in ("ReadError", "Type"):  # pybind11 makes Type's members
+            for member in declared - {"value", "id", "name", "description"}:
+                assert getattr(runtime, member).__doc__, (name, member)
+            for member in ("value", "name", "description", "id"):
+                if member in vars(runtime):
+                    assert vars(runtime)[member].__doc__, (name, member)
+    for name in functions:
+        assert getattr(genattr, name).__doc__
