@@ -18,6 +18,7 @@ namespace pybind11 {
 // RTTI, decides, so the choice does not depend on how the library exports its
 // type information.
 template <> struct polymorphic_type_hook<GenAttrBase> {
+  // NOLINTNEXTLINE(readability-identifier-naming): the name pybind11 calls
   static const void* get(const GenAttrBase* src, const std::type_info*& type) {
     type = nullptr;
     if (src == nullptr) {

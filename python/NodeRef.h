@@ -31,6 +31,7 @@ public:
     }
   }
 
+  // NOLINTNEXTLINE(readability-identifier-naming): the name pybind11 calls
   T* get() const { return mpNode; }
 
 private:
