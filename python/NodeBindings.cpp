@@ -91,11 +91,12 @@ void* PointerFromPy(py::handle value) {
   return reinterpret_cast<void*>(static_cast<std::uintptr_t>(address));
 }
 
-// The description argument of a constructor: null for None.
-struct Description {
-  explicit Description(py::handle value) : mHas(!value.is_none()) {
+// An optional 8-bit text argument (a description, an id): null for None.
+class OptionalText {
+public:
+  OptionalText(py::handle value, const char* what) : mHas(!value.is_none()) {
     if (mHas) {
-      mText = NarrowFromPy(value, "description");
+      mText = NarrowFromPy(value, what);
     }
   }
   const char* Get() const { return mHas ? mText.c_str() : nullptr; }
@@ -185,7 +186,7 @@ void BindValued(py::module_& module, const char* name, const char* doc, py::obje
   py::class_<Node, GenAttrBase, NodeRef<Node>>(module, name, doc)
       .def(py::init([convert](py::handle nodeName, py::handle value, py::handle description) {
              const std::string text = NarrowFromPy(nodeName, "name");
-             const Description desc(description);
+             const OptionalText desc(description, "description");
              const auto converted = convert(value);
              UtfFlagOn utf;
              return new Node(text.c_str(), desc.Get(), ConstructorArg(converted));
@@ -213,7 +214,7 @@ BaseClass BindNodes(py::module_& module) {
                  "long as the object, in a tree or not.");
   base.def(py::init([](py::handle name, py::handle description) {
              const std::string text = NarrowFromPy(name, "name");
-             const Description desc(description);
+             const OptionalText desc(description, "description");
              return new GenAttrBase(text.c_str(), desc.Get());
            }),
            py::arg("name"), py::arg("description") = py::none(),
@@ -240,7 +241,7 @@ BaseClass BindNodes(py::module_& module) {
             return description != nullptr ? py::object(PyFromNarrow(description)) : py::none();
           },
           [](GenAttrBase& node, py::handle description) {
-            node.SetDescription(Description(description).Get());
+            node.SetDescription(OptionalText(description, "description").Get());
           },
           "The description (str), or None when the node has none.")
       .def_property_readonly("type", &GenAttrBase::GetType, "The node's type code (genattr.Type).")
@@ -292,7 +293,7 @@ BaseClass BindNodes(py::module_& module) {
       module, "Cont", "A container node: no value, an optional id.")
       .def(py::init([](py::handle name, py::handle description) {
              const std::string text = NarrowFromPy(name, "name");
-             const Description desc(description);
+             const OptionalText desc(description, "description");
              return new GenAttrCont(text.c_str(), desc.Get());
            }),
            py::arg("name"), py::arg("description") = py::none(),
@@ -313,7 +314,7 @@ BaseClass BindNodes(py::module_& module) {
             const char* id = node.GetId();
             return id != nullptr ? py::object(PyFromNarrow(id)) : py::none();
           },
-          [](GenAttrCont& node, py::handle id) { node.SetId(Description(id).Get()); },
+          [](GenAttrCont& node, py::handle id) { node.SetId(OptionalText(id, "id").Get()); },
           "The container's id (str), or None.");
 
   BindValued<GenAttrString>(module, "String", "A node holding an 8-bit text, UTF-8 from Python.",

@@ -216,6 +216,9 @@ bool Contains(GenAttrBase& node, py::handle key) {
   if (PyUnicode_Check(key.ptr())) {
     return node.GetAttrByPath(NarrowFromPy(key, "a path").c_str()) != nullptr;
   }
+  if (!py::isinstance<GenAttrBase>(key)) {
+    return false;
+  }
   const auto* wanted = key.cast<GenAttrBase*>();
   for (GenAttrBase* child : node.GetChildren()) {
     if (child == wanted) {

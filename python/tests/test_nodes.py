@@ -112,7 +112,7 @@ def test_paths_indices_and_membership():
     root.append(a)
     a.append(b)
     assert root["a/b"] is b and root["a"]["b"] is b and root[0] is a
-    assert "a/b" in root and "a/c" not in root and a in root and b not in root
+    assert "a/b" in root and "a/c" not in root and a in root and b not in root and 3 not in root
     with pytest.raises(KeyError) as caught:
         root["a/c"]
     assert caught.value.args == ("a/c",)
