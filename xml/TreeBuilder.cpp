@@ -65,6 +65,12 @@ template <class Node> struct Scratch {
   Node* node;
 };
 
+// A node of class `Node` with `value`, and with `desc` when it is not null.
+template <class Node, class Value>
+GenAttrBase* Make(const char* name, const char* desc, Value value) {
+  return desc != nullptr ? new Node(name, desc, value) : new Node(name, value);
+}
+
 bool IsTimeStamp(const char* element) {
   return std::strcmp(element, names::kDateAndTime) == 0 ||
          std::strcmp(element, names::kCssStyleSheet) == 0;
@@ -166,11 +172,11 @@ void TreeBuilder::Start(const char* element, const char** attributes) {
       Fail(3, "the root element is a link");
       return;
     }
-    Adopt(&mFrames.back(), entry->node, entry->node == nullptr ? entry->ref : kNoRef);
+    Adopt(&mFrames.back(), entry->node, entry->node == nullptr ? entry->ref : NO_REF);
     mSkip = 1;
     return;
   }
-  mFrames.push_back(Frame{nullptr, nullptr, kNoRef, 0, Role::Link, mFrames.empty()});
+  mFrames.push_back(Frame{nullptr, nullptr, NO_REF, 0, Role::Link, mFrames.empty()});
   mPending = true;
 }
 
@@ -215,6 +221,7 @@ GenAttrBase* TreeBuilder::Finish() {
   for (std::uint32_t index = 0; index < mRefs.size() && !Failed(); ++index) {
     if (mRefs[index].made == nullptr) {
       MakeRef(index, nullptr);
+      Settle();
     }
   }
   if (!mQueues.empty() || mRoot == nullptr) {
@@ -295,7 +302,7 @@ void TreeBuilder::Materialize(bool children) {
     return;
   }
   mFrames.back().node = node;
-  Adopt(Parent(), node, kNoRef);
+  Adopt(Parent(), node, NO_REF);
   if (entry != nullptr) {
     entry->node = node;
     entry->defined = entry->open = true;
@@ -311,8 +318,7 @@ GenAttrBase* TreeBuilder::MakeUntyped(bool children) {
                            : new GenAttrCont(e.name.c_str());
   }
   const char* value = e.hasValue ? e.value.c_str() : e.text.c_str();
-  return desc != nullptr ? new GenAttrString(e.name.c_str(), desc, value)
-                         : new GenAttrString(e.name.c_str(), value);
+  return Make<GenAttrString>(e.name.c_str(), desc, value);
 }
 
 GenAttrBase* TreeBuilder::MakeTyped() {
@@ -392,7 +398,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
     }
     const char* value = e.hasXValue ? mBytes.c_str() : text.c_str();
     const UtfSwitch flag(utf);
-    return desc != nullptr ? new GenAttrString(name, desc, value) : new GenAttrString(name, value);
+    return Make<GenAttrString>(name, desc, value);
   }
   case UnicodeString: {
     if (e.hasXValue) {
@@ -404,8 +410,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Utf8ToWide(text.data(), text.size(), mWide);
     }
     const UtfSwitch flag(utf);
-    return desc != nullptr ? new GenAttrUnicodeString(name, desc, mWide.c_str())
-                           : new GenAttrUnicodeString(name, mWide.c_str());
+    return Make<GenAttrUnicodeString>(name, desc, mWide.c_str());
   }
   case Int: {
     int value = 0;
@@ -413,7 +418,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "the value of an Int is not a 32-bit decimal integer");
       return nullptr;
     }
-    return desc != nullptr ? new GenAttrInt(name, desc, value) : new GenAttrInt(name, value);
+    return Make<GenAttrInt>(name, desc, value);
   }
   case Float: {
     float value = 0;
@@ -422,7 +427,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "the value of a Float is not a number or ga:bits is not 8 hexadecimal digits");
       return nullptr;
     }
-    return desc != nullptr ? new GenAttrFloat(name, desc, value) : new GenAttrFloat(name, value);
+    return Make<GenAttrFloat>(name, desc, value);
   }
   case Double: {
     double value = 0;
@@ -431,11 +436,11 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "the value of a Double is not a number or ga:bits is not 16 hexadecimal digits");
       return nullptr;
     }
-    return desc != nullptr ? new GenAttrDouble(name, desc, value) : new GenAttrDouble(name, value);
+    return Make<GenAttrDouble>(name, desc, value);
   }
   default:
     // A pointer means nothing in another process.
-    return desc != nullptr ? new GenAttrPtr(name, desc, nullptr) : new GenAttrPtr(name, nullptr);
+    return Make<GenAttrPtr>(name, desc, static_cast<void*>(nullptr));
   }
 }
 
@@ -481,7 +486,7 @@ void TreeBuilder::StartPendingRef() {
       return;
     }
   }
-  if (mRefs.size() >= kNoRef) {
+  if (mRefs.size() >= NO_REF) {
     Fail(4, "too many references");
     return;
   }
@@ -506,6 +511,7 @@ void TreeBuilder::EndPendingRef(std::uint32_t index) {
   const auto found = mEntries.find(ref.target);
   if (found != mEntries.end() && found->second.complete) {
     MakeRef(index, found->second.node);
+    Settle();
   } else {
     mEntries[ref.target].waiting.push_back(index);
   }
@@ -520,6 +526,7 @@ void TreeBuilder::Complete(Entry& entry) {
       MakeRef(index, entry.node);
     }
   }
+  Settle();
 }
 
 void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
@@ -583,15 +590,28 @@ void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
   PendingRef& done = mRefs[index];
   if (done.entry != nullptr) {
     done.entry->node = made;
-    done.entry->ref = kNoRef;
+    done.entry->ref = NO_REF;
   }
   if (done.isRoot) {
     mRoot = made;
   }
-  std::vector<GenAttrBase*> parents;
-  parents.swap(done.parents);
-  for (GenAttrBase* parent : parents) {
-    Flush(parent);
+  mToFlush.insert(mToFlush.end(), done.parents.begin(), done.parents.end());
+  done.parents.clear();
+}
+
+void TreeBuilder::Settle() {
+  // A worklist, not recursion: references may wait on one another in chains
+  // as long as a document is.
+  while (!Failed() && (!mToMake.empty() || !mToFlush.empty())) {
+    if (!mToMake.empty()) {
+      const auto [index, target] = mToMake.back();
+      mToMake.pop_back();
+      MakeRef(index, target);
+    } else {
+      GenAttrBase* parent = mToFlush.back();
+      mToFlush.pop_back();
+      Flush(parent);
+    }
   }
 }
 
@@ -601,7 +621,7 @@ TreeBuilder::Frame* TreeBuilder::Parent() {
 
 void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref) {
   if (parentFrame == nullptr) {
-    if (ref != kNoRef) {
+    if (ref != NO_REF) {
       mRefs[ref].isRoot = true;
     } else {
       mRoot = node;
@@ -612,11 +632,11 @@ void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref
   if (parent.role == Role::Reference) {
     PendingRef& waiting = mRefs[parent.ref];
     const bool front = parent.children <= waiting.own;
-    if (ref == kNoRef && front) {
+    if (ref == NO_REF && front) {
       Hold(waiting.front, node);
-    } else if (ref == kNoRef) {
+    } else if (ref == NO_REF) {
       try {
-        waiting.shared.push_back(Queued{node, kNoRef});
+        waiting.shared.push_back(Queued{node, NO_REF});
       } catch (...) {
         GenAttrBase::Free(node);
         throw;
@@ -634,25 +654,25 @@ void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref
 }
 
 void TreeBuilder::Link(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref) {
-  if (ref != kNoRef && mRefs[ref].made != nullptr) {
+  if (ref != NO_REF && mRefs[ref].made != nullptr) {
     node = mRefs[ref].made;
-    ref = kNoRef;
+    ref = NO_REF;
   }
   auto queue = mQueues.empty() ? mQueues.end() : mQueues.find(parent);
-  if (queue == mQueues.end() && ref == kNoRef) {
+  if (queue == mQueues.end() && ref == NO_REF) {
     parent->AddAttr(node);
     return;
   }
   if (queue == mQueues.end()) {
     queue = mQueues.emplace(parent, std::deque<Queued>()).first;
   }
-  if (ref != kNoRef) {
+  if (ref != NO_REF) {
     mRefs[ref].parents.push_back(parent);
     queue->second.push_back(Queued{nullptr, ref});
     return;
   }
   try {
-    queue->second.push_back(Queued{node, kNoRef});
+    queue->second.push_back(Queued{node, NO_REF});
   } catch (...) {
     if (node->GetRefCount() == 0) {
       GenAttrBase::Free(node);
@@ -689,7 +709,7 @@ void TreeBuilder::Flush(GenAttrBase* parent) {
     waiting.swap(after->second);
     mAfterFlush.erase(after);
     for (const std::uint32_t index : waiting) {
-      MakeRef(index, parent);
+      mToMake.emplace_back(index, parent);
     }
   }
 }

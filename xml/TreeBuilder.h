@@ -8,6 +8,7 @@
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class GenAttrBase;
@@ -77,7 +78,7 @@ private:
   // A node that a serial names; defined at the element that carries it.
   struct Entry {
     GenAttrBase* node = nullptr;
-    std::uint32_t ref = kNoRef; // a waiting reference that will become the node
+    std::uint32_t ref = NO_REF; // a waiting reference that will become the node
     bool defined = false;
     bool open = false;                  // its element has not ended: a link to it makes a cycle
     bool complete = false;              // its element ended
@@ -103,7 +104,7 @@ private:
     std::vector<GenAttrBase*> parents; // parents whose queue holds it
     bool isRoot = false;
   };
-  static constexpr std::uint32_t kNoRef = 0xFFFFFFFFu;
+  static constexpr std::uint32_t NO_REF = 0xFFFFFFFFu;
 
   void ReadAttributes(const char* element, const char** attributes);
   // Makes the node of the innermost element, which has `children` or not.
@@ -122,7 +123,11 @@ private:
   void Link(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref);
   void Flush(GenAttrBase* parent);
   void Complete(Entry& entry);
+  // Makes the waiting reference `index` from `target` (null: with a chain
+  // of its own); the queues it unblocks are flushed by Settle().
   void MakeRef(std::uint32_t index, GenAttrBase* target);
+  // Flushes the queues and makes the references that earlier steps released.
+  void Settle();
   Entry* Lookup(const std::string& serialText, bool create);
   void ReleaseHolds();
 
@@ -136,6 +141,9 @@ private:
   std::unordered_map<GenAttrBase*, std::deque<Queued>> mQueues;
   // References to make once the queue of their target is linked.
   std::unordered_map<GenAttrBase*, std::vector<std::uint32_t>> mAfterFlush;
+  // The work of Settle().
+  std::vector<std::pair<std::uint32_t, GenAttrBase*>> mToMake;
+  std::vector<GenAttrBase*> mToFlush;
   std::wstring mWide;
   std::string mBytes;
   int mStatus = 0;

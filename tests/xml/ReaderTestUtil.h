@@ -9,6 +9,7 @@
 
 #include "genattr/GenAttr.h"
 #include "genattr/GenAttrXMLReader.h"
+#include "tests/serialize/WriterTestUtil.h"
 
 namespace readertest {
 

@@ -82,20 +82,7 @@ TEST(ReaderRoundTrip, UtfSwitchOfTheHostIsLeftAlone) {
 
 // The README's model tree: the typed document, and what comes back.
 TEST(ReaderRoundTrip, ModelTree) {
-  Tree model(new GenAttrCont("Model"));
-  static_cast<GenAttrCont*>(model.root)->SetId("M1");
-  model.root->AddAttr(new GenAttrString("Material", "surface material", "Steel"));
-  auto* part = new GenAttrCont("Part");
-  part->SetId("P7");
-  part->AddAttr(new GenAttrDouble("Mass", 12.5));
-  auto* count = new GenAttrInt("Count", 3);
-  part->AddAttr(count);
-  model.root->AddAttr(part);
-  model.root->AddAttr(count);
-  model.root->AddAttr(new GenAttrCont("PartRef", part));
-  auto* color = new GenAttrString("Color", "red & blue");
-  color->AddAttr(new GenAttrInt("Alpha", 255));
-  model.root->AddAttr(color);
+  Tree model(writertest::MakeModelTree().release());
   EXPECT_EQ(Document(model.root, true),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<Model xmlns:ga=\"urn:genattr:typed\" ga:type=\"Cont\" ga:id=\"M1\">"

@@ -26,28 +26,12 @@ std::string Listing(const std::string& document) {
 
 const char* const kRule = "-------------------------------------------------\n";
 
-// The model tree's plain document: values come back as Strings (their text),
-// a container's id is not in it, and a reference comes back as a container
-// with copies of the shared children.
+// The model tree's plain document, as the writer writes it: values come back
+// as Strings (their text), a container's id is not in it, and a reference
+// comes back as a container with copies of the shared children.
 TEST(ReaderUntyped, ModelDocument) {
-  const std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                               "<Model><DateAndTime>Sun Dec 06 15:38:51 2026</DateAndTime>\n"
-                               "\n"
-                               "  <Material desc=\"surface material\">Steel</Material>\n"
-                               "  <Part>\n"
-                               "    <Mass>12.5000</Mass>\n"
-                               "    <Count>3</Count>\n"
-                               "  </Part>\n"
-                               "  <Count>3</Count>\n"
-                               "  <PartRef>\n"
-                               "    <Mass>12.5000</Mass>\n"
-                               "    <Count>3</Count>\n"
-                               "  </PartRef>\n"
-                               "  <Color value=\"red &amp; blue\"\n"
-                               ">\n"
-                               "    <Alpha>255</Alpha>\n"
-                               "  </Color>\n"
-                               "</Model>\n";
+  Tree model(writertest::MakeModelTree().release());
+  const std::string document = readertest::Document(model.root, false);
   EXPECT_EQ(Listing(document),
             std::string(kRule) +
                 "Name: Model                 (Type: Cont)\n"
