@@ -8,6 +8,7 @@
 
 #include "genattr/GenAttr.h"
 #include "tests/serialize/WriterTestUtil.h"
+#include "tests/support/Platform.h"
 
 namespace {
 
@@ -25,14 +26,15 @@ TEST(Factory, WritesWhatTheWritersWriteAndTruncates) {
   ASSERT_EQ(GenAttrSerializerFactory::WriteToTextFile(tree.get(), path.c_str()), 0);
   std::ostringstream text;
   GenAttrSTSerializer(tree.get(), &text).Write();
-  EXPECT_EQ(ReadFile(path), text.str());
+  // Text mode: CR LF line ends on Windows.
+  EXPECT_EQ(ReadFile(path), genattr_test::AsTextFile(text.str()));
 
   std::ofstream(path) << std::string(10000, '#');
   ASSERT_EQ(GenAttrSerializerFactory::WriteToXmlFile(tree.get(), path.c_str()), 0);
   std::ostringstream xml;
   GenAttrXMLSerializer(tree.get(), &xml).Write(); // no stylesheets
   std::string written = ReadFile(path);
-  std::string expected = xml.str();
+  std::string expected = genattr_test::AsTextFile(xml.str());
   ASSERT_TRUE(writertest::MaskTimeStamps(written) && writertest::MaskTimeStamps(expected));
   EXPECT_EQ(written, expected);
   std::remove(path.c_str());
