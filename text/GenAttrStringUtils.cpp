@@ -78,17 +78,22 @@ wchar_t* GenAttrStringUtils::MultiByteToWideChar(const char* text) {
     copy = text;
     text = copy.c_str();
   }
+  // The conversion itself is checked as well as the count: a runtime may
+  // count what it then fails to convert (Wine's msvcrt does so in the "C"
+  // locale), and a failed conversion leaves the buffer partly written.
+  const std::size_t failed = static_cast<std::size_t>(-1);
   const std::size_t count = std::mbstowcs(nullptr, text, 0);
-  if (count == static_cast<std::size_t>(-1)) {
-    AllocBufferForString(sizeof(wchar_t));
-    wchar_t* empty = reinterpret_cast<wchar_t*>(mpBuffer);
-    empty[0] = L'\0';
-    return empty;
+  if (count != failed) {
+    AllocBufferForString(sizeof(wchar_t) * (count + 1));
+    wchar_t* wide = reinterpret_cast<wchar_t*>(mpBuffer);
+    if (std::mbstowcs(wide, text, count + 1) != failed) {
+      return wide;
+    }
   }
-  AllocBufferForString(sizeof(wchar_t) * (count + 1));
-  wchar_t* wide = reinterpret_cast<wchar_t*>(mpBuffer);
-  std::mbstowcs(wide, text, count + 1);
-  return wide;
+  AllocBufferForString(sizeof(wchar_t));
+  wchar_t* empty = reinterpret_cast<wchar_t*>(mpBuffer);
+  empty[0] = L'\0';
+  return empty;
 }
 
 char* GenAttrStringUtils::WideCharToMultiByte(const wchar_t* text) {
@@ -100,14 +105,17 @@ char* GenAttrStringUtils::WideCharToMultiByte(const wchar_t* text) {
     copy = text;
     text = copy.c_str();
   }
+  // As above: the conversion may fail where the count did not.
+  const std::size_t failed = static_cast<std::size_t>(-1);
   const std::size_t count = std::wcstombs(nullptr, text, 0);
-  if (count == static_cast<std::size_t>(-1)) {
-    AllocBufferForString(1);
-    mpBuffer[0] = '\0';
-    return mpBuffer;
+  if (count != failed) {
+    AllocBufferForString(count + 1);
+    if (std::wcstombs(mpBuffer, text, count + 1) != failed) {
+      return mpBuffer;
+    }
   }
-  AllocBufferForString(count + 1);
-  std::wcstombs(mpBuffer, text, count + 1);
+  AllocBufferForString(1);
+  mpBuffer[0] = '\0';
   return mpBuffer;
 }
 

@@ -56,9 +56,27 @@ static char* read_file(const char* path) {
   return text;
 }
 
+/* The library writes its files in text mode: on Windows every line feed of
+ * `expected` is stored as CR LF. */
 static void check_file(const char* path, const char* expected, int line) {
   char* text = read_file(path);
+#if defined(_WIN32)
+  char* stored = malloc(2 * strlen(expected) + 1);
+  size_t at = 0;
+  for (; stored != NULL && *expected != '\0'; ++expected) {
+    if (*expected == '\n') {
+      stored[at++] = '\r';
+    }
+    stored[at++] = *expected;
+  }
+  if (stored != NULL) {
+    stored[at] = '\0';
+  }
+  check_text(text, stored != NULL ? stored : "(out of memory)", line, path);
+  free(stored);
+#else
   check_text(text, expected, line, path);
+#endif
   free(text);
 }
 #define CHECK_FILE(path, expected) check_file((path), (expected), __LINE__)

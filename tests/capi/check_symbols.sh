@@ -1,16 +1,20 @@
 #!/bin/sh
-# Checks what the shared library exports in its dynamic symbol table:
+# Checks what the shared library exports (the dynamic symbol table of
+# libgenattr.so, read with nm; the export table of genattr.dll, read with the
+# MinGW objdump -p), by the same rules on both:
 # - under plain (unmangled) names exactly the 29 QMV_GenAttr_ functions, which
 #   are also exactly the functions that genattr_c.h declares;
 # - the exported classes, their static data and the three switch functions,
 #   under C++ (mangled) names;
 # - nothing of the library's internals.
 # Usage: check_symbols.sh <nm> <libgenattr.so> <genattr_c.h>
+#        check_symbols.sh <objdump> <genattr.dll> <genattr_c.h> <c++filt>
 set -eu
 
-nm_tool=$1
+tool=$1
 library=$2
 header=$3
+demangler=${4:-}
 failed=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -54,9 +58,20 @@ EOF
 LC_ALL=C sort -o "$work/flat" "$work/flat"
 [ "$(wc -l <"$work/flat")" -eq 29 ] || fail "the expected list does not hold 29 names"
 
-# "address type name"; demangled names contain spaces, so keep the rest whole.
-"$nm_tool" -D --defined-only "$library" | cut -d' ' -f2- >"$work/raw"
-"$nm_tool" -D --defined-only -C "$library" | cut -d' ' -f3- >"$work/demangled"
+# "type name" in raw; demangled names contain spaces, so keep the rest whole.
+case "$library" in
+*.dll)
+  # The export table names no kind of symbol: every name counts as code.
+  "$tool" -p "$library" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+    sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' >"$work/names"
+  sed 's/^/T /' "$work/names" >"$work/raw"
+  "$demangler" <"$work/names" >"$work/demangled"
+  ;;
+*)
+  "$tool" -D --defined-only "$library" | cut -d' ' -f2- >"$work/raw"
+  "$tool" -D --defined-only -C "$library" | cut -d' ' -f3- >"$work/demangled"
+  ;;
+esac
 [ -s "$work/raw" ] || fail "no symbols read from $library"
 
 # Plain names: the flat functions, as code, and nothing else but what the
@@ -107,6 +122,15 @@ internal='^(GenAttrListImpl|GenAttrTreeAccess|GenAttrNodeRecord|GenAttrDescendan
 if grep -E "$internal" "$work/entities" >"$work/internal"; then
   fail "internal names exported:"
   cat "$work/internal"
+fi
+# Every C++ entity is one of our classes, a member of one or a GenAttr_
+# function; a template instantiation (its demangled name starts with a
+# return type) is none of them.
+grep -Ev '^(GenAttr[A-Za-z]*(::|$)|GenAttr_[A-Za-z]*\(|QMV_GenAttr_)' "$work/entities" |
+  grep -Ev "$toolchain" >"$work/foreign" || true
+if [ -s "$work/foreign" ]; then
+  fail "names exported that belong to none of our classes:"
+  cat "$work/foreign"
 fi
 
 [ "$failed" -eq 0 ] && echo "exported symbols: as expected"

@@ -11,6 +11,7 @@
 #include "genattr/GenAttr.h"
 #include "genattr/genattr_c.h"
 #include "tests/hostile/HostileUtil.h"
+#include "tests/support/Platform.h"
 
 namespace {
 
@@ -111,22 +112,30 @@ TEST(StringUtilsReuse, EarlierResultsAsArgumentsWhileTheBufferGrows) {
   EXPECT_EQ(utils.MakeXMLConform(utils.GetUTF8EncodedString(latin.c_str())),
             std::string(6000, '_'));
 
-  ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
-  std::string utf8;
-  for (int i = 0; i < 3000; ++i) {
-    utf8 += "\xC3\xA9";
+  // U+00E9 in a UTF-8 locale, or where the C runtime has none, in the "C"
+  // locale of Windows, which reads bytes as ISO 8859-1.
+  std::string eAcute = "\xC3\xA9";
+  if (!genattr_test::SetUtf8Locale()) {
+    ASSERT_TRUE(genattr_test::kCLocaleIsLatin1) << "no locale converts U+00E9";
+    eAcute = "\xE9";
   }
-  const wchar_t* wide = utils.MultiByteToWideChar(utf8.c_str());
+  std::string multibyte;
+  for (int i = 0; i < 3000; ++i) {
+    multibyte += eAcute;
+  }
+  const wchar_t* wide = utils.MultiByteToWideChar(multibyte.c_str());
   EXPECT_EQ(std::wcslen(wide), 3000u);
   const char* back = utils.WideCharToMultiByte(wide);
-  EXPECT_EQ(back, utf8);
+  EXPECT_EQ(back, multibyte);
   EXPECT_EQ(std::wcslen(utils.MultiByteToWideChar(back)), 3000u);
   std::setlocale(LC_ALL, "C");
 }
 
 TEST(LocaleChanges, EachCallFollowsTheLocaleOfItsMoment) {
   GenAttrStringUtils& utils = GenAttrStringUtils::Instance();
-  ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+  if (!genattr_test::SetUtf8Locale()) {
+    GTEST_SKIP() << "the C runtime has no UTF-8 locale";
+  }
   const wchar_t* wide = utils.MultiByteToWideChar("caf\xC3\xA9");
   EXPECT_STREQ(wide, L"caf\u00E9");
   // The "C" locale cannot represent the result obtained under the other.
@@ -139,7 +148,7 @@ TEST(LocaleChanges, EachCallFollowsTheLocaleOfItsMoment) {
   root->AddAttr(new GenAttrString("u", "\xC3\xA9"));
   root->AddAttr(new GenAttrString("l", "\xE9"));
   const std::string inC = XmlOf(root);
-  std::setlocale(LC_ALL, "C.UTF-8");
+  genattr_test::SetUtf8Locale();
   const std::string inUtf8 = XmlOf(root);
   std::setlocale(LC_ALL, "C");
   EXPECT_EQ(inC, kDeclaration + "<root>" + kStamp +
@@ -150,7 +159,7 @@ TEST(LocaleChanges, EachCallFollowsTheLocaleOfItsMoment) {
   // A wide value without the UTF flag renders in the locale where it can.
   auto* value = new GenAttrUnicodeString("w", L"\u00E9");
   EXPECT_STREQ(value->GetValueAsString(), "\xC3\xA9");
-  std::setlocale(LC_ALL, "C.UTF-8");
+  genattr_test::SetUtf8Locale();
   EXPECT_STREQ(value->GetValueAsString(), "\xC3\xA9");
   std::setlocale(LC_ALL, "C");
   GenAttrBase::Free(value);

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -8,6 +9,7 @@
 
 #include "genattr/GenAttr.h"
 #include "tests/serialize/WriterTestUtil.h"
+#include "tests/support/Platform.h"
 
 namespace {
 
@@ -25,14 +27,15 @@ TEST(Factory, WritesWhatTheWritersWriteAndTruncates) {
   ASSERT_EQ(GenAttrSerializerFactory::WriteToTextFile(tree.get(), path.c_str()), 0);
   std::ostringstream text;
   GenAttrSTSerializer(tree.get(), &text).Write();
-  EXPECT_EQ(ReadFile(path), text.str());
+  // Text mode: CR LF line ends on Windows.
+  EXPECT_EQ(ReadFile(path), genattr_test::AsTextFile(text.str()));
 
   std::ofstream(path) << std::string(10000, '#');
   ASSERT_EQ(GenAttrSerializerFactory::WriteToXmlFile(tree.get(), path.c_str()), 0);
   std::ostringstream xml;
   GenAttrXMLSerializer(tree.get(), &xml).Write(); // no stylesheets
   std::string written = ReadFile(path);
-  std::string expected = xml.str();
+  std::string expected = genattr_test::AsTextFile(xml.str());
   ASSERT_TRUE(writertest::MaskTimeStamps(written) && writertest::MaskTimeStamps(expected));
   EXPECT_EQ(written, expected);
 
@@ -47,6 +50,37 @@ TEST(Factory, WritesWhatTheWritersWriteAndTruncates) {
               writertest::MaskTimeStamps(expected, stamp));
   EXPECT_EQ(written, expected);
   std::remove(path.c_str());
+}
+
+// Line ends inside values, attributes and wide text survive text mode (each
+// stored LF becomes CR LF on Windows, which an XML reader reads back as LF).
+// A run with GENATTR_KEEP_XML set keeps the document under that name, for
+// xmllint to check it (tests/serialize/CMakeLists.txt).
+TEST(Factory, WritesTextModeXmlThatStaysWellFormed) {
+  Tree tree(new GenAttrCont("root"));
+  tree->AddAttr(new GenAttrString("lines", "first\r\nsecond\nthird\r"));
+  tree->AddAttr(new GenAttrString("described", "line\r\nbreak\n", "v"));
+  auto* parent = new GenAttrString("parent", "1\r\n2\n");
+  parent->AddAttr(new GenAttrInt("child", 1));
+  tree->AddAttr(parent);
+  // U+1F600, CR LF, U+00E9, a lone high surrogate, U+20AC
+  std::wstring wide = genattr_test::Wide(U"\U0001F600\r\n\u00E9");
+  wide += genattr_test::Unit(0xD800);
+  wide += L"\u20AC";
+  tree->AddAttr(new GenAttrUnicodeString("wide", wide.c_str()));
+
+  const char* const keep = std::getenv("GENATTR_KEEP_XML");
+  const std::string path = keep != nullptr ? keep : ::testing::TempDir() + "genattr_text_mode.xml";
+  ASSERT_EQ(GenAttrSerializerFactory::WriteToXmlFile(tree.get(), path.c_str()), 0);
+  std::ostringstream xml;
+  GenAttrXMLSerializer(tree.get(), &xml).Write();
+  std::string written = ReadFile(path);
+  std::string expected = genattr_test::AsTextFile(xml.str());
+  ASSERT_TRUE(writertest::MaskTimeStamps(written) && writertest::MaskTimeStamps(expected));
+  EXPECT_EQ(written, expected);
+  if (keep == nullptr) {
+    std::remove(path.c_str());
+  }
 }
 
 TEST(Factory, ReturnsOneWhenTheFileCannotBeOpened) {

@@ -1,5 +1,6 @@
 // GenAttrStringUtils: the result buffer, the locale conversions under "C"
-// and "C.UTF-8", the UTF-8 encoders and XML element names.
+// and a UTF-8 locale (or Windows-1252 on Windows), the UTF-8 encoders and XML
+// element names.
 #include <climits>
 #include <clocale>
 #include <cstring>
@@ -10,9 +11,15 @@
 #include <gtest/gtest.h>
 
 #include "genattr/GenAttrStringUtils.h"
+#include "tests/support/Platform.h"
 #include "text/Transcode.h"
 
 namespace {
+
+using genattr_test::kCLocaleIsLatin1;
+using genattr_test::kLargestUnit;
+using genattr_test::kWideIsUtf16;
+using genattr_test::Unit;
 
 // Opens the protected members to the tests, and gives each test an object
 // of its own so that buffer sizes do not depend on earlier tests.
@@ -58,7 +65,14 @@ protected:
   OpenStringUtils mUtils;
 };
 
-INSTANTIATE_TEST_SUITE_P(Locales, UnderEachLocale, ::testing::Values("C", "C.UTF-8"));
+// Besides "C", a locale of another multibyte encoding: UTF-8 on Linux, the
+// code page Windows-1252 on Windows (whose msvcrt runtime has no UTF-8 locale).
+#if defined(_WIN32)
+constexpr const char* kOtherLocale = ".1252";
+#else
+constexpr const char* kOtherLocale = "C.UTF-8";
+#endif
+INSTANTIATE_TEST_SUITE_P(Locales, UnderEachLocale, ::testing::Values("C", kOtherLocale));
 
 // The UTF-8 of code points by the conversion routines, a surrogate value as
 // its own three bytes and anything above 10FFFF as U+FFFD.
@@ -109,19 +123,19 @@ TEST(StringUtils, BufferGrowsToExactSizeAndNeverShrinks) {
   EXPECT_EQ(3001u, utils.mBufferLen);
 }
 
-// Wide results take sizeof(wchar_t) bytes per character: 600 characters and
-// the terminator need 2404 bytes where wchar_t is 32 bits.
+// Wide results take sizeof(wchar_t) bytes per character: 1100 characters and
+// the terminator need 2202 bytes where wchar_t is 16 bits, 4404 where it is 32.
 TEST(StringUtilsRegression, MultiByteToWideCharSizesBufferByWideCharWidth) {
   ENTER_LOCALE("C");
   OpenStringUtils utils;
-  const std::string text(600, 'w');
+  const std::string text(1100, 'w');
   const wchar_t* wide = utils.MultiByteToWideChar(text.c_str());
-  EXPECT_EQ(sizeof(wchar_t) * 601, utils.mBufferLen);
-  EXPECT_EQ(std::wstring(600, L'w'), wide);
+  EXPECT_EQ(sizeof(wchar_t) * 1101, utils.mBufferLen);
+  EXPECT_EQ(std::wstring(1100, L'w'), wide);
 
-  const std::wstring longWide(3000, L'n');
-  EXPECT_EQ(std::string(3000, 'n'), utils.WideCharToMultiByte(longWide.c_str()));
-  EXPECT_EQ(3001u, utils.mBufferLen);
+  const std::wstring longWide(5000, L'n');
+  EXPECT_EQ(std::string(5000, 'n'), utils.WideCharToMultiByte(longWide.c_str()));
+  EXPECT_EQ(5001u, utils.mBufferLen);
 }
 
 TEST(StringUtils, LocaleConversionsInCLocale) {
@@ -131,16 +145,43 @@ TEST(StringUtils, LocaleConversionsInCLocale) {
   EXPECT_EQ(std::string("plain text 123"), utils.WideCharToMultiByte(L"plain text 123"));
   EXPECT_EQ(std::wstring(), utils.MultiByteToWideChar(""));
   EXPECT_EQ(std::string(), utils.WideCharToMultiByte(L""));
-  // Nothing from 0x80 up converts under "C": the empty text, and no growth.
+  // Nothing beyond U+00FF converts back under "C": the empty text, never
+  // a partly converted one (Wine's msvcrt counts such a text before it fails
+  // to convert it, and so grows the buffer). U+20AC
+  const std::wstring euro = std::wstring(3000, L'a') + L"caf\u20AC";
+  EXPECT_EQ(std::string(), utils.WideCharToMultiByte(euro.c_str()));
+  EXPECT_EQ(std::string(), utils.WideCharToMultiByte(L"\u20AC"));
+  if (!kCLocaleIsLatin1) {
+    EXPECT_EQ(2048u, utils.mBufferLen);
+  }
+  // From 0x80 to 0xFF: ISO 8859-1 on Windows, nothing under glibc.
   const std::string latin1 = std::string(3000, 'a') + "caf\xE9";
-  EXPECT_EQ(std::wstring(), utils.MultiByteToWideChar(latin1.c_str()));
   const std::wstring wide = std::wstring(3000, L'a') + L"caf\u00E9";
-  EXPECT_EQ(std::string(), utils.WideCharToMultiByte(wide.c_str()));
-  EXPECT_EQ(2048u, utils.mBufferLen);
+  if (kCLocaleIsLatin1) {
+    EXPECT_EQ(wide, utils.MultiByteToWideChar(latin1.c_str()));
+    EXPECT_EQ(latin1, utils.WideCharToMultiByte(wide.c_str()));
+  } else {
+    EXPECT_EQ(std::wstring(), utils.MultiByteToWideChar(latin1.c_str()));
+    EXPECT_EQ(std::string(), utils.WideCharToMultiByte(wide.c_str()));
+    EXPECT_EQ(2048u, utils.mBufferLen);
+  }
+}
+
+TEST(StringUtils, LocaleConversionsInWindowsCodePage) {
+  ENTER_LOCALE(".1252");
+  OpenStringUtils utils;
+  // 80 is U+20AC, E9 U+00E9.
+  EXPECT_EQ(std::wstring(L"\u20AC caf\u00E9"), utils.MultiByteToWideChar("\x80 caf\xE9"));
+  EXPECT_EQ(std::string("\x80 caf\xE9"), utils.WideCharToMultiByte(L"\u20AC caf\u00E9"));
+  // U+0100 and U+1F600 are not in the code page.
+  EXPECT_EQ(std::string(), utils.WideCharToMultiByte(L"a\u0100"));
+  EXPECT_EQ(std::string(), utils.WideCharToMultiByte(L"\U0001F600"));
 }
 
 TEST(StringUtils, LocaleConversionsInUTF8Locale) {
-  ENTER_LOCALE("C.UTF-8");
+  LocaleScope locale("C");
+  if (!genattr_test::SetUtf8Locale())
+    GTEST_SKIP() << "the C runtime has no UTF-8 locale";
   OpenStringUtils utils;
   // "café", U+1F600
   EXPECT_EQ(std::wstring(L"caf\u00E9 \U0001F600"),
@@ -160,7 +201,9 @@ TEST(StringUtils, LocaleConversionsInUTF8Locale) {
 // conversion must not convert a buffer that the conversion itself overwrites
 // or releases.
 TEST(StringUtilsRegression, LocaleConversionOfEarlierResult) {
-  ENTER_LOCALE("C.UTF-8");
+  LocaleScope locale("C");
+  if (!genattr_test::SetUtf8Locale())
+    GTEST_SKIP() << "the C runtime has no UTF-8 locale";
   OpenStringUtils utils;
   EXPECT_EQ(std::wstring(L"caf\u00C3\u00A9"),
             utils.MultiByteToWideChar(utils.GetUTF8EncodedString("caf\xC3\xA9")));
@@ -179,13 +222,17 @@ TEST_P(UnderEachLocale, WideTextIsEncodedUnitByUnit) {
   // D83D DE00 as two units: each surrogate on its own
   const wchar_t pair[] = {static_cast<wchar_t>(0xD83D), static_cast<wchar_t>(0xDE00), 0};
   EXPECT_EQ(std::string("\xED\xA0\xBD\xED\xB8\x80"), mUtils.GetUTF8EncodedString(pair));
-  // U+1F600 as one unit: one four-byte sequence
-  EXPECT_EQ(std::string("\xF0\x9F\x98\x80"), mUtils.GetUTF8EncodedString(L"\U0001F600"));
-  // "a", 110000, "b"
-  const wchar_t tooLarge[] = {L'a', static_cast<wchar_t>(0x110000), L'b', 0};
-  EXPECT_EQ(std::string("a\xEF\xBF\xBD"
-                        "b"),
-            mUtils.GetUTF8EncodedString(tooLarge));
+  // U+1F600: that same pair where wchar_t holds UTF-16 units; one unit, and
+  // one four-byte sequence, where it holds code points.
+  EXPECT_EQ(std::string(kWideIsUtf16 ? "\xED\xA0\xBD\xED\xB8\x80" : "\xF0\x9F\x98\x80"),
+            mUtils.GetUTF8EncodedString(L"\U0001F600"));
+  if (!kWideIsUtf16) {
+    // "a", 110000, "b"
+    const wchar_t tooLarge[] = {L'a', Unit(0x110000), L'b', 0};
+    EXPECT_EQ(std::string("a\xEF\xBF\xBD"
+                          "b"),
+              mUtils.GetUTF8EncodedString(tooLarge));
+  }
   EXPECT_EQ(std::string(), mUtils.GetUTF8EncodedString(L""));
 }
 
@@ -314,18 +361,22 @@ TEST(ConvertToUTF8, ExamplesAndTerminator) {
 // A 32-bit unit above FFFF is a whole code point: one four-byte sequence,
 // not a truncated three-byte one.
 TEST(ConvertToUTF8Regression, UnitAboveBasicPlaneBecomesOneFourByteSequence) {
-  EXPECT_TRUE(ConvertsTo(0x10000, "\xF0\x90\x80\x80", 0x10000));
-  EXPECT_TRUE(ConvertsTo(0x1F600, "\xF0\x9F\x98\x80", 0x1F600));
-  EXPECT_TRUE(ConvertsTo(0x10FFFF, "\xF4\x8F\xBF\xBF", 0x10FFFF));
+  if (kWideIsUtf16)
+    GTEST_SKIP() << "wchar_t holds UTF-16 units here: no unit lies above FFFF";
+  EXPECT_TRUE(ConvertsTo(Unit(0x10000), "\xF0\x90\x80\x80", 0x10000));
+  EXPECT_TRUE(ConvertsTo(Unit(0x1F600), "\xF0\x9F\x98\x80", 0x1F600));
+  EXPECT_TRUE(ConvertsTo(Unit(0x10FFFF), "\xF4\x8F\xBF\xBF", 0x10FFFF));
   // Above 10FFFF, and negative units, become U+FFFD.
-  for (wchar_t c : {static_cast<wchar_t>(0x110000), static_cast<wchar_t>(INT_MAX),
-                    static_cast<wchar_t>(-1), static_cast<wchar_t>(INT_MIN)})
-    EXPECT_TRUE(ConvertsTo(c, "\xEF\xBF\xBD", 0xFFFD));
+  for (std::uint32_t c : {0x110000u, static_cast<std::uint32_t>(INT_MAX), 0xFFFFFFFFu,
+                          static_cast<std::uint32_t>(INT_MIN)})
+    EXPECT_TRUE(ConvertsTo(Unit(c), "\xEF\xBF\xBD", 0xFFFD));
 }
 
-TEST(ConvertToUTF8, AgreesWithConversionRoutinesOnEveryCodePoint) {
+// Every unit value wchar_t can hold: up to FFFF on Windows, up to 10FFFF on
+// Linux.
+TEST(ConvertToUTF8, AgreesWithConversionRoutinesOnEveryUnit) {
   std::u32string codePoints;
-  for (char32_t c = 1; c <= 0x10FFFF; ++c)
+  for (char32_t c = 1; c <= kLargestUnit; ++c)
     codePoints.push_back(c);
   const std::string utf8 = Utf8Of(codePoints);
   OneCharacter encoder;
@@ -333,8 +384,7 @@ TEST(ConvertToUTF8, AgreesWithConversionRoutinesOnEveryCodePoint) {
   int failures = 0;
   for (char32_t c : codePoints) {
     const std::size_t length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-    const ::testing::AssertionResult same =
-        encoder.Encodes(static_cast<wchar_t>(c), utf8.data() + at, length, c);
+    const ::testing::AssertionResult same = encoder.Encodes(Unit(c), utf8.data() + at, length, c);
     if (!same && ++failures <= 10)
       ADD_FAILURE() << same.message();
     at += length;
@@ -345,9 +395,11 @@ TEST(ConvertToUTF8, AgreesWithConversionRoutinesOnEveryCodePoint) {
 TEST(ConvertToUTF8, OneCharacterFormReusesItsArray) {
   const unsigned char* first = OpenStringUtils::ConvertToUTF8(L'\u00E9');
   EXPECT_STREQ("\xC3\xA9", reinterpret_cast<const char*>(first));
-  const unsigned char* second = OpenStringUtils::ConvertToUTF8(L'\U0001F600');
+  // The largest unit: U+FFFF where wchar_t is 16 bits, U+10FFFF where it is 32.
+  const unsigned char* second = OpenStringUtils::ConvertToUTF8(Unit(kLargestUnit));
   EXPECT_EQ(first, second);
-  EXPECT_STREQ("\xF0\x9F\x98\x80", reinterpret_cast<const char*>(second));
+  EXPECT_STREQ(kWideIsUtf16 ? "\xEF\xBF\xBF" : "\xF4\x8F\xBF\xBF",
+               reinterpret_cast<const char*>(second));
 }
 
 } // namespace

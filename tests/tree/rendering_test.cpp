@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "genattr/GenAttr.h"
+#include "tests/support/Platform.h"
 
 namespace {
 
@@ -179,9 +180,12 @@ TEST(Overflow, OverflowingAncestorsDoNotMultiplyReports) {
   GenAttrBase::Free(root);
 }
 
+using genattr_test::Unit;
+
 TEST(WideText, Utf8WhenFlagged) {
-  // wchar_t holds whole code points here; values above U+FFFF convert as the
-  // surrogate pairs of their UTF-16 form.
+  // Where wchar_t holds whole code points, values above U+FFFF convert as the
+  // surrogate pairs of their UTF-16 form; where it holds UTF-16 units, the
+  // wide literals below are those pairs.
   EXPECT_TRUE(RendersAs(L"", true, ""));
   EXPECT_TRUE(RendersAs(L"a\u00E9", true, "a\xC3\xA9")); // U+0061 U+00E9
   EXPECT_TRUE(
@@ -191,8 +195,11 @@ TEST(WideText, Utf8WhenFlagged) {
   EXPECT_TRUE(RendersAs(std::wstring{L'a', 0xD800}, true, ""));                   // final high
   EXPECT_TRUE(RendersAs(std::wstring{0xD800, L'a'}, true, ""));                   // unpaired high
   EXPECT_TRUE(RendersAs(std::wstring{L'a', L'b', 0xDC00}, true, ""));             // lone low
-  EXPECT_TRUE(RendersAs(std::wstring{L'a', 0x110000}, true, ""));                 // beyond U+10FFFF
-  EXPECT_TRUE(RendersAs(std::wstring{L'a', static_cast<wchar_t>(-1)}, true, ""));
+  EXPECT_TRUE(RendersAs(std::wstring{L'a', 0xFFFF}, true, "a\xEF\xBF\xBF"));      // U+FFFF
+  if (!genattr_test::kWideIsUtf16) { // units beyond U+10FFFF exist only there
+    EXPECT_TRUE(RendersAs(std::wstring{L'a', Unit(0x110000)}, true, ""));
+    EXPECT_TRUE(RendersAs(std::wstring{L'a', Unit(0xFFFFFFFF)}, true, "")); // -1
+  }
   std::string longUtf8; // a text that grows the buffers
   for (int i = 0; i < 3000; ++i) {
     longUtf8 += "\xC3\xA9";
@@ -201,15 +208,19 @@ TEST(WideText, Utf8WhenFlagged) {
 }
 
 TEST(WideText, LocaleTextFallsBackToUtf8) {
-  // The "C" locale converts ASCII only.
+  // The "C" locale converts ASCII (and on Windows up to U+00FF, as ISO
+  // 8859-1); what it cannot convert renders as UTF-8.
   EXPECT_TRUE(RendersAs(L"plain", false, "plain"));
-  EXPECT_TRUE(RendersAs(L"caf\u00E9", false, "caf\xC3\xA9")); // U+0063 U+0061 U+0066 U+00E9
-  EXPECT_TRUE(RendersAs(std::wstring{0xDC00}, false, ""));    // lone low surrogate
-  if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) {
-    GTEST_SKIP() << "no C.UTF-8 locale";
+  EXPECT_TRUE(RendersAs(L"caf\u00E9", false, // U+0063 U+0061 U+0066 U+00E9
+                        genattr_test::kCLocaleIsLatin1 ? "caf\xE9" : "caf\xC3\xA9"));
+  EXPECT_TRUE(RendersAs(L"\u20AC", false, "\xE2\x82\xAC"));         // U+20AC
+  EXPECT_TRUE(RendersAs(L"\U0001F600", false, "\xF0\x9F\x98\x80")); // U+1F600
+  EXPECT_TRUE(RendersAs(std::wstring{0xDC00}, false, ""));          // lone low surrogate
+  if (!genattr_test::SetUtf8Locale()) {
+    GTEST_SKIP() << "the C runtime has no UTF-8 locale";
   }
   EXPECT_TRUE(RendersAs(L"\U0001F600", false, "\xF0\x9F\x98\x80"));
-  std::setlocale(LC_CTYPE, "C");
+  std::setlocale(LC_ALL, "C");
 }
 
 TEST(DumpPath, ListsInitialParentsRootFirst) {

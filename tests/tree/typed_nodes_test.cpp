@@ -6,15 +6,17 @@
 #include "genattr/GenAttrCont.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrUnicodeString.h"
+#include "tests/support/Platform.h"
 
 TEST(TypedNodes, WideValueIsStoredUnitForUnit) {
-  // U+00E9, a lone high surrogate unit, U+1F600: units are kept as given.
-  const wchar_t value[] = {0xE9, 0xD800, 0x1F600, 0};
-  auto* wide = new GenAttrUnicodeString("u", "d", value);
+  // U+00E9, a lone high surrogate unit, U+1F600 (one unit or a pair): units
+  // are kept as given.
+  const std::wstring value = genattr_test::Wide(U"\u00E9\xD800\U0001F600");
+  auto* wide = new GenAttrUnicodeString("u", "d", value.c_str());
   auto* empty = new GenAttrUnicodeString("e", L"");
   EXPECT_EQ(wide->GetType(), UnicodeString);
-  EXPECT_NE(wide->GetValue(), value);
-  EXPECT_EQ(std::wcscmp(wide->GetValue(), value), 0);
+  EXPECT_NE(wide->GetValue(), value.c_str());
+  EXPECT_EQ(wide->GetValue(), value);
   EXPECT_EQ(empty->GetValue()[0], L'\0');
   GenAttrBase::Free(wide);
   GenAttrBase::Free(empty);
