@@ -57,8 +57,11 @@ void Write(GenAttrBase& node, py::handle path, const std::string& format) {
     writer = &GenAttrSerializerFactory::WriteToXmlFile;
   } else if (format == "typed") {
     writer = &GenAttrSerializerFactory::WriteToTypedXmlFile;
+  } else if (format == "html") {
+    writer = &GenAttrSerializerFactory::WriteToHtmlFile;
   } else {
-    throw py::value_error("format must be \"text\", \"xml\" or \"typed\", not \"" + format + "\"");
+    throw py::value_error("format must be \"text\", \"xml\", \"typed\" or \"html\", not \"" +
+                          format + "\"");
   }
   const std::string name = PathFromPy(path);
   const int status = writer(&node, name.c_str());
@@ -95,7 +98,8 @@ void BindFiles(py::module_& module, BaseClass& base) {
   base.def("write", &Write, py::arg("path"), py::arg("format") = "text",
            "Writes this node and everything below it to the file `path` (created or\n"
            "truncated): format \"text\" the plain-text listing, \"xml\" the XML document,\n"
-           "\"typed\" the XML document that read() brings back exactly. Raises OSError when\n"
+           "\"typed\" the XML document that read() brings back exactly, \"html\" the page to\n"
+           "look at in a browser. Raises OSError when\n"
            "the file cannot be opened or written, ValueError for another format.");
 }
 

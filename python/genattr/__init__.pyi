@@ -92,7 +92,7 @@ class Base:
                  tolerance: float = 0.0, recursive: bool = True) -> list[Base]:
         """Every matching node below this one in pre-order."""
     def write(self, path: _Path, format: str = "text") -> None:
-        """Writes this subtree as "text", "xml" or "typed"; OSError on failure."""
+        """Writes this subtree as "text", "xml", "typed" or "html"; OSError on failure."""
 
 class Cont(Base):
     """A container node: no value, an optional id."""

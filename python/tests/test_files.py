@@ -86,3 +86,13 @@ def test_non_ascii_names_survive_typed_documents(tmp_path):
     path = pathlib.Path(tmp_path, "names.xml")
     root.write(path, "typed")
     assert describe(genattr.read(path)) == describe(root)
+
+
+def test_html_page_carries_the_tree_as_escaped_data(tmp_path):
+    root = genattr.Cont("Model")
+    root.append(genattr.String("Note", "</script><b>x</b>"))
+    path = pathlib.Path(tmp_path, "model.html")
+    root.write(path, format="html")
+    page = path.read_text(encoding="utf-8")
+    assert page.startswith("<!DOCTYPE html>")
+    assert "</script><b>" not in page
