@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "genattr/Export.h"
+#include "genattr/GenAttrThreadSlot.h"
 
 class GenAttrBase;
 class GenAttrList;
@@ -47,8 +48,15 @@ struct GenAttrChildLink {
 //
 // Null arguments never crash: a null name or value is taken as the empty text,
 // a null description or id as none, a null child or node is ignored, and
-// lookups with a null name find nothing. No operation is thread-safe: use a
-// tree from one thread at a time.
+// lookups with a null name find nothing.
+//
+// Threads: a tree is used by one thread at a time, and distinct trees may be
+// used by distinct threads at the same time; a tree may be built on one thread,
+// written on a second and freed on a third, when the host hands it over with
+// the usual synchronisation (a queue, a mutex, a join). Nodes shared between
+// two trees (a child linked into both, a reference to a node of the other)
+// make them one tree for this rule. The buffers that texts are handed out in
+// belong to the calling thread.
 class GENATTR_API GenAttrBase {
 public:
   // Modes of GetAllAttr(): FLAT tests the direct children only; any other value
@@ -75,7 +83,7 @@ public:
 
   // Prints a warning when counts are still held (only possible for a direct
   // delete of a plain GenAttrBase), gives back the counts of the links this node
-  // owns and releases the shared value buffer (not for a reference).
+  // owns and releases the calling thread's value buffer (not for a reference).
   virtual ~GenAttrBase();
 
   // --- name, description, type -------------------------------------------
@@ -142,13 +150,16 @@ public:
   GenAttrList* GetAllAttr(const char* name, const char* value, int mode);
 
   // --- rendering -----------------------------------------------------------
-  // The type name ("Base" ... "Ptr", or "<unknown>") in a process-wide buffer,
-  // valid until the next call.
+  // The type name ("Base" ... "Ptr", or "<unknown>") in a buffer of the
+  // calling thread, valid until the thread's next call or its end.
   const char* GetTypeAsString() const;
-  // The value as text, never null. Numbers and empty texts live in smpBuffer
-  // (valid until the next rendering into it or the destruction of any
-  // non-reference node); a String's own value is returned as is; wide values
-  // live in process-wide buffers valid until the next rendering of their kind.
+  // The value as text, never null. Numbers and empty texts live in the calling
+  // thread's smpBuffer (valid until the thread's next rendering into it, or
+  // until the thread destroys any non-reference node, or ends); a String's own
+  // value is returned as is. A wide value with the UTF flag lives in a UTF-8
+  // buffer of the thread, valid until its next such rendering; one without
+  // lives in the result buffer of the thread's GenAttrStringUtils instance,
+  // valid until its next call. Every buffer is released when its thread ends.
   const char* GetValueAsString() const;
   // Prints the chain of initial parents, root first, to standard output.
   void DumpPath() const;
@@ -159,10 +170,20 @@ protected:
   // Appends the matching descendants of this node to `list` in pre-order.
   void FillAttrList(GenAttrListImpl* list, const char* name, const char* value);
 
-  // The shared value buffer of GetValueAsString(): 128 bytes once allocated,
-  // released whenever a non-reference node is destroyed.
-  static char* smpBuffer;
-  static std::uint64_t smBufferLen;
+private:
+  // The calling thread's value buffer and its length, behind smpBuffer and
+  // smBufferLen.
+  static char*& ThreadValueBuffer();
+  static std::uint64_t& ThreadValueBufferLen();
+
+protected:
+  // The value buffer of GetValueAsString(), one per thread: each name stands
+  // for the calling thread's own variable (see GenAttrThreadSlot). Null and 0
+  // on a new thread; 128 bytes once the thread renders a number; released,
+  // with smBufferLen kept, whenever the thread destroys a non-reference node,
+  // and for good when the thread ends.
+  static const GenAttrThreadSlot<char*, &GenAttrBase::ThreadValueBuffer> smpBuffer;
+  static const GenAttrThreadSlot<std::uint64_t, &GenAttrBase::ThreadValueBufferLen> smBufferLen;
 
   char* mpName;
   char* mpDescription;
