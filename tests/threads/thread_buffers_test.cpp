@@ -15,14 +15,19 @@
 
 namespace {
 
-// Opens the calling thread's value buffer and time stamp.
-class Probe : public GenAttrBase, public GenAttrSerializer {
+// Opens the calling thread's value buffer.
+class Probe : public GenAttrBase {
 public:
-  Probe() : GenAttrBase("probe"), GenAttrSerializer(nullptr) {}
-  int Write() override { return 0; }
-  using GenAttrSerializer::GetDateAndTime;
   static char*& Buffer() { return smpBuffer; }
   static std::uint64_t Length() { return smBufferLen; }
+};
+
+// Opens the calling thread's time stamp.
+class StampProbe : public GenAttrSerializer {
+public:
+  StampProbe() : GenAttrSerializer(nullptr) {}
+  int Write() override { return 0; }
+  using GenAttrSerializer::GetDateAndTime;
 };
 
 // Lets `count` threads wait until all of them have arrived, so that none
@@ -109,7 +114,7 @@ TEST(ThreadBuffers, EachThreadRendersIntoItsOwnBuffers) {
   Meeting meeting(2);
   Addresses seen[2] = {};
   auto record = [&](Addresses& a) {
-    Probe probe;
+    StampProbe probe;
     for (int i = 0; i < 2; ++i) {
       a.value[i] = number->GetValueAsString();
       a.type[i] = cont->GetTypeAsString();

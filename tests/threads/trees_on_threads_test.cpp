@@ -257,12 +257,18 @@ private:
 };
 
 TEST(TreesOnThreads, EightThreadsBuildCopyRenderWriteAndFreeTheirOwnAndHandedTrees) {
+  // The one way to give a node the UTF flag is the process-wide switch, so
+  // each thread gets a node made with it to copy (a node copied by several
+  // threads at once would make their trees one).
   GenAttr_EnableCatiaJtUtfTransfer();
-  auto* utf8 = new GenAttrUnicodeString("Sign", L"\u00b1\u20ac");
+  std::vector<GenAttrUnicodeString*> utf8;
+  for (int i = 0; i <= kThreads; ++i) {
+    utf8.push_back(new GenAttrUnicodeString("Sign", L"\u00b1\u20ac"));
+  }
   GenAttr_DisableCatiaJtUtfTransfer();
   std::vector<Expected> expected;
   for (int shape = 0; shape < kShapes; ++shape) {
-    expected.push_back(Learn(shape, *utf8));
+    expected.push_back(Learn(shape, *utf8[kThreads]));
   }
   ASSERT_NE(expected[0].text, expected[1].text);
   ASSERT_NE(expected[0].xml.find("PartRef"), std::string::npos);
@@ -270,7 +276,7 @@ TEST(TreesOnThreads, EightThreadsBuildCopyRenderWriteAndFreeTheirOwnAndHandedTre
   std::vector<Inbox> inboxes(kThreads);
   std::vector<Worker> workers;
   for (int i = 0; i < kThreads; ++i) {
-    workers.emplace_back(i, expected, *utf8, inboxes);
+    workers.emplace_back(i, expected, *utf8[i], inboxes);
   }
   std::vector<std::thread> threads;
   for (Worker& worker : workers) {
@@ -284,7 +290,9 @@ TEST(TreesOnThreads, EightThreadsBuildCopyRenderWriteAndFreeTheirOwnAndHandedTre
       ADD_FAILURE() << failure;
     }
   }
-  GenAttrBase::Free(utf8);
+  for (GenAttrBase* node : utf8) {
+    GenAttrBase::Free(node);
+  }
 }
 
 } // namespace
