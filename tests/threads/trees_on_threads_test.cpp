@@ -25,7 +25,7 @@
 namespace {
 
 constexpr int kThreads = 8;
-constexpr int kRounds = 6;
+constexpr int kRounds = 40;
 // Trees come in this many shapes, whose documents are known beforehand.
 constexpr int kShapes = 3;
 
