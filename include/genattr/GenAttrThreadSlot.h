@@ -13,7 +13,9 @@
 // cannot be exported from a Windows DLL directly (MinGW leaves the import of
 // its initialisation function unresolved, MSVC rejects it outright); an
 // ordinary exported object whose members reach thread-local storage inside
-// the library works with every toolchain.
+// the library works with every toolchain. MSVC warns (C4251) that such a
+// member's class template has no DLL interface; it needs none, being inline
+// and stateless, so an MSVC build may silence that warning for these members.
 template <typename T, T& (*Slot)()> class GenAttrThreadSlot {
 public:
   // The calling thread's variable.
