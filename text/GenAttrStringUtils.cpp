@@ -8,7 +8,7 @@
 #include "text/LibraryState.h"
 #include "text/NarrowText.h"
 
-const GenAttrThreadSlot<GenAttrStringUtils*, &GenAttrStringUtils::ThreadInstance>
+GenAttrThreadSlot<GenAttrStringUtils*, &GenAttrStringUtils::ThreadInstance>
     GenAttrStringUtils::smpInst{};
 
 namespace {

@@ -18,7 +18,7 @@ namespace {
 
 // A plain pointer, so that the common path is a single thread-local load
 // with no initialisation check.
-thread_local ThreadState* tState GENATTR_FAST_TLS = nullptr;
+thread_local ThreadState* gThreadState GENATTR_FAST_TLS = nullptr;
 
 // Deletes the thread's state when the thread ends. It is constructed, and
 // its destructor registered, only on threads that create a state. A state
@@ -31,11 +31,11 @@ struct ThreadEnd {
   // The pointer stays set while the state is deleted: the string-utility
   // destructor clears its slot in it.
   ~ThreadEnd() {
-    delete tState;
-    tState = nullptr;
+    delete gThreadState;
+    gThreadState = nullptr;
   }
 };
-thread_local ThreadEnd tEnd;
+thread_local ThreadEnd gThreadEnd;
 
 std::atomic<bool> gUtfTransferEnabled{false};
 
@@ -47,18 +47,18 @@ ThreadState::~ThreadState() {
 }
 
 ThreadState& CurrentThreadState() {
-  if (tState == nullptr) {
+  if (gThreadState == nullptr) {
     // Naming the object constructs it on this thread, which registers its
     // destructor.
-    ThreadEnd& end = tEnd;
+    ThreadEnd& end = gThreadEnd;
     static_cast<void>(end);
-    tState = new ThreadState();
+    gThreadState = new ThreadState();
   }
-  return *tState;
+  return *gThreadState;
 }
 
 void ReleaseValueBuffer() {
-  if (ThreadState* state = tState) {
+  if (ThreadState* state = gThreadState) {
     delete[] state->mpValueBuffer;
     state->mpValueBuffer = nullptr;
   }

@@ -29,15 +29,15 @@
 #include "text/LibraryState.h"
 #include "text/Transcode.h"
 #include "tree/GenAttrListImpl.h"
+#include "tree/ValueBuffer.h"
 
 namespace {
 
+using genattr::detail::kValueBufferSize;
 using genattr::detail::ThreadState;
 
-const char* const typeNames[] = {"Base", "String", "Float",         "Double",
-                                 "Int",  "Cont",   "UnicodeString", "Ptr"};
-
-constexpr std::uint64_t valueBufferSize = 128;
+const char* const kTypeNames[] = {"Base", "String", "Float",         "Double",
+                                  "Int",  "Cont",   "UnicodeString", "Ptr"};
 
 const char* EmptyUtf8(ThreadState& state) {
   unsigned char* output = state.mUtf8Output.Data();
@@ -114,13 +114,13 @@ const char* RenderWide(ThreadState& state, const GenAttrUnicodeString& node) {
 char* ReadyValueBuffer(ThreadState& state) {
   char*& buffer = state.mpValueBuffer;
   std::uint64_t& length = state.mValueBufferLen;
-  if (buffer == nullptr || length < valueBufferSize) {
+  if (buffer == nullptr || length < kValueBufferSize) {
     delete[] buffer;
     // Null until the new array exists, so that a failed allocation leaves no
     // dangling pointer behind.
     buffer = nullptr;
-    buffer = new char[valueBufferSize];
-    length = valueBufferSize;
+    buffer = new char[kValueBufferSize];
+    length = kValueBufferSize;
   }
   return buffer;
 }
@@ -133,13 +133,15 @@ struct NumberFormat {
   int decimals;
 };
 
-constexpr NumberFormat realFormat{"%.4f", "%f", 4};
-constexpr NumberFormat intFormat{"%d", "%d", 0};
-constexpr NumberFormat pointerFormat{"%p", "%p", 0};
+constexpr NumberFormat kRealFormat{"%.4f", "%f", genattr::detail::kValueDecimals};
+static_assert(kRealFormat.inBuffer[2] == '0' + kRealFormat.decimals,
+              "the buffer format and the decimals of std::to_chars must agree");
+constexpr NumberFormat kIntFormat{"%d", "%d", 0};
+constexpr NumberFormat kPointerFormat{"%p", "%p", 0};
 
 // Room for any number in any of the formats: a double in fixed notation takes
 // at most a sign, 309 digits, the point and the decimals.
-constexpr std::size_t longestNumber = 320;
+constexpr std::size_t kLongestNumber = 320;
 
 // The decimal point of the current locale's LC_NUMERIC, which printf uses.
 // nl_langinfo() reads it without filling localeconv()'s whole structure.
@@ -215,20 +217,20 @@ int FormatNumber(char* text, const NumberFormat& format, double value) {
       *end = '\0';
       return static_cast<int>(end - text);
     }
-    const std::to_chars_result end =
-        std::to_chars(text, text + longestNumber, value, std::chars_format::fixed, format.decimals);
+    const std::to_chars_result end = std::to_chars(text, text + kLongestNumber, value,
+                                                   std::chars_format::fixed, format.decimals);
     *end.ptr = '\0';
     return static_cast<int>(end.ptr - text);
   }
-  return std::snprintf(text, longestNumber + 1, format.inBuffer, value);
+  return std::snprintf(text, kLongestNumber + 1, format.inBuffer, value);
 }
 int FormatNumber(char* text, const NumberFormat&, int value) {
-  const std::to_chars_result end = std::to_chars(text, text + longestNumber, value);
+  const std::to_chars_result end = std::to_chars(text, text + kLongestNumber, value);
   *end.ptr = '\0';
   return static_cast<int>(end.ptr - text);
 }
 int FormatNumber(char* text, const NumberFormat& format, void* value) {
-  return std::snprintf(text, longestNumber + 1, format.inBuffer, value);
+  return std::snprintf(text, kLongestNumber + 1, format.inBuffer, value);
 }
 
 // Marks the thread's overflow report as running while it lists a path. The
@@ -266,7 +268,7 @@ void ReportOverflow(ThreadState& state, const GenAttrBase& node, const NumberFor
 template <typename Value>
 const char* RenderNumber(ThreadState& state, const GenAttrBase& node, const NumberFormat& format,
                          Value value) {
-  char text[longestNumber + 1];
+  char text[kLongestNumber + 1];
   const int written = FormatNumber(text, format, value);
   char* const buffer = ReadyValueBuffer(state);
   if (written >= 0 && static_cast<std::uint64_t>(written) < state.mValueBufferLen) {
@@ -307,9 +309,8 @@ const GenAttrBase* LoopEntry(const GenAttrBase* node) {
 
 } // namespace
 
-const GenAttrThreadSlot<char*, &GenAttrBase::ThreadValueBuffer> GenAttrBase::smpBuffer{};
-const GenAttrThreadSlot<std::uint64_t, &GenAttrBase::ThreadValueBufferLen>
-    GenAttrBase::smBufferLen{};
+GenAttrThreadSlot<char*, &GenAttrBase::ThreadValueBuffer> GenAttrBase::smpBuffer{};
+GenAttrThreadSlot<std::uint64_t, &GenAttrBase::ThreadValueBufferLen> GenAttrBase::smBufferLen{};
 
 char*& GenAttrBase::ThreadValueBuffer() {
   return genattr::detail::CurrentThreadState().mpValueBuffer;
@@ -322,7 +323,7 @@ std::uint64_t& GenAttrBase::ThreadValueBufferLen() {
 const char* GenAttrBase::GetTypeAsString() const {
   const auto type = static_cast<std::uint32_t>(mType);
   char* const name = genattr::detail::CurrentThreadState().mTypeName;
-  std::strcpy(name, type < std::size(typeNames) ? typeNames[type] : "<unknown>");
+  std::strcpy(name, type < std::size(kTypeNames) ? kTypeNames[type] : "<unknown>");
   return name;
 }
 
@@ -334,17 +335,17 @@ const char* GenAttrBase::GetValueAsString() const {
   ThreadState& state = genattr::detail::CurrentThreadState();
   switch (type) {
   case Float:
-    return RenderNumber(state, *this, realFormat,
+    return RenderNumber(state, *this, kRealFormat,
                         static_cast<double>(static_cast<const GenAttrFloat*>(this)->GetValue()));
   case Double:
-    return RenderNumber(state, *this, realFormat,
+    return RenderNumber(state, *this, kRealFormat,
                         static_cast<const GenAttrDouble*>(this)->GetValue());
   case Int:
-    return RenderNumber(state, *this, intFormat, static_cast<const GenAttrInt*>(this)->GetValue());
+    return RenderNumber(state, *this, kIntFormat, static_cast<const GenAttrInt*>(this)->GetValue());
   case UnicodeString:
     return RenderWide(state, *static_cast<const GenAttrUnicodeString*>(this));
   case Ptr:
-    return RenderNumber(state, *this, pointerFormat,
+    return RenderNumber(state, *this, kPointerFormat,
                         static_cast<const GenAttrPtr*>(this)->GetValue());
   default: {
     // Base, Cont and unknown codes have no value.

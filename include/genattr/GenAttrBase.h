@@ -156,10 +156,12 @@ public:
   // The value as text, never null. Numbers and empty texts live in the calling
   // thread's smpBuffer (valid until the thread's next rendering into it, or
   // until the thread destroys any non-reference node, or ends); a String's own
-  // value is returned as is. A wide value with the UTF flag lives in a UTF-8
-  // buffer of the thread, valid until its next such rendering; one without
-  // lives in the result buffer of the thread's GenAttrStringUtils instance,
-  // valid until its next call. Every buffer is released when its thread ends.
+  // value is returned as is. A wide value rendered in the locale's encoding
+  // lives in the result buffer of the thread's GenAttrStringUtils::Instance(),
+  // valid until any next text operation of that object; one rendered as UTF-8
+  // (the UTF flag set, or a value the locale cannot represent) lives in a
+  // buffer of the thread valid until its next UTF-8 rendering of a wide value.
+  // Every such buffer is released when its thread ends.
   const char* GetValueAsString() const;
   // Prints the chain of initial parents, root first, to standard output.
   void DumpPath() const;
@@ -182,8 +184,8 @@ protected:
   // on a new thread; 128 bytes once the thread renders a number; released,
   // with smBufferLen kept, whenever the thread destroys a non-reference node,
   // and for good when the thread ends.
-  static const GenAttrThreadSlot<char*, &GenAttrBase::ThreadValueBuffer> smpBuffer;
-  static const GenAttrThreadSlot<std::uint64_t, &GenAttrBase::ThreadValueBufferLen> smBufferLen;
+  static GenAttrThreadSlot<char*, &GenAttrBase::ThreadValueBuffer> smpBuffer;
+  static GenAttrThreadSlot<std::uint64_t, &GenAttrBase::ThreadValueBufferLen> smBufferLen;
 
   char* mpName;
   char* mpDescription;

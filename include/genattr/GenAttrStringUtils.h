@@ -71,7 +71,7 @@ private:
 protected:
   // The instance of the calling thread, or null before its first Instance().
   // Deleting the instance clears it, and the next Instance() creates another.
-  static const GenAttrThreadSlot<GenAttrStringUtils*, &GenAttrStringUtils::ThreadInstance> smpInst;
+  static GenAttrThreadSlot<GenAttrStringUtils*, &GenAttrStringUtils::ThreadInstance> smpInst;
 };
 
 #endif // GENATTR_GENATTRSTRINGUTILS_H
