@@ -3,22 +3,11 @@
 namespace genattr {
 namespace detail {
 
-namespace {
-
-// Every node destruction reads this pointer, so its access must be cheap. In
-// an ELF shared library the default model calls __tls_get_addr on each
-// access; the initial-exec model is one load at a fixed offset from the
-// thread pointer, and these eight bytes fit the static TLS reserve that the
-// loader keeps even for a library loaded later with dlopen.
-#if defined(__ELF__)
-#define GENATTR_FAST_TLS __attribute__((tls_model("initial-exec")))
-#else
-#define GENATTR_FAST_TLS
-#endif
-
 // A plain pointer, so that the common path is a single thread-local load
 // with no initialisation check.
 thread_local ThreadState* gThreadState GENATTR_FAST_TLS = nullptr;
+
+namespace {
 
 // Deletes the thread's state when the thread ends. It is constructed, and
 // its destructor registered, only on threads that create a state. A state
@@ -55,13 +44,6 @@ ThreadState& CurrentThreadState() {
     gThreadState = new ThreadState();
   }
   return *gThreadState;
-}
-
-void ReleaseValueBuffer() {
-  if (ThreadState* state = gThreadState) {
-    delete[] state->mpValueBuffer;
-    state->mpValueBuffer = nullptr;
-  }
 }
 
 std::atomic<bool>& UtfTransferSwitch() {
