@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -140,42 +139,6 @@ TEST(ThreadBuffers, EachThreadRendersIntoItsOwnBuffers) {
   check("string utils", seen[0].utils, seen[1].utils);
   check("time stamp", seen[0].stamp, seen[1].stamp);
   for (GenAttrBase* node : {utf8, number, cont}) {
-    GenAttrBase::Free(node);
-  }
-}
-
-// Texts stay as rendered while other threads render into buffers of the
-// same kinds: with shared buffers they would be overwritten.
-TEST(ThreadBuffers, TextsSurviveRenderingOnOtherThreads) {
-  constexpr int kThreads = 4;
-  constexpr int kRounds = 300;
-  std::vector<GenAttrBase*> nodes;
-  for (int t = 0; t < kThreads; ++t) {
-    nodes.push_back(new GenAttrDouble("d", t + 0.25));
-    nodes.push_back(new GenAttrUnicodeString("u", std::wstring(t + 1, L'x').c_str()));
-  }
-  std::atomic<int> failures{0};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < kThreads; ++t) {
-    threads.emplace_back([&, t] {
-      const std::string number = std::to_string(t) + ".2500";
-      const std::string wide(t + 1, 'x');
-      for (int i = 0; i < kRounds; ++i) {
-        const char* value = nodes[2 * t]->GetValueAsString();
-        const char* type = nodes[2 * t]->GetTypeAsString();
-        const char* local = nodes[2 * t + 1]->GetValueAsString();
-        std::this_thread::yield();
-        if (number != value || std::string("Double") != type || wide != local) {
-          ++failures;
-        }
-      }
-    });
-  }
-  for (std::thread& thread : threads) {
-    thread.join();
-  }
-  EXPECT_EQ(failures.load(), 0);
-  for (GenAttrBase* node : nodes) {
     GenAttrBase::Free(node);
   }
 }
