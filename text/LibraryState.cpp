@@ -35,14 +35,12 @@ ThreadState::~ThreadState() {
   delete mpStringUtils;
 }
 
-ThreadState& CurrentThreadState() {
-  if (gThreadState == nullptr) {
-    // Naming the object constructs it on this thread, which registers its
-    // destructor.
-    ThreadEnd& end = gThreadEnd;
-    static_cast<void>(end);
-    gThreadState = new ThreadState();
-  }
+ThreadState& CreateThreadState() {
+  // Naming the object constructs it on this thread, which registers its
+  // destructor.
+  ThreadEnd& end = gThreadEnd;
+  static_cast<void>(end);
+  gThreadState = new ThreadState();
   return *gThreadState;
 }
 

@@ -81,8 +81,15 @@ struct ThreadState {
 // The calling thread's state, null until CurrentThreadState() creates it.
 extern thread_local ThreadState* gThreadState GENATTR_FAST_TLS;
 
-// The calling thread's state, created by the first call on the thread.
-ThreadState& CurrentThreadState();
+// Creates the calling thread's state; CurrentThreadState() calls it once.
+ThreadState& CreateThreadState();
+
+// The calling thread's state, created by the first call on the thread. Inline:
+// every rendering asks for it.
+inline ThreadState& CurrentThreadState() {
+  ThreadState* const state = gThreadState;
+  return state != nullptr ? *state : CreateThreadState();
+}
 
 // Releases the calling thread's value buffer, if it has one (smpBuffer
 // becomes null, smBufferLen keeps its value). Inline: every destruction of a
