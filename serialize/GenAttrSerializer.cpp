@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "serialize/Platform.h"
+#include "text/LibraryState.h"
 
 namespace {
 
@@ -11,8 +12,6 @@ namespace {
 const char* const kDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char* const kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-
-char gDateAndTime[128];
 
 } // namespace
 
@@ -44,8 +43,9 @@ const char* GenAttrSerializer::GetDateAndTime() {
   // The modulo keeps an unexpected field from indexing past the name tables.
   const unsigned day = static_cast<unsigned>(local.tm_wday) % 7;
   const unsigned month = static_cast<unsigned>(local.tm_mon) % 12;
-  std::snprintf(gDateAndTime, sizeof gDateAndTime, "%s %s %02d %02d:%02d:%02d %lld", kDayNames[day],
+  char(&text)[128] = genattr::detail::CurrentThreadState().mDateAndTime;
+  std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %lld", kDayNames[day],
                 kMonthNames[month], local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
                 static_cast<long long>(local.tm_year) + 1900);
-  return gDateAndTime;
+  return text;
 }

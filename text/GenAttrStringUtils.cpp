@@ -5,9 +5,11 @@
 #include <functional>
 #include <string>
 
+#include "text/LibraryState.h"
 #include "text/NarrowText.h"
 
-GenAttrStringUtils* GenAttrStringUtils::smpInst = nullptr;
+GenAttrThreadSlot<GenAttrStringUtils*, &GenAttrStringUtils::ThreadInstance>
+    GenAttrStringUtils::smpInst{};
 
 namespace {
 
@@ -40,10 +42,15 @@ bool PointsInto(const void* text, const char* buffer, std::uint64_t length) {
 
 } // namespace
 
+GenAttrStringUtils*& GenAttrStringUtils::ThreadInstance() {
+  return genattr::detail::CurrentThreadState().mpStringUtils;
+}
+
 GenAttrStringUtils& GenAttrStringUtils::Instance() {
-  if (smpInst == nullptr)
-    smpInst = new GenAttrStringUtils();
-  return *smpInst;
+  GenAttrStringUtils*& instance = ThreadInstance();
+  if (instance == nullptr)
+    instance = new GenAttrStringUtils();
+  return *instance;
 }
 
 GenAttrStringUtils::GenAttrStringUtils()
@@ -52,9 +59,11 @@ GenAttrStringUtils::GenAttrStringUtils()
 GenAttrStringUtils::~GenAttrStringUtils() {
   delete[] mpBuffer;
   mpBuffer = nullptr;
-  // A host that deletes the instance gets a fresh one from the next Instance().
-  if (smpInst == this)
-    smpInst = nullptr;
+  // A host that deletes the instance gets a fresh one from the next Instance()
+  // on that thread.
+  GenAttrStringUtils*& instance = ThreadInstance();
+  if (instance == this)
+    instance = nullptr;
 }
 
 void GenAttrStringUtils::AllocBufferForString(unsigned long long size) {
@@ -189,7 +198,7 @@ void GenAttrStringUtils::ConvertToUTF8(wchar_t c, unsigned char* out, unsigned i
 }
 
 const unsigned char* GenAttrStringUtils::ConvertToUTF8(wchar_t c) {
-  static unsigned char lastCharacter[UTF8_CHAR_BUFFER_SIZE];
+  unsigned char* lastCharacter = genattr::detail::CurrentThreadState().mLastCharacter;
   unsigned int value;
   ConvertToUTF8(c, lastCharacter, &value);
   return lastCharacter;

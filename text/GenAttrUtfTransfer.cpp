@@ -1,19 +1,17 @@
 #include "genattr/GenAttrUtfTransfer.h"
 
-namespace {
+#include "text/LibraryState.h"
 
-bool gUtfTransferEnabled = false;
-
-} // namespace
-
+// Release and acquire: a thread that sees the switch turned on also sees
+// what the host did before turning it on.
 void GenAttr_EnableCatiaJtUtfTransfer() {
-  gUtfTransferEnabled = true;
+  genattr::detail::UtfTransferSwitch().store(true, std::memory_order_release);
 }
 
 void GenAttr_DisableCatiaJtUtfTransfer() {
-  gUtfTransferEnabled = false;
+  genattr::detail::UtfTransferSwitch().store(false, std::memory_order_release);
 }
 
 bool GenAttr_CatiaJtUtfTransferEnabled() {
-  return gUtfTransferEnabled;
+  return genattr::detail::UtfTransferSwitch().load(std::memory_order_acquire);
 }

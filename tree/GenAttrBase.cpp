@@ -2,15 +2,13 @@
 
 #include <cstdio>
 
+#include "text/LibraryState.h"
 #include "tree/DeepCopy.h"
 #include "tree/InitialParents.h"
 #include "tree/OwnedText.h"
 #include "tree/SharedChains.h"
 
 using namespace genattr::detail;
-
-char* GenAttrBase::smpBuffer = nullptr;
-std::uint64_t GenAttrBase::smBufferLen = 0;
 
 namespace {
 
@@ -111,8 +109,7 @@ GenAttrBase::~GenAttrBase() {
   }
   ReleaseChain(*this);
   if (mIsReference == 0) {
-    delete[] smpBuffer;
-    smpBuffer = nullptr;
+    ReleaseValueBuffer();
   }
   delete[] mpName;
   delete[] mpDescription;

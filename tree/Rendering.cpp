@@ -26,46 +26,29 @@
 #include "genattr/GenAttrStringUtils.h"
 #include "genattr/GenAttrUnicodeString.h"
 
+#include "text/LibraryState.h"
 #include "text/Transcode.h"
 #include "tree/GenAttrListImpl.h"
-#include "tree/ScratchBuffer.h"
 #include "tree/ValueBuffer.h"
 
 namespace {
 
 using genattr::detail::kValueBufferSize;
-using genattr::detail::ScratchBuffer;
-
-// GetTypeAsString() hands out this one array on every call; the longest name
-// it holds is "UnicodeString".
-char gTypeNameBuffer[64];
+using genattr::detail::ThreadState;
 
 const char* const kTypeNames[] = {"Base", "String", "Float",         "Double",
                                   "Int",  "Cont",   "UnicodeString", "Ptr"};
 
-// The buffers of WideCharToUTF8() are created on first use and kept for the
-// life of the process; the static pointers keep them reachable, so leak
-// checkers do not count them.
-ScratchBuffer<unsigned char>& Utf8Output() {
-  static ScratchBuffer<unsigned char>* const buffer = new ScratchBuffer<unsigned char>();
-  return *buffer;
-}
-
-ScratchBuffer<char16_t>& Utf16Input() {
-  static ScratchBuffer<char16_t>* const buffer = new ScratchBuffer<char16_t>();
-  return *buffer;
-}
-
-const char* EmptyUtf8() {
-  unsigned char* output = Utf8Output().Data();
+const char* EmptyUtf8(ThreadState& state) {
+  unsigned char* output = state.mUtf8Output.Data();
   output[0] = '\0';
   return reinterpret_cast<const char*>(output);
 }
 
-// UTF-8 of a wide text, in the output scratch buffer until the next call. A
-// text holding a lone surrogate or a unit beyond U+10FFFF renders as the
-// empty text as a whole, never as a partial conversion.
-const char* WideCharToUTF8(const wchar_t* text) {
+// UTF-8 of a wide text, in the thread's output scratch buffer until the next
+// call. A text holding a lone surrogate or a unit beyond U+10FFFF renders as
+// the empty text as a whole, never as a partial conversion.
+const char* WideCharToUTF8(ThreadState& state, const wchar_t* text) {
   // wchar_t holds whole code points here, while the values are defined as
   // UTF-16: units above U+FFFF are split into surrogate pairs first, so that
   // every text converts exactly as its UTF-16 form would, buffer sizes included.
@@ -73,18 +56,18 @@ const char* WideCharToUTF8(const wchar_t* text) {
   for (const wchar_t* c = text; *c != L'\0'; ++c) {
     const auto value = static_cast<std::uint32_t>(*c);
     if (value > 0x10FFFF) {
-      return EmptyUtf8();
+      return EmptyUtf8(state);
     }
     unitCount += value > 0xFFFF ? 2 : 1;
   }
   if (unitCount == 0) {
-    return EmptyUtf8();
+    return EmptyUtf8(state);
   }
 
   // Six bytes per unit is more than any unit can need, so the conversion
   // never stops for want of room.
-  unsigned char* output = Utf8Output().Reserve(6 * unitCount + 1);
-  char16_t* units = Utf16Input().Reserve(unitCount + 1);
+  unsigned char* output = state.mUtf8Output.Reserve(6 * unitCount + 1);
+  char16_t* units = state.mUtf16Input.Reserve(unitCount + 1);
   char16_t* unit = units;
   for (const wchar_t* c = text; *c != L'\0'; ++c) {
     const auto value = static_cast<std::uint32_t>(*c);
@@ -102,10 +85,10 @@ const char* WideCharToUTF8(const wchar_t* text) {
   unsigned char* target = output;
   // One byte is kept back for the terminating zero.
   const genattr::detail::TranscodeResult result = genattr::detail::TranscodeUTF16ToUTF8(
-      &source, units + unitCount, &target, output + Utf8Output().Capacity() - 1,
+      &source, units + unitCount, &target, output + state.mUtf8Output.Capacity() - 1,
       genattr::detail::TranscodeStrict);
   if (result != genattr::detail::TranscodeOk) {
-    return EmptyUtf8();
+    return EmptyUtf8(state);
   }
   *target = '\0';
   return reinterpret_cast<const char*>(output);
@@ -115,20 +98,22 @@ const char* WideCharToUTF8(const wchar_t* text) {
 // The locale yields the empty text for any character it cannot represent
 // (every non-ASCII one under the "C" locale); such a value falls back to
 // UTF-8, so that its data still reaches the caller.
-const char* RenderWide(const GenAttrUnicodeString& node) {
+const char* RenderWide(ThreadState& state, const GenAttrUnicodeString& node) {
   const wchar_t* value = node.GetValue();
   if (node.isUtfEncoded()) {
-    return WideCharToUTF8(value);
+    return WideCharToUTF8(state, value);
   }
   const char* local = GenAttrStringUtils::Instance().WideCharToMultiByte(value);
   if (local[0] == '\0' && value[0] != L'\0') {
-    return WideCharToUTF8(value);
+    return WideCharToUTF8(state, value);
   }
   return local;
 }
 
 // A fresh array whenever there is none: destroying a node releases it.
-char* ReadyValueBuffer(char*& buffer, std::uint64_t& length) {
+char* ReadyValueBuffer(ThreadState& state) {
+  char*& buffer = state.mpValueBuffer;
+  std::uint64_t& length = state.mValueBufferLen;
   if (buffer == nullptr || length < kValueBufferSize) {
     delete[] buffer;
     // Null until the new array exists, so that a failed allocation leaves no
@@ -248,51 +233,55 @@ int FormatNumber(char* text, const NumberFormat& format, void* value) {
   return std::snprintf(text, kLongestNumber + 1, format.inBuffer, value);
 }
 
-// Set while an overflow report lists a path. The listing renders every
-// ancestor, and an ancestor that overflows as well would start a report of
-// its own, which again lists the ancestors above it: with a chain of such
-// values the output would double per level. Within a report, such an
-// ancestor just shows the empty text.
-bool gReportRunning = false;
-
+// Marks the thread's overflow report as running while it lists a path. The
+// listing renders every ancestor, and an ancestor that overflows as well
+// would start a report of its own, which again lists the ancestors above it:
+// with a chain of such values the output would double per level. Within a
+// report, such an ancestor just shows the empty text.
 class ReportScope {
 public:
-  ReportScope() { gReportRunning = true; }
+  explicit ReportScope(ThreadState& state) : mState(state) { mState.mReportRunning = true; }
   ReportScope(const ReportScope&) = delete;
   ReportScope& operator=(const ReportScope&) = delete;
-  ~ReportScope() { gReportRunning = false; }
+  ~ReportScope() { mState.mReportRunning = false; }
+
+private:
+  ThreadState& mState;
 };
 
 template <typename Value>
-void ReportOverflow(const GenAttrBase& node, std::uint64_t length, const NumberFormat& format,
+void ReportOverflow(ThreadState& state, const GenAttrBase& node, const NumberFormat& format,
                     Value value) {
   const GenAttrBase* parent = node.GetInitialParent();
   std::printf("ERROR: GenAttrBase::GetValueAsString exceeds internal buffer size!\n"
               "Current buffer size is: %" PRIu64 " [node: %s, parent: %s, value: ",
-              length, node.GetName(), parent != nullptr ? parent->GetName() : "<none>");
+              state.mValueBufferLen, node.GetName(),
+              parent != nullptr ? parent->GetName() : "<none>");
   std::printf(format.inReport, value);
   std::printf("]\n");
-  const ReportScope scope;
+  const ReportScope scope(state);
   node.DumpPath();
 }
 
-// Formats `value` into the shared buffer. A text that does not fit is
-// reported and replaced by the empty text.
+// Formats `value` into the thread's value buffer. A text that does not fit
+// is reported and replaced by the empty text.
 template <typename Value>
-const char* RenderNumber(const GenAttrBase& node, char*& buffer, std::uint64_t& length,
-                         const NumberFormat& format, Value value) {
+const char* RenderNumber(ThreadState& state, const GenAttrBase& node, const NumberFormat& format,
+                         Value value) {
   char text[kLongestNumber + 1];
   const int written = FormatNumber(text, format, value);
-  ReadyValueBuffer(buffer, length);
-  if (written >= 0 && static_cast<std::uint64_t>(written) < length) {
+  char* const buffer = ReadyValueBuffer(state);
+  if (written >= 0 && static_cast<std::uint64_t>(written) < state.mValueBufferLen) {
     std::memcpy(buffer, text, static_cast<std::size_t>(written) + 1);
     return buffer;
   }
-  if (!gReportRunning) {
-    ReportOverflow(node, length, format, value);
+  if (!state.mReportRunning) {
+    ReportOverflow(state, node, format, value);
   }
-  ReadyValueBuffer(buffer, length)[0] = '\0';
-  return buffer;
+  // The report renders the ancestors, which may have replaced the buffer.
+  char* const empty = ReadyValueBuffer(state);
+  empty[0] = '\0';
+  return empty;
 }
 
 // The first node of the loop that the chain of initial parents from `node`
@@ -320,34 +309,50 @@ const GenAttrBase* LoopEntry(const GenAttrBase* node) {
 
 } // namespace
 
+GenAttrThreadSlot<char*, &GenAttrBase::ThreadValueBuffer> GenAttrBase::smpBuffer{};
+GenAttrThreadSlot<std::uint64_t, &GenAttrBase::ThreadValueBufferLen> GenAttrBase::smBufferLen{};
+
+char*& GenAttrBase::ThreadValueBuffer() {
+  return genattr::detail::CurrentThreadState().mpValueBuffer;
+}
+
+std::uint64_t& GenAttrBase::ThreadValueBufferLen() {
+  return genattr::detail::CurrentThreadState().mValueBufferLen;
+}
+
 const char* GenAttrBase::GetTypeAsString() const {
   const auto type = static_cast<std::uint32_t>(mType);
-  std::strcpy(gTypeNameBuffer, type < std::size(kTypeNames) ? kTypeNames[type] : "<unknown>");
-  return gTypeNameBuffer;
+  char* const name = genattr::detail::CurrentThreadState().mTypeName;
+  std::strcpy(name, type < std::size(kTypeNames) ? kTypeNames[type] : "<unknown>");
+  return name;
 }
 
 const char* GenAttrBase::GetValueAsString() const {
-  switch (static_cast<std::uint32_t>(mType)) {
-  case String:
+  const auto type = static_cast<std::uint32_t>(mType);
+  if (type == String) {
     return static_cast<const GenAttrString*>(this)->GetValue();
+  }
+  ThreadState& state = genattr::detail::CurrentThreadState();
+  switch (type) {
   case Float:
-    return RenderNumber(*this, smpBuffer, smBufferLen, kRealFormat,
+    return RenderNumber(state, *this, kRealFormat,
                         static_cast<double>(static_cast<const GenAttrFloat*>(this)->GetValue()));
   case Double:
-    return RenderNumber(*this, smpBuffer, smBufferLen, kRealFormat,
+    return RenderNumber(state, *this, kRealFormat,
                         static_cast<const GenAttrDouble*>(this)->GetValue());
   case Int:
-    return RenderNumber(*this, smpBuffer, smBufferLen, kIntFormat,
-                        static_cast<const GenAttrInt*>(this)->GetValue());
+    return RenderNumber(state, *this, kIntFormat, static_cast<const GenAttrInt*>(this)->GetValue());
   case UnicodeString:
-    return RenderWide(*static_cast<const GenAttrUnicodeString*>(this));
+    return RenderWide(state, *static_cast<const GenAttrUnicodeString*>(this));
   case Ptr:
-    return RenderNumber(*this, smpBuffer, smBufferLen, kPointerFormat,
+    return RenderNumber(state, *this, kPointerFormat,
                         static_cast<const GenAttrPtr*>(this)->GetValue());
-  default:
+  default: {
     // Base, Cont and unknown codes have no value.
-    ReadyValueBuffer(smpBuffer, smBufferLen)[0] = '\0';
-    return smpBuffer;
+    char* const empty = ReadyValueBuffer(state);
+    empty[0] = '\0';
+    return empty;
+  }
   }
 }
 

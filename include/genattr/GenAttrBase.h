@@ -7,6 +7,7 @@
 #include "genattr/Export.h"
 #include "genattr/GenAttrChildLink.h"
 #include "genattr/GenAttrRanges.h"
+#include "genattr/GenAttrThreadSlot.h"
 
 class GenAttrBase;
 class GenAttrList;
@@ -98,7 +99,7 @@ public:
 
   // Prints a warning when counts are still held (only possible for a direct
   // delete of a plain GenAttrBase), gives back the counts of the links this node
-  // owns and releases the shared value buffer (not for a reference).
+  // owns and releases the calling thread's value buffer (not for a reference).
   virtual ~GenAttrBase();
 
   // --- name, description, type -------------------------------------------
@@ -198,17 +199,18 @@ public:
   GenAttrList* GetAllAttr(const char* name, const char* value, int mode);
 
   // --- rendering -----------------------------------------------------------
-  // The type name ("Base" ... "Ptr", or "<unknown>") in a process-wide buffer,
-  // valid until the next call.
+  // The type name ("Base" ... "Ptr", or "<unknown>") in a buffer of the
+  // calling thread, valid until the thread's next call or its end.
   const char* GetTypeAsString() const;
-  // The value as text, never null. Numbers and empty texts live in smpBuffer
-  // (valid until the next rendering into it or the destruction of any
-  // non-reference node); a String's own value is returned as is. A wide value
-  // rendered in the locale's encoding lives in the result buffer of
-  // GenAttrStringUtils::Instance(), valid until any next text operation of
-  // that object; one rendered as UTF-8 (the UTF flag set, or a value the
-  // locale cannot represent) lives in a process-wide buffer valid until the
-  // next UTF-8 rendering of a wide value.
+  // The value as text, never null. Numbers and empty texts live in the calling
+  // thread's smpBuffer (valid until the thread's next rendering into it, or
+  // until the thread destroys any non-reference node, or ends); a String's own
+  // value is returned as is. A wide value rendered in the locale's encoding
+  // lives in the result buffer of the thread's GenAttrStringUtils::Instance(),
+  // valid until any next text operation of that object; one rendered as UTF-8
+  // (the UTF flag set, or a value the locale cannot represent) lives in a
+  // buffer of the thread valid until its next UTF-8 rendering of a wide value.
+  // Every such buffer is released when its thread ends.
   const char* GetValueAsString() const;
   // Prints the chain of initial parents, root first, to standard output.
   void DumpPath() const;
@@ -219,10 +221,20 @@ protected:
   // Appends the matching descendants of this node to `list` in pre-order.
   void FillAttrList(GenAttrListImpl* list, const char* name, const char* value);
 
-  // The shared value buffer of GetValueAsString(): 128 bytes once allocated,
-  // released whenever a non-reference node is destroyed.
-  static char* smpBuffer;
-  static std::uint64_t smBufferLen;
+private:
+  // The calling thread's value buffer and its length, behind smpBuffer and
+  // smBufferLen.
+  static char*& ThreadValueBuffer();
+  static std::uint64_t& ThreadValueBufferLen();
+
+protected:
+  // The value buffer of GetValueAsString(), one per thread: each name stands
+  // for the calling thread's own variable (see GenAttrThreadSlot). Null and 0
+  // on a new thread; 128 bytes once the thread renders a number; released,
+  // with smBufferLen kept, whenever the thread destroys a non-reference node,
+  // and for good when the thread ends.
+  static GenAttrThreadSlot<char*, &GenAttrBase::ThreadValueBuffer> smpBuffer;
+  static GenAttrThreadSlot<std::uint64_t, &GenAttrBase::ThreadValueBufferLen> smBufferLen;
 
   char* mpName;
   char* mpDescription;

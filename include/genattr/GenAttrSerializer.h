@@ -33,8 +33,8 @@ public:
 
 protected:
   // The current local time as "Sun Dec 06 15:38:51 2026" (24 characters, English
-  // names, day with a leading zero) in a process-wide buffer overwritten by the
-  // next call.
+  // names, day with a leading zero) in a buffer of the calling thread,
+  // overwritten by the thread's next call and released when the thread ends.
   const char* GetDateAndTime();
 
   GenAttrBase* mpRoot;

@@ -1,4 +1,4 @@
-// The process-wide text utility object: locale conversions, UTF-8 encoding,
+// The text utility object of each thread: locale conversions, UTF-8 encoding,
 // XML element names.
 #ifndef GENATTR_GENATTRSTRINGUTILS_H
 #define GENATTR_GENATTRSTRINGUTILS_H
@@ -6,11 +6,14 @@
 #include <cstdint>
 
 #include "genattr/Export.h"
+#include "genattr/GenAttrThreadSlot.h"
 
-// Reached through Instance(); created on first use and never destroyed by the
-// library. Every text it returns lives in one result buffer that it owns: a
-// result stays valid only until the next call of any of its text operations.
-// A null text argument counts as the empty text. Not thread-safe.
+// Reached through Instance(), which gives each thread an instance of its own,
+// created on the thread's first call and destroyed when the thread ends. Every
+// text it returns lives in one result buffer that it owns: a result stays
+// valid only until the next call of any of its text operations, or the end of
+// its thread. A null text argument counts as the empty text. An object is used
+// by one thread at a time.
 class GENATTR_API GenAttrStringUtils {
 public:
   // Room the three-argument ConvertToUTF8() needs at `out`: the longest
@@ -18,7 +21,7 @@ public:
   // and a terminating zero.
   static const unsigned int UTF8_CHAR_BUFFER_SIZE = 5;
 
-  // The single instance, created on the first call.
+  // The calling thread's instance, created on the thread's first call.
   static GenAttrStringUtils& Instance();
 
   GenAttrStringUtils(const GenAttrStringUtils&) = delete;
@@ -54,13 +57,21 @@ protected:
   GenAttrStringUtils();
   // Makes the buffer hold at least `size` bytes; it never shrinks.
   void AllocBufferForString(unsigned long long size);
-  // ConvertToUTF8() into a process-wide array, overwritten by the next call.
+  // ConvertToUTF8() into an array of the calling thread, overwritten by the
+  // thread's next call.
   static const unsigned char* ConvertToUTF8(wchar_t c);
 
   char* mpBuffer;
   std::uint64_t mBufferLen;
 
-  static GenAttrStringUtils* smpInst;
+private:
+  // The calling thread's instance pointer, behind smpInst.
+  static GenAttrStringUtils*& ThreadInstance();
+
+protected:
+  // The instance of the calling thread, or null before its first Instance().
+  // Deleting the instance clears it, and the next Instance() creates another.
+  static GenAttrThreadSlot<GenAttrStringUtils*, &GenAttrStringUtils::ThreadInstance> smpInst;
 };
 
 #endif // GENATTR_GENATTRSTRINGUTILS_H

@@ -6,6 +6,8 @@
 
 // String nodes sample the switch whenever their value is set and record it as
 // their UTF flag; changing the switch never alters existing nodes. Off at load.
+// One switch for all threads, read and written atomically: any thread may
+// change it while others create string nodes.
 GENATTR_API void GenAttr_EnableCatiaJtUtfTransfer();
 GENATTR_API void GenAttr_DisableCatiaJtUtfTransfer();
 GENATTR_API bool GenAttr_CatiaJtUtfTransferEnabled();

@@ -11,7 +11,8 @@
  * null or 0, setters and the two AddAttr functions do nothing, the Create
  * functions return null for a null name (a null description or string value is
  * taken as the empty text), and QMV_GenAttr_WriteToFile returns 1.
- * Not thread-safe: use the library from one thread at a time. */
+ * Threads: a tree (with every tree it shares nodes with) is used by one
+ * thread at a time; distinct trees may be used by distinct threads at once. */
 #ifndef GENATTR_GENATTR_C_H
 #define GENATTR_GENATTR_C_H
 
