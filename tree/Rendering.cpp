@@ -29,6 +29,7 @@
 #include "text/Transcode.h"
 #include "tree/GenAttrListImpl.h"
 #include "tree/ScratchBuffer.h"
+#include "tree/TypeName.h"
 
 namespace {
 
@@ -318,9 +319,13 @@ const GenAttrBase* LoopEntry(const GenAttrBase* node) {
 
 } // namespace
 
+const char* genattr::detail::TypeName(GenAttrType type) {
+  const auto code = static_cast<std::uint32_t>(type);
+  return code < std::size(typeNames) ? typeNames[code] : "<unknown>";
+}
+
 const char* GenAttrBase::GetTypeAsString() const {
-  const auto type = static_cast<std::uint32_t>(mType);
-  std::strcpy(typeNameBuffer, type < std::size(typeNames) ? typeNames[type] : "<unknown>");
+  std::strcpy(typeNameBuffer, genattr::detail::TypeName(mType));
   return typeNameBuffer;
 }
 
