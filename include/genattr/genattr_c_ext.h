@@ -23,26 +23,8 @@
 
 #include <stddef.h> /* size_t, wchar_t */
 
+#include "genattr/GenAttrXMLExport.h"
 #include "genattr/genattr_c.h"
-
-/* genattr_read_xml_file() is exported by the companion library genattr_xml,
- * which defines GENATTR_XML_BUILDING while it is compiled; its consumers get
- * GENATTR_XML_SHARED from its CMake target and pkg-config file. */
-#ifndef GENATTR_XML_API
-#if defined(_WIN32) || defined(__CYGWIN__)
-#if defined(GENATTR_XML_BUILDING)
-#define GENATTR_XML_API __declspec(dllexport)
-#elif defined(GENATTR_XML_SHARED)
-#define GENATTR_XML_API __declspec(dllimport)
-#else
-#define GENATTR_XML_API
-#endif
-#elif defined(GENATTR_XML_BUILDING) || defined(GENATTR_XML_SHARED)
-#define GENATTR_XML_API __attribute__((visibility("default")))
-#else
-#define GENATTR_XML_API
-#endif
-#endif
 
 /* The type codes of genattr_get_type(). */
 #define GENATTR_TYPE_BASE 0
