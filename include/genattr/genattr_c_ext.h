@@ -11,9 +11,9 @@
  * unlinked root (count 0) destroys it with every node whose last count was
  * held by a link in its tree. A host that keeps a node which a tree also links
  * counts it with genattr_addref() and gives the count back with
- * genattr_unref() when done. Moving a node elsewhere while keeping it alive:
- * genattr_addref(n); genattr_remove_child(old, n); QMV_GenAttr_Base_AddAttr(
- * new, n); genattr_unref(n).
+ * genattr_unref() when done. Moving a node while keeping it alive:
+ * genattr_addref(n), genattr_remove_child(from, n),
+ * QMV_GenAttr_Base_AddAttr(to, n), genattr_unref(n).
  *
  * A null handle or text never crashes the library: getters return null, 0 or
  * -1 as stated, setters and edits do nothing and report 0 where they have a
@@ -77,9 +77,9 @@ GENATTR_API const char* genattr_get_type_name(const GenAttrHandle* node);
 /* The value as the writers render it ("12.5000", "3", the text of a string;
  * "" for a container or a Base node); null for a null node. A String's text
  * is its own, valid until its value is set again or the node ends. Any other
- * text lives in a buffer of the library, valid only until the next value text
- * requested on this thread or the destruction of any node, whichever comes
- * first: copy it to keep it. */
+ * text lives in a buffer of the library, valid only until the library renders
+ * a value again on this thread (this function, a writer, a search by value) or
+ * destroys any node, whichever comes first: copy it to keep it. */
 GENATTR_API const char* genattr_get_value_text(const GenAttrHandle* node);
 
 /* --- typed values ---------------------------------------------------------
