@@ -15,6 +15,7 @@
 #include "text/NarrowText.h"
 #include "text/Transcode.h"
 #include "tree/OwnedText.h"
+#include "tree/ValueBuffer.h"
 
 namespace {
 
@@ -301,6 +302,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   XmlText text(out);
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
+  genattr::detail::DepthCounter depth(mDepth);
 
   auto writeDescription = [&](const GenAttrBase& current) {
     if (const char* description = current.GetDescription()) {
@@ -317,9 +319,10 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   };
 
   auto enter = [&](GenAttrBase* current, std::size_t level) {
+    depth.At(level);
     line.Indent(genattr::detail::IndentAt(initial, increment, level));
     const bool hasChildren = current->HasChildren() != 0;
-    line.Piece("<", 1);
+    line.Piece("<");
     AppendXmlName(out, current->GetName());
     if (current->GetType() == Cont) {
       writeDescription(*current);
@@ -355,6 +358,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     return true;
   };
   auto leave = [&](GenAttrBase* current, std::size_t level) {
+    depth.At(level);
     if (current->HasChildren() != 0) {
       line.Indent(genattr::detail::IndentAt(initial, increment, level));
     }
