@@ -73,6 +73,8 @@ END {
   row("text writer, one flush (pugixml)", "WriteTextOnce_genattr", "Save_pugixml", "items/s",
       ">=1")
   row("XML writer, one flush (pugixml)", "WriteXmlOnce_genattr", "Save_pugixml", "items/s", ">=1")
+  row("HTML writer vs XML writer, one flush", "WriteHtml_genattr", "WriteXmlOnce_genattr", "items/s",
+      "-")
   n = split("ascii latin1 latin1mixed cjk supplementary20 supplementary20cjk", texts, " ")
   for (t = 1; t <= n; ++t) {
     need = texts[t] == "ascii" ? ">=2" : ">=1"

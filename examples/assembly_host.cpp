@@ -1,6 +1,6 @@
 // An example host: builds the metadata tree of a small gearbox assembly, writes
-// it as a plain-text listing and as an XML document into an output folder, and
-// prints where the files are and the listing itself.
+// it as a plain-text listing, as an XML document and as an HTML page into an
+// output folder, and prints where the files are and the listing itself.
 //
 //   assembly_host [output-folder]        (default: genattr-example-output)
 #include <cstdio>
@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path text = folder / "assembly.txt";
   const std::filesystem::path xml = folder / "assembly.xml";
+  const std::filesystem::path html = folder / "assembly.html";
 
   // Wide values are rendered as UTF-8 in the listing when set with the switch on.
   GenAttr_EnableCatiaJtUtfTransfer();
@@ -148,12 +149,15 @@ int main(int argc, char** argv) {
   const int textStatus =
       GenAttrSerializerFactory::WriteToTextFile(tree.root, text.string().c_str());
   const int xmlStatus = GenAttrSerializerFactory::WriteToXmlFile(tree.root, xml.string().c_str());
-  if (textStatus != 0 || xmlStatus != 0) {
+  const int htmlStatus =
+      GenAttrSerializerFactory::WriteToHtmlFile(tree.root, html.string().c_str());
+  if (textStatus != 0 || xmlStatus != 0 || htmlStatus != 0) {
     std::cerr << "writing failed: text status " << textStatus << ", XML status " << xmlStatus
-              << "\n";
+              << ", HTML status " << htmlStatus << "\n";
     return 1;
   }
   std::cout << "Text listing: " << std::filesystem::absolute(text).string() << "\n"
-            << "XML document: " << std::filesystem::absolute(xml).string() << "\n\n";
+            << "XML document: " << std::filesystem::absolute(xml).string() << "\n"
+            << "HTML page:    " << std::filesystem::absolute(html).string() << "\n\n";
   return PrintFile(text) ? 0 : 1;
 }

@@ -2,25 +2,28 @@
 
 #include <fstream>
 
+#include "genattr/GenAttrHTMLSerializer.h"
 #include "genattr/GenAttrSTSerializer.h"
 #include "genattr/GenAttrXMLSerializer.h"
 
 namespace {
 
-template <class Writer> int WriteToFile(GenAttrBase* root, const char* fileName) {
+// Text mode (the listing and the XML document) stores every line end as
+// CR LF on Windows; binary mode (the page) keeps the same bytes everywhere.
+template <class Writer>
+int WriteToFile(GenAttrBase* root, const char* fileName, std::ios::openmode mode = {}) {
   if (root == nullptr || fileName == nullptr) {
     return 1;
   }
-  // Text mode: on Windows every line end is stored as CR LF.
-  std::ofstream file(fileName, std::ios::out | std::ios::trunc);
+  std::ofstream file(fileName, std::ios::out | std::ios::trunc | mode);
   if (!file.good()) {
     return 1;
   }
   // A fresh writer indents the root by 0 and every level by 2 more.
   Writer writer(root, &file);
   writer.Write();
-  // Every line was flushed, so a full disk has already failed the stream;
-  // close() adds a failure to write out the rest or to release the file.
+  // A full disk has failed the stream by now, or fails close(), which writes
+  // out the rest and releases the file.
   file.close();
   return file.fail() ? 2 : 0;
 }
@@ -33,4 +36,8 @@ int GenAttrSerializerFactory::WriteToTextFile(GenAttrBase* root, const char* fil
 
 int GenAttrSerializerFactory::WriteToXmlFile(GenAttrBase* root, const char* fileName) {
   return WriteToFile<GenAttrXMLSerializer>(root, fileName);
+}
+
+int GenAttrSerializerFactory::WriteToHtmlFile(GenAttrBase* root, const char* fileName) {
+  return WriteToFile<GenAttrHTMLSerializer>(root, fileName, std::ios::binary);
 }

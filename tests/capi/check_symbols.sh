@@ -133,7 +133,7 @@ grep -q '^GENATTR_XML_API GenAttrHandle\* genattr_read_xml_file(' "$ext_header" 
 # The class interface.
 for class in GenAttrBase GenAttrCont GenAttrString GenAttrUnicodeString GenAttrInt GenAttrFloat \
   GenAttrDouble GenAttrPtr GenAttrList GenAttrStringUtils GenAttrSerializer GenAttrSTSerializer \
-  GenAttrXMLSerializer GenAttrSerializerFactory; do
+  GenAttrXMLSerializer GenAttrHTMLSerializer GenAttrSerializerFactory; do
   grep -q "^$class::" "$work/demangled" || fail "class $class is not exported"
 done
 for class in GenAttrBase GenAttrCont GenAttrString GenAttrUnicodeString GenAttrInt GenAttrFloat \
