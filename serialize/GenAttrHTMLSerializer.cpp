@@ -18,6 +18,7 @@
 #include "serialize/SubtreeWalk.h"
 #include "tree/OwnedText.h"
 #include "tree/TreeAccess.h"
+#include "tree/ValueBuffer.h"
 
 namespace {
 
