@@ -146,6 +146,20 @@ GenAttrHandle* genattr_child_at(const GenAttrChildPos* pos) {
   return pos != nullptr ? pos->mpAttr : nullptr;
 }
 
+int genattr_remove_child(GenAttrHandle* parent, GenAttrHandle* child) {
+  return parent != nullptr && child != nullptr ? parent->RemoveAttr(child) : 0;
+}
+
+int genattr_insert_child(GenAttrHandle* parent, GenAttrHandle* child, GenAttrHandle* before) {
+  return parent != nullptr && child != nullptr ? parent->InsertAttr(child, before) : 0;
+}
+
+void genattr_remove_all_children(GenAttrHandle* parent) {
+  if (parent != nullptr) {
+    parent->RemoveAllAttr();
+  }
+}
+
 int genattr_write_text_file(GenAttrHandle* root, const char* fileName) {
   return GenAttrSerializerFactory::WriteToTextFile(root, fileName);
 }

@@ -121,6 +121,23 @@ GENATTR_API const GenAttrChildPos* genattr_next_child(const GenAttrChildPos* pos
 /* The child at `pos`, borrowed (no count added); null for a null pos. */
 GENATTR_API GenAttrHandle* genattr_child_at(const GenAttrChildPos* pos);
 
+/* Removes the first link from `parent` to `child` and gives back that link's
+ * count, so the child is destroyed unless something else counts it. Returns
+ * 1 when a link was removed, 0 when `child` is not a child of `parent`. The
+ * cursor of `parent` stays usable: its next step reaches the child that
+ * followed the removed link. */
+GENATTR_API int genattr_remove_child(GenAttrHandle* parent, GenAttrHandle* child);
+/* Links `child` in front of the first link to `before`, or at the end when
+ * `before` is null; the link holds one count of the child, which takes
+ * `parent` as its initial parent if it has none yet. Returns 1 when linked, 0
+ * (nothing linked) when `before` is not a child of `parent`. */
+GENATTR_API int genattr_insert_child(GenAttrHandle* parent, GenAttrHandle* child,
+                                     GenAttrHandle* before);
+/* Removes every link from `parent`, as genattr_remove_child() one by one.
+ * Through a reference, these three edit what the reference sees, by the rules
+ * of GenAttrBase::RemoveAttr, InsertAttr and RemoveAllAttr. */
+GENATTR_API void genattr_remove_all_children(GenAttrHandle* parent);
+
 /* --- writing ----------------------------------------------------------------
  * Statuses: 0 written and closed; 1 the file could not be opened, nothing
  * written (also for a null root or file name); 2 writing or closing failed,

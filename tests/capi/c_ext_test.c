@@ -5,6 +5,7 @@
  *   texts    names, descriptions, types and value texts of every type
  *   values   typed values: exact round trips, refusals of other types
  *   walk     positions over children, counts, the cursor left alone
+ *   edit     removing and inserting against a model of the chain
  *   write    both files and their statuses
  *   nulls    null handles, texts and positions */
 #define _POSIX_C_SOURCE 200809L
@@ -38,6 +39,7 @@ static void check_children(const GenAttrHandle* parent, GenAttrHandle* const* ex
 }
 #define CHECK_CHILDREN(parent, ...)                                                                \
   check_children((parent), (GenAttrHandle* const[]){__VA_ARGS__, NULL}, __LINE__)
+#define CHECK_CHILDREN_OF(parent, expected) check_children((parent), (expected), __LINE__)
 #define CHECK_NO_CHILDREN(parent) check_children((parent), (GenAttrHandle* const[]){NULL}, __LINE__)
 
 static void test_release(void) {
@@ -201,6 +203,96 @@ static void test_walk(void) {
   genattr_unref(part);
 }
 
+/* Random edits of one parent's chain against an array model: inserts in
+ * front of a random node (one not linked too) or at the end, removals of a
+ * random node, now and then a removal of all. The test counts each node of
+ * the pool once itself, so a node's count is 1 plus its links. */
+static void test_edit(void) {
+  enum { kPool = 4, kSteps = 600, kMax = 24 };
+  GenAttrHandle* parent = QMV_GenAttr_Create_Cont("Parent");
+  GenAttrHandle* pool[kPool];
+  GenAttrHandle* model[kMax + 1]; /* null-terminated */
+  GenAttrHandle *a, *b, *c;
+  size_t length = 0, at, i;
+  unsigned long seed = 2026;
+  int step, n, links;
+
+  for (n = 0; n < kPool; ++n) {
+    pool[n] = QMV_GenAttr_Create_Int("n", n);
+    genattr_addref(pool[n]);
+  }
+  for (step = 0; step < kSteps && failures == 0; ++step) {
+    unsigned long r;
+    unsigned op;
+    int linked;
+    GenAttrHandle *node, *before;
+    seed = (seed * 1103515245UL + 12345UL) & 0x7fffffffUL;
+    r = seed >> 8;
+    op = length < kMax ? r % 16 : 8; /* 0-7 insert, 8-14 remove, 15 remove all */
+    node = pool[(r >> 4) % kPool];
+    before = (r >> 6) % 3 == 0 ? NULL : pool[(r >> 8) % kPool];
+    /* The first link to `before` (or the end) for an insert, to `node` for a
+     * removal. */
+    for (at = 0; at < length && model[at] != (op < 8 ? before : node); ++at) {
+    }
+    if (op < 8) {
+      linked = before == NULL || at < length;
+      CHECK(genattr_insert_child(parent, node, before) == linked);
+      if (linked) {
+        for (i = length++; i > at; --i) {
+          model[i] = model[i - 1];
+        }
+        model[at] = node;
+      }
+    } else if (op < 15) {
+      CHECK(genattr_remove_child(parent, node) == (at < length));
+      if (at < length) {
+        for (i = at, --length; i < length; ++i) {
+          model[i] = model[i + 1];
+        }
+      }
+    } else {
+      genattr_remove_all_children(parent);
+      length = 0;
+    }
+    model[length] = NULL;
+    CHECK_CHILDREN_OF(parent, model);
+    for (n = 0; n < kPool; ++n) {
+      for (links = 0, i = 0; i < length; ++i) {
+        links += model[i] == pool[n];
+      }
+      CHECK(genattr_get_refcount(pool[n]) == 1 + links);
+    }
+  }
+  genattr_unref(parent);
+  for (n = 0; n < kPool; ++n) {
+    CHECK(genattr_get_refcount(pool[n]) == 1);
+    genattr_unref(pool[n]);
+  }
+
+  /* Moving a node that only its parent counts: keep it across the gap. */
+  parent = QMV_GenAttr_Create_Cont("Parent");
+  a = QMV_GenAttr_Create_Int("a", 1);
+  b = QMV_GenAttr_Create_Int("b", 2);
+  c = QMV_GenAttr_Create_Int("c", 3);
+  QMV_GenAttr_Base_AddAttr(parent, a);
+  QMV_GenAttr_Base_AddAttr(parent, b);
+  QMV_GenAttr_Base_AddAttr(parent, c);
+  genattr_addref(c);
+  CHECK(genattr_remove_child(parent, c) == 1);
+  CHECK(genattr_insert_child(parent, c, a) == 1);
+  genattr_unref(c);
+  CHECK_CHILDREN(parent, c, a, b);
+  CHECK(genattr_get_refcount(c) == 1);
+  /* Removing under the cursor: the next step reaches the child that followed. */
+  CHECK(QMV_GenAttr_Base_GetFirstAttr(parent) == c);
+  CHECK(QMV_GenAttr_Base_GetNextAttr(parent) == a);
+  CHECK(genattr_remove_child(parent, a) == 1); /* a ends here */
+  CHECK(QMV_GenAttr_Base_GetNextAttr(parent) == b);
+  CHECK_CHILDREN(parent, c, b);
+  genattr_unref(parent);
+}
+
 /* Copies the file with the 24 characters of its time stamp masked. */
 static char* read_masked(const char* path) {
   char* text = read_file(path);
@@ -290,6 +382,12 @@ static void test_nulls(void) {
   CHECK(genattr_first_child(NULL) == NULL);
   CHECK(genattr_next_child(NULL) == NULL);
   CHECK(genattr_child_at(NULL) == NULL);
+  CHECK(genattr_remove_child(NULL, node) == 0);
+  CHECK(genattr_remove_child(node, NULL) == 0);
+  CHECK(genattr_insert_child(NULL, node, NULL) == 0);
+  CHECK(genattr_insert_child(node, NULL, NULL) == 0);
+  genattr_remove_all_children(NULL);
+  CHECK(genattr_get_refcount(node) == 0);
 
   CHECK(genattr_write_text_file(NULL, "nulls.txt") == 1);
   CHECK(genattr_write_xml_file(NULL, "nulls.xml", 0) == 1);
@@ -303,6 +401,7 @@ static void test_nulls(void) {
 int main(int argc, char** argv) {
   static const struct test_group groups[] = {{"release", test_release}, {"texts", test_texts},
                                              {"values", test_values},   {"walk", test_walk},
-                                             {"write", test_write},     {"nulls", test_nulls}};
+                                             {"edit", test_edit},       {"write", test_write},
+                                             {"nulls", test_nulls}};
   return run_test_group(argc, argv, groups, sizeof(groups) / sizeof(groups[0]));
 }

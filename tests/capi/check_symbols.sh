@@ -72,7 +72,10 @@ genattr_get_type
 genattr_get_type_name
 genattr_get_value_text
 genattr_get_wide
+genattr_insert_child
 genattr_next_child
+genattr_remove_all_children
+genattr_remove_child
 genattr_set_description
 genattr_set_double
 genattr_set_float
