@@ -165,10 +165,8 @@ int genattr_write_text_file(GenAttrHandle* root, const char* fileName) {
 }
 
 int genattr_write_xml_file(GenAttrHandle* root, const char* fileName, int typed) {
-  if (typed != 0) {
-    return 1;
-  }
-  return GenAttrSerializerFactory::WriteToXmlFile(root, fileName);
+  return typed != 0 ? GenAttrSerializerFactory::WriteToTypedXmlFile(root, fileName)
+                    : GenAttrSerializerFactory::WriteToXmlFile(root, fileName);
 }
 
 } // extern "C"

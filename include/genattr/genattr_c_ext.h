@@ -146,9 +146,10 @@ GENATTR_API void genattr_remove_all_children(GenAttrHandle* parent);
 
 /* The plain-text listing, as QMV_GenAttr_WriteToFile. */
 GENATTR_API int genattr_write_text_file(GenAttrHandle* root, const char* fileName);
-/* The XML document. `typed` 0 writes the document as it has always been
- * written; the typed document is not available yet: any other value returns
- * 1 and writes nothing. */
+/* The XML document. `typed` 0 writes the plain document
+ * (GenAttrSerializerFactory::WriteToXmlFile); any other value the typed one
+ * (WriteToTypedXmlFile), from which genattr_read_xml_file() gets the tree
+ * back exactly, save Ptr values, which come back null. */
 GENATTR_API int genattr_write_xml_file(GenAttrHandle* root, const char* fileName, int typed);
 
 /* --- reading ---------------------------------------------------------------
