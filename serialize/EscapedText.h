@@ -61,10 +61,22 @@ public:
   // belong to a well-formed sequence becomes one replacement character.
   void Utf8(const char* text, const TextEscapes& escapes);
 
+  // Whether a parser hands back exactly the bytes of `text` as the UTF-8 of
+  // what Narrow() writes for it, under the current locale, in a document
+  // that carries the characters `carried` accepts.
+  bool NarrowIsExact(const char* text, TextEscapes::Carried carried);
+  // Whether a parser hands back the characters Wide() writes for `text` so
+  // that their units (UTF-16 where wchar_t has 16 bits, one unit per
+  // character where it has 32) are exactly those of `text`.
+  static bool WideIsExact(const wchar_t* text, TextEscapes::Carried carried);
+
 private:
   void Ascii(const char* text, const char* end, const TextEscapes& escapes);
   void Append(char32_t c, const TextEscapes& escapes);
   void Flush();
+  // Encodes mChars as UTF-8 into mBytes and empties it; returns the length.
+  std::size_t CharsToBytes();
+  bool LocaleKeepsAscii();
 
   TextBuffer& mTarget;
   // Whether the locale reads every ASCII byte as that character, asked once

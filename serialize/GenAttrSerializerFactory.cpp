@@ -10,8 +10,11 @@ namespace {
 
 // Text mode (the listing and the XML document) stores every line end as
 // CR LF on Windows; binary mode (the page) keeps the same bytes everywhere.
-template <class Writer>
-int WriteToFile(GenAttrBase* root, const char* fileName, std::ios::openmode mode = {}) {
+// `setUp` is given the writer before it writes.
+template <class Writer, class SetUp = void (*)(Writer&)>
+int WriteToFile(
+    GenAttrBase* root, const char* fileName, std::ios::openmode mode = {},
+    SetUp setUp = [](Writer&) {}) {
   if (root == nullptr || fileName == nullptr) {
     return 1;
   }
@@ -21,6 +24,7 @@ int WriteToFile(GenAttrBase* root, const char* fileName, std::ios::openmode mode
   }
   // A fresh writer indents the root by 0 and every level by 2 more.
   Writer writer(root, &file);
+  setUp(writer);
   writer.Write();
   // A full disk has failed the stream by now, or fails close(), which writes
   // out the rest and releases the file.
@@ -40,4 +44,9 @@ int GenAttrSerializerFactory::WriteToXmlFile(GenAttrBase* root, const char* file
 
 int GenAttrSerializerFactory::WriteToHtmlFile(GenAttrBase* root, const char* fileName) {
   return WriteToFile<GenAttrHTMLSerializer>(root, fileName, std::ios::binary);
+}
+
+int GenAttrSerializerFactory::WriteToTypedXmlFile(GenAttrBase* root, const char* fileName) {
+  return WriteToFile<GenAttrXMLSerializer>(
+      root, fileName, {}, [](GenAttrXMLSerializer& writer) { writer.SetTypedOutput(true); });
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <ostream>
 
 #include "genattr/GenAttrBase.h"
@@ -10,6 +11,7 @@
 #include "serialize/EscapedText.h"
 #include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
+#include "serialize/TypedMarkup.h"
 #include "text/NarrowText.h"
 #include "tree/OwnedText.h"
 #include "tree/ValueBuffer.h"
@@ -83,7 +85,8 @@ void WriteValue(EscapedText& text, const GenAttrBase& node, const TextEscapes& e
 } // namespace
 
 GenAttrXMLSerializer::GenAttrXMLSerializer(GenAttrBase* root, std::ostream* out)
-    : GenAttrSerializer(root), mpOut(out), mpCSSStylesheet(nullptr), mpXSLStylesheet(nullptr) {}
+    : GenAttrSerializer(root), mpOut(out), mpCSSStylesheet(nullptr), mpXSLStylesheet(nullptr),
+      mTypedOutput(false) {}
 
 GenAttrXMLSerializer::~GenAttrXMLSerializer() {
   delete[] mpCSSStylesheet;
@@ -96,6 +99,10 @@ void GenAttrXMLSerializer::SetXSLStylesheet(const char* href) {
 
 void GenAttrXMLSerializer::SetCSSStylesheet(const char* css) {
   genattr::detail::ReplaceOptionalText(mpCSSStylesheet, css);
+}
+
+void GenAttrXMLSerializer::SetTypedOutput(bool on) {
+  mTypedOutput = on;
 }
 
 int GenAttrXMLSerializer::Write() {
@@ -129,6 +136,16 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
   genattr::detail::DepthCounter depth(mDepth);
+  std::unique_ptr<genattr::detail::TypedMarkup> typed;
+  if (mTypedOutput) {
+    typed.reset(new genattr::detail::TypedMarkup(node, kAttribute));
+  }
+  auto closeStartTag = [&](GenAttrBase* current, std::size_t level) {
+    if (typed) {
+      typed->Enter(current, level, out, text);
+    }
+    out.Append('>');
+  };
 
   auto writeDescription = [&](const GenAttrBase& current) {
     if (const char* description = current.GetDescription()) {
@@ -152,7 +169,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     AppendXmlName(out, current->GetName());
     if (current->GetType() == Cont) {
       writeDescription(*current);
-      out.Append('>');
+      closeStartTag(current, level);
     } else if (hasChildren) {
       // The value moves into an attribute to keep it apart from the children.
       out.Append(" value=\"");
@@ -160,10 +177,10 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
       out.Append('"');
       line.EndLine();
       writeDescription(*current);
-      out.Append('>');
+      closeStartTag(current, level);
     } else {
       writeDescription(*current);
-      out.Append('>');
+      closeStartTag(current, level);
       writeValue(*current, kContent);
     }
     if (level == 0) {
@@ -192,6 +209,9 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     AppendXmlName(out, current->GetName());
     out.Append('>');
     line.EndLine();
+    if (typed) {
+      typed->Leave(level);
+    }
   };
   genattr::detail::WalkSubtree(node, enter, leave);
   return 0;

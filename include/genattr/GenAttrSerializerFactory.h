@@ -18,6 +18,9 @@ public:
   // Writes `root` as a self-contained HTML page (see GenAttrHTMLSerializer) to
   // `fileName` (truncated or created), byte for byte on every platform.
   static int WriteToHtmlFile(GenAttrBase* root, const char* fileName);
+  // Writes `root` as the typed XML document (GenAttrXMLSerializer with
+  // SetTypedOutput(true)), which GenAttrXMLReader reads back exactly.
+  static int WriteToTypedXmlFile(GenAttrBase* root, const char* fileName);
 };
 
 #endif // GENATTR_GENATTRSERIALIZERFACTORY_H
