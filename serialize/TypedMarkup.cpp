@@ -31,17 +31,17 @@ constexpr const char* kTypeNames[] = {"Base", "String", "Float",         "Double
 // a chain (its target gained links in front later), which a reader cannot make
 // again by sharing and so gets its children as links of its own.
 GenAttrBase* SharedTarget(const GenAttrBase& reference) {
-  const GenAttrRefInfo* info = Access::RefInfo(reference);
-  if (info == nullptr || info->mpOwner == nullptr || info->mpHolder != info->mpOwner ||
-      info->mpFirstShared != Access::FirstLink(*info->mpOwner)) {
+  const GenAttrNodeRecord* record = SharingRecord(reference);
+  if (record == nullptr || record->mpHolder != record->mpOwner ||
+      record->mpEntry != Access::FirstLink(*record->mpOwner)) {
     return nullptr;
   }
-  return info->mpOwner;
+  return record->mpOwner;
 }
 
 // Links of `reference` in front of the chain it shares.
 std::size_t OwnLinks(const GenAttrBase& reference) {
-  const GenAttrChildLink* shared = Access::RefInfo(reference)->mpFirstShared;
+  const GenAttrChildLink* shared = OwnEnd(reference);
   std::size_t count = 0;
   for (const GenAttrChildLink* link = Access::FirstLink(reference); link != shared;
        link = link->mpNext) {

@@ -18,38 +18,44 @@ namespace detail {
 
 namespace {
 
-bool gCopyingSubtree = false;
+using Access = GenAttrTreeAccess;
 
-class CopyingSubtreeScope {
-public:
-  CopyingSubtreeScope() { gCopyingSubtree = true; }
-  ~CopyingSubtreeScope() { gCopyingSubtree = false; }
-  CopyingSubtreeScope(const CopyingSubtreeScope&) = delete;
-  CopyingSubtreeScope& operator=(const CopyingSubtreeScope&) = delete;
-};
-
-// A copy of `source` alone, made by the deep-copy constructor of the class
-// its type code names.
+// A copy of `source` alone, without its subtree: the value constructor of the
+// class its type code names, given the source's name, description and value;
+// the string classes then take the source's UTF flag. Building copies this
+// way keeps the public deep-copy constructors out of the loop below, so they
+// need no hint that they are being run for a child.
 GenAttrBase* CopyNode(const GenAttrBase& source) {
-  switch (source.GetType()) {
-  case String:
-    return new GenAttrString(static_cast<const GenAttrString*>(&source));
+  const char* const name = Access::Name(source);
+  const char* const description = source.GetDescription();
+  switch (Access::Type(source)) {
+  case String: {
+    const auto& from = static_cast<const GenAttrString&>(source);
+    auto* copy = new GenAttrString(name, description, from.GetValue());
+    Access::UtfFlag(*copy) = from.isUtfEncoded();
+    return copy;
+  }
   case Float:
-    return new GenAttrFloat(static_cast<const GenAttrFloat*>(&source));
+    return new GenAttrFloat(name, description, static_cast<const GenAttrFloat&>(source).GetValue());
   case Double:
-    return new GenAttrDouble(static_cast<const GenAttrDouble*>(&source));
+    return new GenAttrDouble(name, description,
+                             static_cast<const GenAttrDouble&>(source).GetValue());
   case Int:
-    return new GenAttrInt(static_cast<const GenAttrInt*>(&source));
+    return new GenAttrInt(name, description, static_cast<const GenAttrInt&>(source).GetValue());
   case Cont:
-    return new GenAttrCont(static_cast<const GenAttrCont*>(&source));
-  case UnicodeString:
-    return new GenAttrUnicodeString(static_cast<const GenAttrUnicodeString*>(&source));
+    return new GenAttrCont(name, description);
+  case UnicodeString: {
+    const auto& from = static_cast<const GenAttrUnicodeString&>(source);
+    auto* copy = new GenAttrUnicodeString(name, description, from.GetValue());
+    Access::UtfFlag(*copy) = from.isUtfEncoded();
+    return copy;
+  }
   case Ptr:
-    return new GenAttrPtr(static_cast<const GenAttrPtr*>(&source));
+    return new GenAttrPtr(name, description, static_cast<const GenAttrPtr&>(source).GetValue());
   case Base:
     break;
   }
-  return new GenAttrBase(&source);
+  return new GenAttrBase(name, description);
 }
 
 // Appends a copy of `source` to the chain of `parent` with one count.
@@ -72,13 +78,8 @@ GenAttrBase* AppendCopy(GenAttrBase& parent, const GenAttrBase& source) {
 
 } // namespace
 
-bool CopyingSubtree() {
-  return gCopyingSubtree;
-}
-
 void CopySubtree(GenAttrBase& copy, const GenAttrBase& source) {
-  const CopyingSubtreeScope scope;
-  // The walk only reads the source; it needs a non-const root for its marks.
+  // The walk only reads the source.
   TreeWalk walk(const_cast<GenAttrBase*>(&source), TreeWalk::Links);
   // copies[i] is the copy of the node at depth i of the walk's path.
   std::vector<GenAttrBase*> copies{&copy};

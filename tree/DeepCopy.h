@@ -7,10 +7,6 @@
 namespace genattr {
 namespace detail {
 
-// True while a deep copy builds a subtree: the deep-copy constructors it runs
-// for the children then copy their own node only.
-bool CopyingSubtree();
-
 // Copies the subtree below `source` under `copy`, a node without children,
 // without recursion. Each new link holds one count of its child; the copied
 // children have no initial parent. A node that is already on the path from

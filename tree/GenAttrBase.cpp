@@ -14,31 +14,70 @@ std::uint64_t GenAttrBase::smBufferLen = 0;
 
 namespace {
 
-// Destruction never recurses: a child whose count a destructor brings to 0 is
-// not deleted there but put on this stack, threaded through the link that
-// held it (so a destructor allocates nothing), and the outermost destructor
-// deletes the stacked nodes one by one. A chain of any depth then needs
-// constant stack.
-GenAttrChildLink* gDoomed = nullptr;
-// Number of node destructors running.
-int gDestructorDepth = 0;
+using Access = GenAttrTreeAccess;
 
-void DeleteDoomed() {
-  while (gDoomed != nullptr) {
-    GenAttrChildLink* link = gDoomed;
-    gDoomed = link->mpNext;
-    GenAttrBase* node = link->mpAttr;
+// Ends the bookkeeping of `node` and takes the links it owns off it.
+GenAttrChildLink* TakeOwnLinks(GenAttrBase& node) {
+  if (Access::Record(node) != nullptr) {
+    ForgetInitialParents(node);
+    LeaveSharedChains(node);
+  }
+  GenAttrChildLink* const links = Access::First(node);
+  Access::First(node) = nullptr;
+  Access::Last(node) = nullptr;
+  Access::Cursor(node) = nullptr;
+  return links;
+}
+
+// Gives back the count each of the links from `links` holds. A link whose
+// child thereby ends is pushed on `doomed` (threaded through its next field,
+// so nothing is allocated) instead of being released.
+void GiveBack(GenAttrBase& parent, GenAttrChildLink* links, GenAttrChildLink*& doomed) {
+  for (GenAttrChildLink* link = links; link != nullptr;) {
+    GenAttrChildLink* const next = link->mpNext;
+    GenAttrBase& child = *link->mpAttr;
+    if (child.GetInitialParent() == &parent) {
+      // A child without a record is listed nowhere.
+      if (Access::Record(child) != nullptr) {
+        ClearInitialParent(child);
+      } else {
+        Access::InitialParent(child) = nullptr;
+      }
+    }
+    if (--Access::RefCount(child) <= 0) {
+      link->mpNext = doomed;
+      doomed = link;
+    } else {
+      delete link;
+    }
+    link = next;
+  }
+}
+
+// Releases the links `node` owns and every node that thereby ends, without
+// recursion: a doomed child gives back its own links before it is deleted, so
+// its destructor finds nothing left to release, and a chain of any depth needs
+// constant stack. The list of doomed nodes is local to the call, so trees on
+// different threads never meet here.
+void ReleaseChain(GenAttrBase& node) {
+  GenAttrChildLink* doomed = nullptr;
+  GiveBack(node, TakeOwnLinks(node), doomed);
+  while (doomed != nullptr) {
+    GenAttrChildLink* const link = doomed;
+    doomed = link->mpNext;
+    GenAttrBase* const child = link->mpAttr;
     delete link;
-    delete node;
+    GiveBack(*child, TakeOwnLinks(*child), doomed);
+    delete child;
   }
 }
 
 } // namespace
 
 GenAttrBase::GenAttrBase(const char* name)
-    : mpName(CopyText(name)), mpDescription(nullptr), mType(Base), mWalkMark(0), mpFirst(nullptr),
+    : mpName(CopyText(name)), mpDescription(nullptr), mType(Base), mEdits(0), mpFirst(nullptr),
       mpCurrent(nullptr), mpInitialParent(nullptr), mIsReference(0), mRefCount(0), mpLast(nullptr),
-      mpRefInfo(nullptr) {}
+      mpRecord(nullptr) {}
 
 // Delegating constructors: once the name constructor is done, an exception
 // later on runs the destructor, which releases whatever was taken so far.
@@ -47,7 +86,6 @@ GenAttrBase::GenAttrBase(const char* name, const char* description) : GenAttrBas
 }
 
 GenAttrBase::GenAttrBase(const char* name, GenAttrBase* referenced) : GenAttrBase(name) {
-  mpRefInfo = new GenAttrRefInfo();
   mIsReference = 1;
   if (referenced == nullptr) {
     return;
@@ -62,49 +100,23 @@ GenAttrBase::GenAttrBase(const char* name, GenAttrBase* referenced) : GenAttrBas
 GenAttrBase::GenAttrBase(const GenAttrBase* source)
     : GenAttrBase(source != nullptr ? source->mpName : nullptr,
                   source != nullptr ? source->mpDescription : nullptr) {
-  // The outermost deep copy builds the whole subtree in one loop; the
-  // constructors it runs for the children must not do it again.
-  if (source != nullptr && !CopyingSubtree()) {
+  if (source != nullptr) {
     CopySubtree(*this, *source);
   }
 }
 
 GenAttrBase::~GenAttrBase() {
-  ++gDestructorDepth;
   if (mRefCount > 0) {
     std::printf("WARNING: deleting a GenAttrBase (%s) with RefCount = %d\n", mpName, mRefCount);
   }
-  ForgetInitialParents(*this);
-  LeaveSharedChains(*this);
-
-  // A reference has now left any shared chain: what mpFirst reaches is this
-  // node's own to release.
-  for (GenAttrChildLink* link = mpFirst; link != nullptr;) {
-    GenAttrChildLink* const next = link->mpNext;
-    GenAttrBase* const child = link->mpAttr;
-    if (child->mpInitialParent == this) {
-      child->mpInitialParent = nullptr;
-    }
-    if (--child->mRefCount <= 0) {
-      link->mpNext = gDoomed;
-      gDoomed = link;
-    } else {
-      delete link;
-    }
-    link = next;
-  }
-
+  ReleaseChain(*this);
   if (mIsReference == 0) {
     delete[] smpBuffer;
     smpBuffer = nullptr;
   }
   delete[] mpName;
   delete[] mpDescription;
-  delete mpRefInfo;
-  if (gDestructorDepth == 1) {
-    DeleteDoomed();
-  }
-  --gDestructorDepth;
+  delete mpRecord;
 }
 
 const char* GenAttrBase::GetName() const {
@@ -133,8 +145,8 @@ void GenAttrBase::AddAttr(GenAttrBase* child) {
   }
   // Through a sharing reference the child goes to the end of the shared
   // chain, which its owner holds.
-  const bool shared = mpRefInfo != nullptr && mpRefInfo->mpOwner != nullptr;
-  GenAttrBase& owner = shared ? *mpRefInfo->mpOwner : *this;
+  GenAttrBase& owner = ChainOwner(*this);
+  ChildAdoption adopt(*this, *child, &owner == this);
   GenAttrChildLink* const link = new GenAttrChildLink{child, nullptr, owner.mpLast};
   if (owner.mpLast != nullptr) {
     owner.mpLast->mpNext = link;
@@ -142,33 +154,32 @@ void GenAttrBase::AddAttr(GenAttrBase* child) {
     owner.mpFirst = link;
   }
   owner.mpLast = link;
-  if (shared && mpRefInfo->mpFirstAppended == nullptr) {
-    mpRefInfo->mpFirstAppended = link;
+  if (owner.mpRecord != nullptr) {
+    JoinAppended(owner, link);
   }
-  ++child->mRefCount;
-  if (child->mpInitialParent == nullptr) {
-    child->mpInitialParent = this;
-  }
+  ++owner.mEdits;
+  ++mEdits;
+  adopt.Done();
 }
 
 void GenAttrBase::AddAttrAtTop(GenAttrBase* child) {
   if (child == nullptr) {
     return;
   }
+  ChildAdoption adopt(*this, *child, true);
   GenAttrChildLink* const link = new GenAttrChildLink{child, mpFirst, nullptr};
   if (mpFirst == nullptr) {
-    mpLast = link;
-  } else if (mpRefInfo == nullptr || mpRefInfo->mpOwner == nullptr ||
-             mpFirst != mpRefInfo->mpFirstShared) {
+    if (SharingRecord(*this) == nullptr) {
+      mpLast = link;
+    }
+  } else if (mpFirst != OwnEnd(*this)) {
     // A link of the shared chain keeps its previous link: the new one belongs
-    // to this reference alone.
+    // to this node alone.
     mpFirst->mpPrev = link;
   }
   mpFirst = link;
-  ++child->mRefCount;
-  if (child->mpInitialParent == nullptr) {
-    child->mpInitialParent = this;
-  }
+  ++mEdits;
+  adopt.Done();
 }
 
 GenAttrBase* GenAttrBase::GetFirstAttr() {
@@ -177,7 +188,9 @@ GenAttrBase* GenAttrBase::GetFirstAttr() {
 }
 
 GenAttrBase* GenAttrBase::GetNextAttr() {
-  if (mpCurrent != nullptr) {
+  if (mpCurrent == Access::BeforeFirst()) {
+    mpCurrent = mpFirst;
+  } else if (mpCurrent != nullptr) {
     mpCurrent = mpCurrent->mpNext;
   }
   return mpCurrent != nullptr ? mpCurrent->mpAttr : nullptr;

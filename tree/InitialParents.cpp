@@ -1,8 +1,5 @@
 #include "tree/InitialParents.h"
 
-#include <map>
-#include <set>
-
 #include "tree/TreeAccess.h"
 
 namespace genattr {
@@ -10,59 +7,68 @@ namespace detail {
 
 namespace {
 
-// For every parent, the nodes whose initial parent it is. Only references
-// with an initial parent and SetInitialParent() fill it, so ordinary trees
-// pay one test per destruction; a node's entry is found by its parent and
-// its address, however many nodes share that parent. Never destroyed, so
-// that nodes outliving static destruction stay safe.
-using RecordMap = std::map<const GenAttrBase*, std::set<GenAttrBase*>>;
+using Access = GenAttrTreeAccess;
 
-RecordMap& Records() {
-  static RecordMap* const records = new RecordMap();
-  return *records;
-}
-
-// Drops the entry of `node` under `parent`; allocates nothing.
-void Unrecord(RecordMap& records, const GenAttrBase* parent, GenAttrBase* node) {
-  const auto named = records.find(parent);
-  if (named != records.end()) {
-    named->second.erase(node);
-    if (named->second.empty()) {
-      records.erase(named);
-    }
+// Takes `node` off the list of its initial parent, if it is listed there.
+void Unlist(GenAttrBase& node) {
+  GenAttrNodeRecord* const record = Access::Record(node);
+  if (record == nullptr || !record->mListed) {
+    return;
   }
+  if (record->mpPrevNamed != nullptr) {
+    Access::Record(*record->mpPrevNamed)->mpNextNamed = record->mpNextNamed;
+  } else {
+    Access::Record(*Access::InitialParent(node))->mpFirstNamed = record->mpNextNamed;
+  }
+  if (record->mpNextNamed != nullptr) {
+    Access::Record(*record->mpNextNamed)->mpPrevNamed = record->mpPrevNamed;
+  }
+  record->mpPrevNamed = nullptr;
+  record->mpNextNamed = nullptr;
+  record->mListed = false;
 }
 
 } // namespace
 
 void RecordInitialParent(GenAttrBase& node, GenAttrBase* parent) {
-  RecordMap& records = Records();
-  GenAttrBase*& initialParent = GenAttrTreeAccess::InitialParent(node);
-  // Record the new entry first: if that throws, the node keeps its record.
-  if (parent != nullptr) {
-    records[parent].insert(&node);
+  if (parent == nullptr) {
+    ClearInitialParent(node);
+    return;
   }
-  if (initialParent != nullptr && initialParent != parent) {
-    Unrecord(records, initialParent, &node);
+  // Both records first: if one cannot be made, nothing has changed.
+  GenAttrNodeRecord& record = Access::EnsureRecord(node);
+  GenAttrNodeRecord& parentRecord = Access::EnsureRecord(*parent);
+  Unlist(node);
+  Access::InitialParent(node) = parent;
+  record.mpNextNamed = parentRecord.mpFirstNamed;
+  if (record.mpNextNamed != nullptr) {
+    Access::Record(*record.mpNextNamed)->mpPrevNamed = &node;
   }
-  initialParent = parent;
+  parentRecord.mpFirstNamed = &node;
+  record.mListed = true;
+}
+
+void ClearInitialParent(GenAttrBase& node) {
+  Unlist(node);
+  Access::InitialParent(node) = nullptr;
 }
 
 void ForgetInitialParents(GenAttrBase& dying) {
-  RecordMap& records = Records();
-  if (records.empty()) {
+  GenAttrNodeRecord* const record = Access::Record(dying);
+  if (record == nullptr) {
     return;
   }
-  if (const GenAttrBase* const parent = GenAttrTreeAccess::InitialParent(dying)) {
-    Unrecord(records, parent, &dying);
+  Unlist(dying);
+  for (GenAttrBase* named = record->mpFirstNamed; named != nullptr;) {
+    GenAttrNodeRecord* const namedRecord = Access::Record(*named);
+    GenAttrBase* const next = namedRecord->mpNextNamed;
+    namedRecord->mpPrevNamed = nullptr;
+    namedRecord->mpNextNamed = nullptr;
+    namedRecord->mListed = false;
+    Access::InitialParent(*named) = nullptr;
+    named = next;
   }
-  const auto named = records.find(&dying);
-  if (named != records.end()) {
-    for (GenAttrBase* node : named->second) {
-      GenAttrTreeAccess::InitialParent(*node) = nullptr;
-    }
-    records.erase(named);
-  }
+  record->mpFirstNamed = nullptr;
 }
 
 } // namespace detail

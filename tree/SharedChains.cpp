@@ -1,10 +1,5 @@
 #include "tree/SharedChains.h"
 
-#include <map>
-
-#include "tree/InitialParents.h"
-#include "tree/TreeAccess.h"
-
 namespace genattr {
 namespace detail {
 
@@ -12,121 +7,237 @@ namespace {
 
 using Access = GenAttrTreeAccess;
 
-// Only references fill it, so a tree without them pays one test per
-// destruction. Never destroyed, so that nodes outliving static destruction
-// stay safe.
-SharerMap& Sharers() {
-  static SharerMap* const sharers = new SharerMap();
-  return *sharers;
+// Calls `visit` on `owner` and on every reference sharing its chain.
+template <typename Visit> void ForFamily(GenAttrBase& owner, Visit visit) {
+  visit(owner);
+  const GenAttrNodeRecord* const record = Access::Record(owner);
+  for (GenAttrBase* sharer = record != nullptr ? record->mpFirstSharer : nullptr;
+       sharer != nullptr;) {
+    // The next one first: `visit` may take the sharer off the list.
+    GenAttrBase* const next = Access::Record(*sharer)->mpNextSharer;
+    visit(*sharer);
+    sharer = next;
+  }
 }
 
-// Ends the sharing of a reference that was listed: it stops seeing the
-// shared chain and keeps the links it owns as a chain of its own.
-void StopSharing(GenAttrBase& reference) {
-  GenAttrRefInfo& info = *Access::RefInfo(reference);
-  Sharers().erase(info.mOwnerEntry);
-  if (info.mpHolder != info.mpOwner) {
-    Sharers().erase(info.mHolderEntry);
+// The link that `node` sees just before the first link that passes `test`,
+// or the cursor position before the first child when that is its first link.
+template <typename Test> GenAttrChildLink* CursorBefore(GenAttrBase& node, Test test) {
+  GenAttrChildLink* prev = nullptr;
+  for (GenAttrChildLink* link = Access::First(node); link != nullptr && !test(link);
+       link = link->mpNext) {
+    prev = link;
   }
+  return prev != nullptr ? prev : Access::BeforeFirst();
+}
 
-  // The children appended through the reference stay with the owner; they
-  // must not go on naming as initial parent a node that no longer reaches
-  // them (and may be destroyed first).
-  for (GenAttrChildLink* link = info.mpFirstAppended; link != nullptr; link = link->mpNext) {
-    if (link->mpAttr->GetInitialParent() == &reference) {
-      RecordInitialParent(*link->mpAttr, nullptr);
+// Makes the chain of `sharer` lead to `to` where it led to `from`: from its
+// first-link field or from the next field of its last own link.
+void Redirect(GenAttrBase& sharer, GenAttrChildLink* from, GenAttrChildLink* to) {
+  GenAttrChildLink*& first = Access::First(sharer);
+  if (first == from) {
+    first = to;
+    return;
+  }
+  GenAttrChildLink* link = first;
+  while (link->mpNext != from) {
+    link = link->mpNext;
+  }
+  link->mpNext = to;
+}
+
+bool OwnsLink(const GenAttrBase& node, const GenAttrChildLink* target) {
+  const GenAttrChildLink* const end = OwnEnd(node);
+  for (const GenAttrChildLink* link = Access::FirstLink(node); link != end; link = link->mpNext) {
+    if (link == target) {
+      return true;
     }
   }
+  return false;
+}
 
-  // The own links are those in front of the first shared one.
-  GenAttrChildLink*& cursor = Access::Cursor(reference);
-  bool cursorOnOwnLink = false;
+void AddSharer(GenAttrBase& owner, GenAttrBase& sharer) {
+  GenAttrNodeRecord& ownerRecord = *Access::Record(owner);
+  GenAttrNodeRecord& record = *Access::Record(sharer);
+  record.mpPrevSharer = nullptr;
+  record.mpNextSharer = ownerRecord.mpFirstSharer;
+  if (record.mpNextSharer != nullptr) {
+    Access::Record(*record.mpNextSharer)->mpPrevSharer = &sharer;
+  }
+  ownerRecord.mpFirstSharer = &sharer;
+}
+
+void RemoveSharer(GenAttrBase& owner, GenAttrNodeRecord& record) {
+  if (record.mpPrevSharer != nullptr) {
+    Access::Record(*record.mpPrevSharer)->mpNextSharer = record.mpNextSharer;
+  } else {
+    Access::Record(owner)->mpFirstSharer = record.mpNextSharer;
+  }
+  if (record.mpNextSharer != nullptr) {
+    Access::Record(*record.mpNextSharer)->mpPrevSharer = record.mpPrevSharer;
+  }
+}
+
+// Ends the sharing of `sharer`: it keeps its own links as a chain of its own.
+void StopSharing(GenAttrBase& sharer) {
+  GenAttrNodeRecord& record = *Access::Record(sharer);
   GenAttrChildLink* last = nullptr;
-  for (GenAttrChildLink* link = Access::First(reference); link != info.mpFirstShared;
+  for (GenAttrChildLink* link = Access::First(sharer); link != record.mpEntry;
        link = link->mpNext) {
-    cursorOnOwnLink = cursorOnOwnLink || link == cursor;
     last = link;
+  }
+  GenAttrChildLink*& cursor = Access::Cursor(sharer);
+  if (cursor != nullptr && cursor != Access::BeforeFirst() && !OwnsLink(sharer, cursor)) {
+    cursor = nullptr;
   }
   if (last != nullptr) {
     last->mpNext = nullptr;
   } else {
-    Access::First(reference) = nullptr;
+    Access::First(sharer) = nullptr;
   }
-  if (!cursorOnOwnLink) {
-    cursor = nullptr;
-  }
-  Access::Last(reference) = last;
-  info = GenAttrRefInfo();
+  Access::Last(sharer) = last;
+  RemoveSharer(*record.mpOwner, record);
+  record.mpOwner = nullptr;
+  record.mpHolder = nullptr;
+  record.mpEntry = nullptr;
+  record.mpPrevSharer = nullptr;
+  record.mpNextSharer = nullptr;
+  Access::NoteEdit(sharer);
 }
 
-// Stops the sharing of every reference listed under `node`, then of those
-// listed under the references just stopped (they shared the front links of
-// the stopped ones), and so on. The worklist is threaded through the records,
-// so nothing is allocated in a destructor.
-void StopSharersOf(const GenAttrBase& node) {
-  SharerMap& sharers = Sharers();
-  GenAttrBase* worklist = nullptr;
-  const GenAttrBase* key = &node;
-  while (key != nullptr) {
-    for (auto it = sharers.find(key); it != sharers.end(); it = sharers.find(key)) {
-      GenAttrBase* const reference = it->second;
-      StopSharing(*reference);
-      Access::RefInfo(*reference)->mpNextDetached = worklist;
-      worklist = reference;
+// `dying` shares a chain and owns links that others were made from: they go
+// on with what it shared, and no cursor is left on a link of its own.
+void HandOnOwnLinks(GenAttrBase& dying, const GenAttrNodeRecord& record) {
+  // Every cursor first, while every chain still runs through the own links.
+  ForFamily(*record.mpOwner, [&](GenAttrBase& node) {
+    GenAttrChildLink*& cursor = Access::Cursor(node);
+    if (&node != &dying && cursor != nullptr && cursor != Access::BeforeFirst() &&
+        OwnsLink(dying, cursor)) {
+      cursor =
+          CursorBefore(node, [&](const GenAttrChildLink* link) { return OwnsLink(dying, link); });
     }
-    key = worklist;
-    if (worklist != nullptr) {
-      GenAttrRefInfo* const info = Access::RefInfo(*worklist);
-      worklist = info->mpNextDetached;
-      info->mpNextDetached = nullptr;
+  });
+  ForFamily(*record.mpOwner, [&](GenAttrBase& node) {
+    GenAttrNodeRecord* const sharing = SharingRecord(node);
+    if (sharing != nullptr && sharing->mpHolder == &dying) {
+      Redirect(node, sharing->mpEntry, record.mpEntry);
+      sharing->mpEntry = record.mpEntry;
+      sharing->mpHolder = record.mpHolder;
+      Access::NoteEdit(node);
     }
-  }
+  });
 }
 
 } // namespace
 
+ChainPosition FindInChain(GenAttrBase& node, const GenAttrBase* child) {
+  ChainPosition position;
+  const bool found = ForEachSeen(node, [&](GenAttrChildLink* link, GenAttrBase& holder) {
+                       if (link->mpAttr == child) {
+                         position.link = link;
+                         position.holder = &holder;
+                         return true;
+                       }
+                       position.prev = link;
+                       position.prevHolder = &holder;
+                       return false;
+                     }) != nullptr;
+  return found ? position : ChainPosition();
+}
+
 void ShareChain(GenAttrBase& reference, GenAttrBase& referenced) {
   GenAttrChildLink* const first = Access::First(referenced);
-  if (first == nullptr) {
-    return;
+  const GenAttrNodeRecord* const from = SharingRecord(referenced);
+  if (from == nullptr && first == nullptr) {
+    return; // a chain of its own, like any node
   }
   GenAttrBase* owner = &referenced;
   GenAttrBase* holder = &referenced;
-  const GenAttrRefInfo* const from = Access::RefInfo(referenced);
-  if (from != nullptr && from->mpOwner != nullptr) {
-    // A reference to a sharing reference shares the same chain. Its first
-    // link is one of the front links of the referenced reference, or else a
-    // link that one shares too.
+  if (from != nullptr) {
     owner = from->mpOwner;
-    holder = first == from->mpFirstShared ? from->mpHolder : &referenced;
+    // The holder is the node owning the first link seen; with none, the end
+    // of the owner's chain is where the reference joins.
+    holder = first == nullptr ? owner : first == from->mpEntry ? from->mpHolder : &referenced;
   }
-  SharerMap& sharers = Sharers();
-  const auto underOwner = sharers.emplace(owner, &reference);
-  auto underHolder = underOwner;
-  if (holder != owner) {
-    try {
-      underHolder = sharers.emplace(holder, &reference);
-    } catch (...) {
-      sharers.erase(underOwner);
-      throw;
-    }
-  }
-  GenAttrRefInfo& info = *Access::RefInfo(reference);
-  info.mOwnerEntry = underOwner;
-  info.mHolderEntry = underHolder;
-  info.mpOwner = owner;
-  info.mpHolder = holder;
-  info.mpFirstShared = first;
+  // Both records exist before anything is linked.
+  GenAttrNodeRecord& record = Access::EnsureRecord(reference);
+  Access::EnsureRecord(*owner);
+  record.mpOwner = owner;
+  record.mpHolder = holder;
+  record.mpEntry = first;
+  AddSharer(*owner, reference);
   Access::First(reference) = first;
 }
 
+void JoinAppended(GenAttrBase& owner, GenAttrChildLink* link) {
+  const GenAttrNodeRecord* const ownerRecord = Access::Record(owner);
+  if (ownerRecord == nullptr || ownerRecord->mpFirstSharer == nullptr) {
+    return;
+  }
+  ForFamily(owner, [&](GenAttrBase& node) {
+    GenAttrNodeRecord* const record = SharingRecord(node);
+    if (record != nullptr && record->mpEntry == nullptr) {
+      Redirect(node, nullptr, link);
+      record->mpEntry = link;
+    }
+  });
+}
+
+void Unlink(GenAttrBase& holder, GenAttrChildLink* link) {
+  GenAttrChildLink* const next = link->mpNext;
+  GenAttrChildLink* const end = OwnEnd(holder);
+  const GenAttrNodeRecord* const holderRecord = SharingRecord(holder);
+  // Sharers that entered at this link enter at the next one; past the last
+  // own link of a sharing holder, that is the holder's own entry.
+  GenAttrChildLink* const newEntry = next;
+  GenAttrBase* const newHolder =
+      holderRecord != nullptr && next == end ? holderRecord->mpHolder : &holder;
+
+  // Every cursor first, while every chain still reaches the link.
+  GenAttrBase& owner = ChainOwner(holder);
+  ForFamily(owner, [link](GenAttrBase& node) {
+    GenAttrChildLink*& cursor = Access::Cursor(node);
+    if (cursor == link) {
+      cursor = CursorBefore(node, [link](const GenAttrChildLink* l) { return l == link; });
+    }
+  });
+  ForFamily(owner, [&](GenAttrBase& node) {
+    GenAttrNodeRecord* const record = SharingRecord(node);
+    if (record != nullptr && record->mpEntry == link) {
+      Redirect(node, link, newEntry);
+      record->mpEntry = newEntry;
+      record->mpHolder = newHolder;
+    }
+  });
+
+  GenAttrChildLink*& first = Access::First(holder);
+  if (first == link) {
+    first = next;
+  } else {
+    link->mpPrev->mpNext = next;
+  }
+  if (next != nullptr && next != end) {
+    next->mpPrev = link->mpPrev;
+  }
+  if (holderRecord == nullptr && Access::Last(holder) == link) {
+    Access::Last(holder) = link->mpPrev;
+  }
+  Access::NoteEdit(holder);
+}
+
 void LeaveSharedChains(GenAttrBase& dying) {
-  const GenAttrRefInfo* const info = Access::RefInfo(dying);
-  if (info != nullptr && info->mpOwner != nullptr) {
+  GenAttrNodeRecord* const record = Access::Record(dying);
+  if (record == nullptr) {
+    return;
+  }
+  if (record->mpOwner != nullptr) {
+    if (Access::First(dying) != record->mpEntry) {
+      HandOnOwnLinks(dying, *record);
+    }
     StopSharing(dying);
   }
-  if (!Sharers().empty()) {
-    StopSharersOf(dying);
+  while (record->mpFirstSharer != nullptr) {
+    StopSharing(*record->mpFirstSharer);
   }
 }
 

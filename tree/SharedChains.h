@@ -1,59 +1,83 @@
-// The bookkeeping of reference nodes and the chains they share. Internal.
+// The chains that references share with the node they refer to. Internal.
 #ifndef GENATTR_TREE_SHAREDCHAINS_H
 #define GENATTR_TREE_SHAREDCHAINS_H
 
-#include <map>
-
 #include "genattr/GenAttrBase.h"
+#include "tree/TreeAccess.h"
 
 namespace genattr {
 namespace detail {
-// Every sharing reference listed under its owner and, when different, under
-// its holder: the nodes whose destruction ends its sharing.
-using SharerMap = std::multimap<const GenAttrBase*, GenAttrBase*>;
-} // namespace detail
-} // namespace genattr
 
-// What a reference node keeps besides the fields of every node. A reference
-// either shares a chain (mpOwner set) or has a chain of its own, like any node
-// (every field null).
-//
-// A sharing reference reaches, from its mpFirst, first the links it put there
-// itself with AddAttrAtTop() (which it owns), then mpFirstShared and the rest
-// of the shared chain, which it never releases. It shares the chain only while
-// mpOwner and mpHolder live and share: when either goes, it is left with a
-// chain of its own made of the links it owns.
-struct GenAttrRefInfo {
-  // The node that owns the end of the shared chain; AddAttr() through the
-  // reference appends after the owner's last link.
-  GenAttrBase* mpOwner = nullptr;
-  // The node that owns mpFirstShared: the owner, or the reference whose own
-  // front links this reference was made from.
-  GenAttrBase* mpHolder = nullptr;
-  // The first link that the reference does not own.
-  GenAttrChildLink* mpFirstShared = nullptr;
-  // The first link appended to the owner's chain through this reference; the
-  // children it appended lie from there to the end of the chain.
-  GenAttrChildLink* mpFirstAppended = nullptr;
-  // Next entry of a list of references whose own sharers are to be detached.
-  GenAttrBase* mpNextDetached = nullptr;
-  // Where the reference is listed under mpOwner and, when it differs, under
-  // mpHolder, so that ending its sharing costs the same however many others
-  // share the chain.
-  genattr::detail::SharerMap::iterator mOwnerEntry{};
-  genattr::detail::SharerMap::iterator mHolderEntry{};
+// The record of `node` when it is a reference sharing a chain, else null.
+inline GenAttrNodeRecord* SharingRecord(const GenAttrBase& node) {
+  GenAttrNodeRecord* const record = GenAttrTreeAccess::Record(node);
+  return record != nullptr && record->mpOwner != nullptr ? record : nullptr;
+}
+
+// The link where the links `node` owns end: its entry into the shared chain
+// when it shares (null for the end of the owner's chain), else null. The own
+// links of a node run from its first link up to, not including, this one.
+inline GenAttrChildLink* OwnEnd(const GenAttrBase& node) {
+  const GenAttrNodeRecord* const record = SharingRecord(node);
+  return record != nullptr ? record->mpEntry : nullptr;
+}
+
+// The node whose chain AddAttr() through `node` appends to: the owner of the
+// chain it shares, or itself.
+inline GenAttrBase& ChainOwner(GenAttrBase& node) {
+  const GenAttrNodeRecord* const record = SharingRecord(node);
+  return record != nullptr ? *record->mpOwner : node;
+}
+
+// Calls `visit(link, holder)` on every link `node` sees, in order, with the
+// node owning the link, until `visit` returns true; returns that link or null.
+template <typename Visit> GenAttrChildLink* ForEachSeen(GenAttrBase& node, Visit visit) {
+  GenAttrBase* holder = &node;
+  GenAttrChildLink* end = OwnEnd(node);
+  for (GenAttrChildLink* link = GenAttrTreeAccess::First(node); link != nullptr;
+       link = link->mpNext) {
+    // Passing the entry of a sharing node leads into the links of its holder.
+    while (link == end) {
+      holder = GenAttrTreeAccess::Record(*holder)->mpHolder;
+      end = OwnEnd(*holder);
+    }
+    if (visit(link, *holder)) {
+      return link;
+    }
+  }
+  return nullptr;
+}
+
+// A link as `node` sees it: the link, the one before it there (null for the
+// first), and the nodes owning each of the two.
+struct ChainPosition {
+  GenAttrChildLink* link = nullptr;
+  GenAttrChildLink* prev = nullptr;
+  GenAttrBase* holder = nullptr;
+  GenAttrBase* prevHolder = nullptr;
 };
 
-namespace genattr {
-namespace detail {
+// The first link to `child` that `node` sees; `link` is null when there is none.
+ChainPosition FindInChain(GenAttrBase& node, const GenAttrBase* child);
 
-// Makes `reference`, a reference under construction that has its record,
-// share the chain that `referenced` reaches, when that chain is not empty.
+// Makes `reference`, a reference under construction, share the chain that
+// `referenced` sees: always when `referenced` shares one itself, otherwise when
+// its chain is not empty.
 void ShareChain(GenAttrBase& reference, GenAttrBase& referenced);
 
-// Called by every destructor before it releases a link: a dying sharing
-// reference leaves its chain, and every reference that shares a chain through
-// `dying` is first given a chain of its own.
+// To be called after `link` was appended to the chain of `owner`: the sharers
+// whose shared part had run out see it.
+void JoinAppended(GenAttrBase& owner, GenAttrChildLink* link);
+
+// Takes `link`, one of the own links of `holder`, out of every chain that
+// reaches it, moving the entries of sharers and every cursor on it so that
+// they go on with the link after it. The caller releases the link.
+void Unlink(GenAttrBase& holder, GenAttrChildLink* link);
+
+// Called by every destructor before it releases its own links: references
+// that others were made from hand their place on to those, a dying sharing
+// reference leaves its chain, and the sharers of a dying owner keep only
+// their own links.
 void LeaveSharedChains(GenAttrBase& dying);
 
 } // namespace detail

@@ -3,10 +3,10 @@
 #define GENATTR_TREE_TREEWALK_H
 
 #include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "genattr/GenAttrBase.h"
+#include "tree/PathSet.h"
 #include "tree/TreeAccess.h"
 
 namespace genattr {
@@ -14,11 +14,10 @@ namespace detail {
 
 // A depth-first walk below a root that holds the path from the root to the
 // node being visited. Trees are meant to be acyclic, but nothing stops a caller
-// from adding a node below itself; the walk marks the nodes on its path and
-// refuses to descend into a node that is already on it, so a cycle is visited
-// once instead of forever. Walks of different kinds may nest (a rendering that
-// prints a path during a write): each walk has its own mark value and restores
-// the marks it replaced.
+// from adding a node below itself; the walk refuses to descend into a node that
+// is already on its path, so a cycle is visited once instead of forever. The
+// path is the walk's own: nothing is written into the nodes, so walks may nest
+// and walks over one tree never disturb each other.
 //
 // Typical pre-order loop:
 //   TreeWalk walk(root, TreeWalk::Links);
@@ -35,11 +34,9 @@ public:
   enum Source { Links, Cursor };
 
   // Starts with `root` as the only node on the path.
-  TreeWalk(GenAttrBase* root, Source source);
+  TreeWalk(GenAttrBase* root, Source source) : mSource(source) { Push(root); }
   TreeWalk(const TreeWalk&) = delete;
   TreeWalk& operator=(const TreeWalk&) = delete;
-  // Restores the marks of the nodes still on the path (a walk left early).
-  ~TreeWalk();
 
   // The next child of the deepest node on the path, or null when it has none
   // left (then Ascend()).
@@ -70,35 +67,51 @@ public:
   }
   // Takes the deepest node off the path.
   void Ascend() {
-    const Frame& top = mPath.back();
-    GenAttrTreeAccess::WalkMark(*top.node) = top.savedMark;
+    if (mPath.size() > kShallow) {
+      mDeep.Erase(mPath.back().node);
+    }
     mPath.pop_back();
   }
 
-  // Whether `node` is on the path.
-  bool OnPath(const GenAttrBase* node) const { return GenAttrTreeAccess::WalkMark(*node) == mMark; }
+  // Whether `node` is on the path. The first levels are searched one by one,
+  // which for the depth of most trees costs less than hashing; the deeper
+  // levels of long chains are looked up in a set.
+  bool OnPath(const GenAttrBase* node) const {
+    const std::size_t shallow = mPath.size() < kShallow ? mPath.size() : kShallow;
+    for (std::size_t i = 0; i < shallow; ++i) {
+      if (mPath[i].node == node) {
+        return true;
+      }
+    }
+    return mPath.size() > kShallow && mDeep.Contains(node);
+  }
   // The deepest node on the path.
   GenAttrBase* Current() const { return mPath.back().node; }
   // Number of nodes on the path, the root included; 0 when the walk is over.
   std::size_t Depth() const { return mPath.size(); }
 
 private:
+  static constexpr std::size_t kShallow = 16;
+
   struct Frame {
     GenAttrBase* node;
     GenAttrChildLink* next; // Links: the link whose child comes next
     bool started;           // Cursor: GetFirstAttr() was called
-    std::uint32_t savedMark;
   };
 
+  // An allocation that fails here leaves the path and the set out of step;
+  // the exception ends the walk, and nothing else reads them.
   void Push(GenAttrBase* node) {
-    std::uint32_t& mark = GenAttrTreeAccess::WalkMark(*node);
-    mPath.push_back(Frame{node, GenAttrTreeAccess::FirstLink(*node), false, mark});
-    mark = mMark;
+    if (mPath.size() >= kShallow) {
+      mDeep.Insert(node);
+    }
+    mPath.push_back(Frame{node, GenAttrTreeAccess::FirstLink(*node), false});
   }
 
   std::vector<Frame> mPath;
+  // The nodes on the path below its first kShallow levels.
+  PathSet mDeep;
   Source mSource;
-  std::uint32_t mMark;
 };
 
 } // namespace detail

@@ -5,11 +5,13 @@
 #include <cstdint>
 
 #include "genattr/Export.h"
+#include "genattr/GenAttrChildLink.h"
+#include "genattr/GenAttrRanges.h"
 
 class GenAttrBase;
 class GenAttrList;
 class GenAttrListImpl;
-struct GenAttrRefInfo;
+struct GenAttrNodeRecord;
 struct GenAttrTreeAccess;
 
 // The type code of a node; it names the node's class and never changes.
@@ -24,14 +26,6 @@ enum GenAttrType : std::int32_t {
   Ptr = 7            // GenAttrPtr
 };
 
-// One parent-to-child link. The parent allocates it when a child is added and
-// releases it when the parent is destroyed; the link holds one count of its child.
-struct GenAttrChildLink {
-  GenAttrBase* mpAttr;
-  GenAttrChildLink* mpNext;
-  GenAttrChildLink* mpPrev;
-};
-
 // A node of an attribute tree.
 //
 // Ownership: nodes live on the heap and end only through their reference count.
@@ -41,14 +35,43 @@ struct GenAttrChildLink {
 // whole tree. Texts handed in are copied; texts handed out are borrowed from the
 // node and stay valid until the node changes them or is destroyed.
 //
-// A reference node (made by the reference constructor) shares the child chain of
-// the node it refers to; when that node is destroyed first, the reference keeps
-// only the links it added in front of the shared chain.
+// References. A reference node (made by the reference constructor) shares the
+// child chain of the node it refers to; a reference made from a sharing
+// reference shares the same chain, whose owner is the node that was referred to
+// first. What a reference sees is its own front links (put there through it)
+// followed by the shared chain from the link that was first when the reference
+// was made. A reference made from a node that sees no children and shares
+// nothing has a chain of its own, like any node. The editing calls act on
+// exactly what a node sees, in whichever chain holds a link:
+// - AddAttr() appends to the end of the owner's chain: every sharer sees it.
+// - AddAttrAtTop(), and InsertAttr() in front of the first child seen, put a
+//   front link of the reference's own: only it (and references made from it
+//   afterwards) see the child.
+// - InsertAttr() anywhere else puts the link into the chain that holds the link
+//   before it, so every node that sees both neighbours sees the new child.
+// - RemoveAttr() unlinks the first link to the child that the node sees,
+//   whichever chain holds it, so every node that saw that link loses it (the
+//   owner too, for a link of the shared chain); RemoveAllAttr() does so for
+//   every link the node sees, and leaves the links that only others see.
+// A reference keeps sharing when the shared part it sees becomes empty: what is
+// appended to the owner later shows through it again. Either may end first:
+// - When the owner ends, every reference sharing its chain keeps only its own
+//   front links and from then on is a node of its own.
+// - When a reference ends while the owner lives, its front links are released;
+//   references made from it go on with what it shared, without those links.
+//   Children it added to the shared chain stay there, held by the owner, and
+//   no longer name it as their initial parent.
+//
+// Threads: a tree is used by one thread at a time; distinct trees may be used
+// by distinct threads at the same time, and a tree may move from one thread to
+// another between calls. Nodes shared between two trees (a child linked into
+// both, a reference and the node it refers to) make them one tree for this rule.
+// The node bookkeeping (references, initial parents, destruction, walks) is kept
+// in the nodes and in the call; value rendering uses the buffers named below.
 //
 // Null arguments never crash: a null name or value is taken as the empty text,
 // a null description or id as none, a null child or node is ignored, and
-// lookups with a null name find nothing. No operation is thread-safe: use a
-// tree from one thread at a time.
+// lookups with a null name find nothing.
 class GENATTR_API GenAttrBase {
 public:
   // Modes of GetAllAttr(): FLAT tests the direct children only; any other value
@@ -97,6 +120,22 @@ public:
   // Puts `child` in front of the first child; counts and initial parent as
   // AddAttr(). Through a reference, the new first link is seen only by it.
   void AddAttrAtTop(GenAttrBase* child);
+  // Links `child` in front of the first link to `before` that this node sees
+  // (appends as AddAttr() when `before` is null); counts and initial parent as
+  // AddAttr(). Returns 1, or 0 (and changes nothing) when `child` is null or
+  // `before` is not a child seen here.
+  int InsertAttr(GenAttrBase* child, GenAttrBase* before);
+  // Unlinks the first link to `child` that this node sees and gives back that
+  // link's count, so the child ends unless other holders count it. A child
+  // whose initial parent was this node (or the owner of the removed link) and
+  // that no other link seen there still reaches gets a null initial parent.
+  // Every cursor that stood on the link is left so that the next GetNextAttr()
+  // returns the child that followed it: a host may remove while it iterates.
+  // Returns 1 when a link was removed, else 0.
+  int RemoveAttr(GenAttrBase* child);
+  // RemoveAttr() of every child this node sees, in chain order; the cursor ends
+  // past the end.
+  void RemoveAllAttr();
   // Moves this node's single child cursor to the first child and returns it,
   // or null when there are no children.
   GenAttrBase* GetFirstAttr();
@@ -110,8 +149,25 @@ public:
   // 1 for a node made by a reference constructor, else 0.
   int IsReference() const;
   // The first node this node was added to, or null. Cleared when that parent
-  // is destroyed while this node lives on.
+  // is destroyed while this node lives on, or no longer links it.
   GenAttrBase* GetInitialParent() const;
+
+  // --- walking without side effects ------------------------------------------
+  // The children this node sees, in chain order, for range-for; each element is
+  // a borrowed GenAttrBase*. Reads the links directly: no cursor moves, no count
+  // is added, nothing is written. The range and its iterators stay valid until
+  // this node is edited or destroyed (see GenAttrChildIterator).
+  GenAttrChildRange GetChildren() const;
+  // Every node below this one in pre-order (depth first, a node before its
+  // children, a child's subtree before its next sibling), each with its depth
+  // (1 for the children of this node); this node itself is not included. The
+  // walk keeps its path on the heap, so chains of any depth work, and it never
+  // descends into a node that is already on its path (a loop made by the
+  // caller): that node is listed once more, without its children. No cursor
+  // moves and nothing in the tree is written. Editing a node on the walk's
+  // path invalidates the walk (a build without NDEBUG stops at the next
+  // increment); destroying any node below invalidates it too.
+  GenAttrDescendantRange GetDescendants() const;
 
   // --- reference counting --------------------------------------------------
   void AddRef();
@@ -173,11 +229,14 @@ protected:
   GenAttrType mType;
 
 private:
-  // Marks this node as lying on the path of a running tree walk.
-  mutable std::uint32_t mWalkMark;
+  // Counts the edits of the chain seen here, so that a walk can notice one.
+  std::uint32_t mEdits;
 
 protected:
   GenAttrChildLink* mpFirst;
+  // The cursor: null before the first GetFirstAttr() and past the end; after
+  // RemoveAttr() took the first link from under it, an internal position from
+  // which GetNextAttr() returns the first child.
   GenAttrChildLink* mpCurrent;
   GenAttrBase* mpInitialParent;
   int mIsReference;
@@ -185,10 +244,11 @@ protected:
 
 private:
   friend struct GenAttrTreeAccess;
-  // Last link of the chain this node owns (null when it owns none).
+  // Last link of the chain this node owns (null when it owns none or shares).
   GenAttrChildLink* mpLast;
-  // Bookkeeping of a reference node; null for every other node.
-  GenAttrRefInfo* mpRefInfo;
+  // Bookkeeping of references and recorded initial parents; null for a node
+  // that takes part in neither, which is the case in most trees.
+  GenAttrNodeRecord* mpRecord;
 };
 
 #endif // GENATTR_GENATTRBASE_H

@@ -28,6 +28,10 @@ protected:
 
   char* mpValue;
   bool mIsUtfEncoded;
+
+private:
+  // The library's deep copy takes the flag of its source.
+  friend struct GenAttrTreeAccess;
 };
 
 #endif // GENATTR_GENATTRSTRING_H

@@ -30,6 +30,10 @@ protected:
 
   wchar_t* mpValue;
   bool mIsUtfEncoded;
+
+private:
+  // The library's deep copy takes the flag of its source.
+  friend struct GenAttrTreeAccess;
 };
 
 #endif // GENATTR_GENATTRUNICODESTRING_H

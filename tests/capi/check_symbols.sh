@@ -154,7 +154,7 @@ done
 # must not be one of the library's own helpers.
 sed -E 's/^(vtable for |typeinfo for |typeinfo name for |VTT for |construction vtable for |guard variable for |(non-)?virtual thunk to )+//' \
   "$work/demangled" >"$work/entities"
-internal='^(GenAttrListImpl|GenAttrTreeAccess|GenAttrRefInfo|TreeWalk|Transcode|genattr::)|\(anonymous namespace\)'
+internal='^(GenAttrListImpl|GenAttrTreeAccess|GenAttrNodeRecord|GenAttrDescendantWalk|TreeWalk|PathSet|Transcode|genattr::)|\(anonymous namespace\)'
 if grep -E "$internal" "$work/entities" >"$work/internal"; then
   fail "internal names exported:"
   cat "$work/internal"

@@ -20,8 +20,8 @@ namespace genattr_test {
 // The node whose chain `node` shares (its owner), or null for a node that
 // shares none.
 inline const GenAttrBase* SharedOwner(const GenAttrBase& node) {
-  const GenAttrRefInfo* info = GenAttrTreeAccess::RefInfo(node);
-  return info != nullptr ? info->mpOwner : nullptr;
+  const GenAttrNodeRecord* record = genattr::detail::SharingRecord(node);
+  return record != nullptr ? record->mpOwner : nullptr;
 }
 
 // Compares `expected` and `actual` and their subtrees: type, name,

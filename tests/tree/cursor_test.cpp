@@ -33,3 +33,22 @@ TEST(Cursor, InsertionsDuringAWalkShowOnlyBehindTheCursor) {
   EXPECT_EQ(ChildNames(*node), "top,a,b,late");
   GenAttrBase::Free(node);
 }
+
+// A host removes children while it walks them with the cursor: each step goes
+// on with the child after the one removed, also when that was the first.
+TEST(Cursor, RemovingTheChildUnderTheCursorGoesOnWithTheNextOne) {
+  auto* node = new GenAttrBase("n");
+  for (const char* name : {"a", "b", "c", "d", "e"}) {
+    node->AddAttr(new GenAttrBase(name));
+  }
+  std::string visited;
+  for (GenAttrBase* child = node->GetFirstAttr(); child != nullptr; child = node->GetNextAttr()) {
+    visited += child->GetName();
+    if (visited.size() != 2 && visited.size() != 4) {
+      EXPECT_EQ(node->RemoveAttr(child), 1);
+    }
+  }
+  EXPECT_EQ(visited, "abcde");
+  EXPECT_EQ(ChildNames(*node), "b,d");
+  GenAttrBase::Free(node);
+}

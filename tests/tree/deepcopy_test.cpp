@@ -135,3 +135,25 @@ TEST(DeepCopy, ReferenceBelowTheNodeItSharesIsCopiedOnce) {
   GenAttrBase::Free(copy);
   GenAttrBase::Free(node);
 }
+
+// A child that loops back to the container being copied is copied without its
+// children; the siblings after it must still follow it in the copy.
+TEST(DeepCopyRegression, ChildLoopingBackToTheContainerKeepsLaterSiblingsInPlace) {
+  auto* container = new GenAttrCont("c");
+  container->AddRef();
+  auto* loop = new GenAttrCont("loop");
+  container->AddAttr(new GenAttrInt("first", 1));
+  container->AddAttr(loop);
+  container->AddAttr(new GenAttrInt("after", 2));
+  container->AddAttr(new GenAttrInt("last", 3));
+  loop->AddAttr(container);
+
+  auto* copy = new GenAttrCont(container);
+  EXPECT_EQ(ChildNames(*copy), "first,loop,after,last");
+  EXPECT_EQ(ChildNames(*copy->GetAttr("loop")), "c");
+  EXPECT_EQ(copy->GetAttrByPath("loop/c")->HasChildren(), 0);
+  GenAttrBase::Free(copy);
+
+  loop->RemoveAttr(container);
+  GenAttrBase::Free(container);
+}

@@ -97,3 +97,17 @@ TEST(RefCount, OnlyNonReferenceDestructionReleasesTheValueBuffer) {
   EXPECT_EQ(TrackedNode::ValueBuffer(), nullptr);
   EXPECT_EQ(TrackedNode::ValueBufferLen(), 128u);
 }
+
+TEST(RefCountRegression, SameInitialParentSetTwiceAndFreedLeavesNoDanglingParent) {
+  int deaths = 0;
+  auto* parent = new GenAttrBase("p");
+  auto* node = new TrackedNode("n", &deaths);
+  CaptureStdout();
+  node->SetInitialParent(parent);
+  node->SetInitialParent(parent);
+  EXPECT_EQ(GetCapturedStdout(), "WARNING: GenAttrBase::SetInitialParent called twice!\n");
+  GenAttrBase::Free(parent);
+  EXPECT_EQ(node->GetInitialParent(), nullptr);
+  GenAttrBase::Free(node);
+  EXPECT_EQ(deaths, 1);
+}

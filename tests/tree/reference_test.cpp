@@ -77,7 +77,9 @@ TEST(Reference, OutlivingTheReferencedNodeKeepsOnlyItsOwnChildren) {
   EXPECT_EQ(tree.deaths, 6);
 }
 
-TEST(Reference, ReferenceOfAReferenceLosesTheChainWithEitherNode) {
+// A reference made from a reference loses the chain with the node that owns
+// it, but only the front links of the middle reference when that one goes.
+TEST(Reference, ReferenceOfAReferenceKeepsTheSharedChainWhenTheMiddleOneDies) {
   for (bool referencedDiesFirst : {false, true}) {
     SCOPED_TRACE(referencedDiesFirst ? "node first" : "middle reference first");
     SharedTree tree;
@@ -97,12 +99,12 @@ TEST(Reference, ReferenceOfAReferenceLosesTheChainWithEitherNode) {
       GenAttrBase::Free(middle);
     } else {
       GenAttrBase::Free(middle);
-      EXPECT_EQ(ChildNames(*outer), "t2");
+      EXPECT_EQ(ChildNames(*outer), "t2,a,b,c");
       outer->AddAttr(new TrackedNode("d", &tree.deaths));
-      EXPECT_EQ(ChildNames(*tree.node), "a,b,c");
+      EXPECT_EQ(ChildNames(*tree.node), "a,b,c,d");
       GenAttrBase::Free(tree.node);
     }
-    EXPECT_EQ(tree.deaths, 5);
+    EXPECT_EQ(tree.deaths, referencedDiesFirst ? 5 : 6);
     GenAttrBase::Free(outer);
     EXPECT_EQ(tree.deaths, referencedDiesFirst ? 6 : 7);
   }
@@ -163,4 +165,21 @@ TEST(Reference, CopiedInitialParentIsClearedWhenThatParentDies) {
   EXPECT_EQ(ref->GetInitialParent(), nullptr);
   GenAttrBase::Free(ref);
   GenAttrBase::Free(node);
+}
+
+TEST(ReferenceRegression, ChildrenAppendedThroughAFreedReferenceNameNoInitialParent) {
+  SharedTree tree;
+  auto* ref = new GenAttrBase("r", tree.node);
+  auto* c = new TrackedNode("c", &tree.deaths);
+  auto* d = new TrackedNode("d", &tree.deaths);
+  ref->AddAttr(c);
+  ref->AddAttr(d);
+  EXPECT_EQ(c->GetInitialParent(), ref);
+  EXPECT_EQ(d->GetInitialParent(), ref);
+  GenAttrBase::Free(ref);
+  EXPECT_EQ(c->GetInitialParent(), nullptr);
+  EXPECT_EQ(d->GetInitialParent(), nullptr);
+  EXPECT_EQ(ChildNames(*tree.node), "a,b,c,d");
+  GenAttrBase::Free(tree.node);
+  EXPECT_EQ(tree.deaths, 5);
 }

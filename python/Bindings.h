@@ -1,0 +1,75 @@
+// What the parts of the Python module share: the holder declaration, the
+// mapping of a node to its Python class, and the functions that bind each part.
+#ifndef GENATTR_PYTHON_BINDINGS_H
+#define GENATTR_PYTHON_BINDINGS_H
+
+#include <typeinfo>
+
+#include <pybind11/pybind11.h>
+
+#include "genattr/GenAttr.h"
+#include "python/NodeRef.h"
+
+PYBIND11_DECLARE_HOLDER_TYPE(T, genattr_python::NodeRef<T>, true)
+
+namespace pybind11 {
+
+// A node handed to Python gets the class its type code names; the code, not
+// RTTI, decides, so the choice does not depend on how the library exports its
+// type information.
+template <> struct polymorphic_type_hook<GenAttrBase> {
+  // NOLINTNEXTLINE(readability-identifier-naming): the name pybind11 calls
+  static const void* get(const GenAttrBase* src, const std::type_info*& type) {
+    type = nullptr;
+    if (src == nullptr) {
+      return src;
+    }
+    switch (src->GetType()) {
+    case String:
+      type = &typeid(GenAttrString);
+      break;
+    case Float:
+      type = &typeid(GenAttrFloat);
+      break;
+    case Double:
+      type = &typeid(GenAttrDouble);
+      break;
+    case Int:
+      type = &typeid(GenAttrInt);
+      break;
+    case Cont:
+      type = &typeid(GenAttrCont);
+      break;
+    case UnicodeString:
+      type = &typeid(GenAttrUnicodeString);
+      break;
+    case Ptr:
+      type = &typeid(GenAttrPtr);
+      break;
+    default:
+      type = &typeid(GenAttrBase);
+      break;
+    }
+    // Single inheritance: every typed node starts where its GenAttrBase does.
+    return src;
+  }
+};
+
+} // namespace pybind11
+
+namespace genattr_python {
+
+namespace py = pybind11;
+
+using BaseClass = py::class_<GenAttrBase, NodeRef<GenAttrBase>>;
+
+// The node classes with their properties, constructors and editing calls.
+BaseClass BindNodes(py::module_& module);
+// Iteration over children, walk(), find() and find_all() on `base`.
+void BindWalks(py::module_& module, BaseClass& base);
+// read(), parse(), ReadError and write() on `base`.
+void BindFiles(py::module_& module, BaseClass& base);
+
+} // namespace genattr_python
+
+#endif // GENATTR_PYTHON_BINDINGS_H

@@ -1,0 +1,102 @@
+// Files: genattr.read(), genattr.parse(), node.write() and genattr.ReadError.
+#include <string>
+
+#include "genattr/GenAttrXMLReader.h"
+#include "python/Bindings.h"
+#include "python/PyText.h"
+
+namespace genattr_python {
+
+namespace {
+
+constexpr auto kBorrowed = py::return_value_policy::reference;
+
+// The Python class of read failures, made once by BindFiles().
+PyObject* gReadError = nullptr;
+
+// The tree of a read, or ReadError with the reader's outcome. The root comes
+// with count 0 and gets its one count from the Python object made of it.
+GenAttrBase* TreeOrRaise(GenAttrBase* root, const GenAttrReadError& error) {
+  if (root != nullptr) {
+    return root;
+  }
+  py::object exception =
+      py::reinterpret_borrow<py::object>(gReadError)(PyFromNarrow(error.mMessage));
+  exception.attr("status") = error.mStatus;
+  exception.attr("line") = error.mLine;
+  exception.attr("column") = error.mColumn;
+  exception.attr("message") = PyFromNarrow(error.mMessage);
+  PyErr_SetObject(gReadError, exception.ptr());
+  throw py::error_already_set();
+}
+
+GenAttrBase* Read(py::handle path) {
+  const std::string name = PathFromPy(path);
+  GenAttrReadError error{};
+  return TreeOrRaise(GenAttrXMLReader::ReadFile(name.c_str(), &error), error);
+}
+
+GenAttrBase* Parse(py::handle data) {
+  std::string bytes;
+  if (PyUnicode_Check(data.ptr())) {
+    bytes = py::reinterpret_borrow<py::str>(data).cast<std::string>();
+  } else if (PyBytes_Check(data.ptr())) {
+    bytes = py::reinterpret_borrow<py::bytes>(data).cast<std::string>();
+  } else {
+    throw py::type_error("parse() takes bytes or a str");
+  }
+  GenAttrReadError error{};
+  return TreeOrRaise(GenAttrXMLReader::ReadBuffer(bytes.data(), bytes.size(), &error), error);
+}
+
+void Write(GenAttrBase& node, py::handle path, const std::string& format) {
+  int (*writer)(GenAttrBase*, const char*) = nullptr;
+  if (format == "text") {
+    writer = &GenAttrSerializerFactory::WriteToTextFile;
+  } else if (format == "xml") {
+    writer = &GenAttrSerializerFactory::WriteToXmlFile;
+  } else if (format == "typed") {
+    writer = &GenAttrSerializerFactory::WriteToTypedXmlFile;
+  } else {
+    throw py::value_error("format must be \"text\", \"xml\" or \"typed\", not \"" + format + "\"");
+  }
+  const std::string name = PathFromPy(path);
+  const int status = writer(&node, name.c_str());
+  if (status != 0) {
+    const py::object file = py::reinterpret_borrow<py::object>(path);
+    PyErr_SetObject(PyExc_OSError,
+                    py::str(status == 1 ? "cannot open {!r} for writing" : "writing {!r} failed")
+                        .format(file)
+                        .ptr());
+    throw py::error_already_set();
+  }
+}
+
+} // namespace
+
+void BindFiles(py::module_& module, BaseClass& base) {
+  gReadError = PyErr_NewExceptionWithDoc(
+      "genattr.ReadError",
+      "A document could not be read. Attributes: status (1 the file cannot be opened or\n"
+      "read, 2 not well-formed XML, 3 not a tree document, 4 a resource limit was hit),\n"
+      "line and column where the parser stopped (1-based, 0 when not known), message.",
+      nullptr, nullptr);
+  if (gReadError == nullptr) {
+    throw py::error_already_set();
+  }
+  module.attr("ReadError") = py::reinterpret_borrow<py::object>(gReadError);
+
+  module.def("read", &Read, py::arg("path"), kBorrowed,
+             "Reads the XML tree document at `path` (str, bytes or os.PathLike) and returns\n"
+             "its root. A document written with format=\"typed\" comes back exactly. Raises\n"
+             "ReadError on any failure.");
+  module.def("parse", &Parse, py::arg("data"), kBorrowed,
+             "As read(), for a document held in `data` (bytes, or a str taken as UTF-8).");
+  base.def("write", &Write, py::arg("path"), py::arg("format") = "text",
+           "Writes this node and everything below it to the file `path` (created or\n"
+           "truncated): format \"text\" the plain-text listing, \"xml\" the XML document,\n"
+           "\"typed\" the XML document that read() brings back exactly. Raises OSError when\n"
+           "the file cannot be opened or written, ValueError for another format.");
+}
+
+} // namespace genattr_python

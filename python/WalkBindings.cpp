@@ -1,0 +1,266 @@
+// Reading a tree from Python: iteration, paths, walk(), find(), find_all().
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "python/Bindings.h"
+#include "python/PyText.h"
+
+namespace genattr_python {
+
+namespace {
+
+constexpr auto kBorrowed = py::return_value_policy::reference;
+
+// The nodes of an iteration, taken all at once when it starts and each held,
+// then handed out one by one: edits of the tree meanwhile are safe, and the
+// iteration shows the tree as it was when it began. Taking them runs no Python
+// code, so nothing can change the tree while they are taken.
+class HeldNodes {
+public:
+  // The children of `node`.
+  static std::unique_ptr<HeldNodes> Children(const GenAttrBase& node) {
+    auto held = std::make_unique<HeldNodes>();
+    held->mNodes.reserve(node.GetNumberChildren());
+    for (GenAttrBase* child : node.GetChildren()) {
+      held->mNodes.emplace_back(child);
+    }
+    return held;
+  }
+  // The descendants of `node` in pre-order, with their depths.
+  static std::unique_ptr<HeldNodes> Descendants(const GenAttrBase& node) {
+    auto held = std::make_unique<HeldNodes>();
+    for (const GenAttrDescendant& descendant : node.GetDescendants()) {
+      held->mNodes.emplace_back(descendant.mpNode);
+      held->mDepths.push_back(descendant.mDepth);
+    }
+    return held;
+  }
+
+  py::object Next() {
+    if (mNext == mNodes.size()) {
+      // Counts given back as soon as the iteration is over.
+      mNodes = {};
+      mDepths = {};
+      mNext = 0;
+      throw py::stop_iteration();
+    }
+    const std::size_t at = mNext++;
+    py::object node = py::cast(mNodes[at].get(), kBorrowed);
+    if (mDepths.empty()) {
+      return node;
+    }
+    return py::make_tuple(mDepths[at], node);
+  }
+
+private:
+  std::vector<NodeRef<GenAttrBase>> mNodes;
+  std::vector<std::uint32_t> mDepths;
+  std::size_t mNext = 0;
+};
+
+// The test of find() and find_all(): a name and a value, each optional.
+class Match {
+public:
+  Match(py::handle name, py::handle value, double tolerance)
+      : mHasName(!name.is_none()), mTolerance(tolerance) {
+    if (mHasName) {
+      mName = NarrowFromPy(name, "name");
+    }
+    if (value.is_none()) {
+      mKind = Kind::Any;
+    } else if (PyLong_Check(value.ptr())) {
+      mKind = Kind::Integer;
+      int overflow = 0;
+      mInteger = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+      if (overflow != 0) {
+        mKind = Kind::Nothing;
+      }
+    } else if (PyFloat_Check(value.ptr())) {
+      mKind = Kind::Real;
+      mReal = PyFloat_AS_DOUBLE(value.ptr());
+    } else if (PyUnicode_Check(value.ptr())) {
+      mKind = Kind::Text;
+      mText = NarrowFromPy(value, "value");
+      mWide = WideFromPy(value, "value");
+    } else {
+      throw py::type_error("value must be None, an int, a float or a str");
+    }
+    if (!(tolerance >= 0.0)) {
+      throw py::value_error("tolerance must not be negative");
+    }
+  }
+
+  bool operator()(const GenAttrBase& node) const {
+    if (mHasName && mName != node.GetName()) {
+      return false;
+    }
+    switch (mKind) {
+    case Kind::Any:
+      return true;
+    case Kind::Nothing:
+      return false;
+    case Kind::Integer:
+      return node.GetType() == Int && static_cast<const GenAttrInt&>(node).GetValue() == mInteger;
+    case Kind::Real:
+      if (node.GetType() == Double) {
+        return Near(static_cast<const GenAttrDouble&>(node).GetValue());
+      }
+      return node.GetType() == Float &&
+             Near(static_cast<double>(static_cast<const GenAttrFloat&>(node).GetValue()));
+    case Kind::Text:
+      if (node.GetType() == String) {
+        return mText == static_cast<const GenAttrString&>(node).GetValue();
+      }
+      return node.GetType() == UnicodeString &&
+             mWide == static_cast<const GenAttrUnicodeString&>(node).GetValue();
+    }
+    return false;
+  }
+
+private:
+  enum class Kind { Any, Nothing, Integer, Real, Text };
+  bool Near(double number) const { return std::fabs(number - mReal) <= mTolerance; }
+
+  bool mHasName;
+  std::string mName;
+  Kind mKind = Kind::Any;
+  long long mInteger = 0;
+  double mReal = 0.0;
+  double mTolerance;
+  std::string mText;
+  std::wstring mWide;
+};
+
+// Calls `visit` on the children of `node` (recursive false) or on all its
+// descendants in pre-order, until it returns true. No Python code runs
+// meanwhile, so the tree cannot change under the walk.
+template <typename Visit> void ForEachBelow(const GenAttrBase& node, bool recursive, Visit visit) {
+  if (recursive) {
+    for (const GenAttrDescendant& descendant : node.GetDescendants()) {
+      if (visit(descendant.mpNode)) {
+        return;
+      }
+    }
+  } else {
+    for (GenAttrBase* child : node.GetChildren()) {
+      if (visit(child)) {
+        return;
+      }
+    }
+  }
+}
+
+GenAttrBase* Find(const GenAttrBase& node, py::handle name, py::handle value, double tolerance,
+                  bool recursive) {
+  const Match match(name, value, tolerance);
+  GenAttrBase* found = nullptr;
+  ForEachBelow(node, recursive, [&](GenAttrBase* candidate) {
+    found = match(*candidate) ? candidate : nullptr;
+    return found != nullptr;
+  });
+  return found;
+}
+
+py::list FindAll(const GenAttrBase& node, py::handle name, py::handle value, double tolerance,
+                 bool recursive) {
+  const Match match(name, value, tolerance);
+  // Counted before any Python object is made: making one may run the garbage
+  // collector, which may end nodes.
+  std::vector<NodeRef<GenAttrBase>> found;
+  ForEachBelow(node, recursive, [&](GenAttrBase* candidate) {
+    if (match(*candidate)) {
+      found.emplace_back(candidate);
+    }
+    return false;
+  });
+  py::list result;
+  for (const NodeRef<GenAttrBase>& each : found) {
+    result.append(py::cast(each.get(), kBorrowed));
+  }
+  return result;
+}
+
+GenAttrBase* ChildAt(GenAttrBase& node, Py_ssize_t index) {
+  const auto count = static_cast<Py_ssize_t>(node.GetNumberChildren());
+  if (index < 0) {
+    index += count;
+  }
+  if (index < 0 || index >= count) {
+    throw py::index_error("child index out of range");
+  }
+  for (GenAttrBase* child : node.GetChildren()) {
+    if (index-- == 0) {
+      return child;
+    }
+  }
+  return nullptr;
+}
+
+GenAttrBase* GetItem(GenAttrBase& node, py::handle key) {
+  if (PyLong_Check(key.ptr())) {
+    return ChildAt(node, key.cast<Py_ssize_t>());
+  }
+  GenAttrBase* found = node.GetAttrByPath(NarrowFromPy(key, "a path").c_str());
+  if (found == nullptr) {
+    PyErr_SetObject(PyExc_KeyError, key.ptr());
+    throw py::error_already_set();
+  }
+  return found;
+}
+
+bool Contains(GenAttrBase& node, py::handle key) {
+  if (PyUnicode_Check(key.ptr())) {
+    return node.GetAttrByPath(NarrowFromPy(key, "a path").c_str()) != nullptr;
+  }
+  if (!py::isinstance<GenAttrBase>(key)) {
+    return false;
+  }
+  const auto* wanted = key.cast<GenAttrBase*>();
+  for (GenAttrBase* child : node.GetChildren()) {
+    if (child == wanted) {
+      return true;
+    }
+  }
+  return false;
+}
+
+} // namespace
+
+void BindWalks(py::module_& module, BaseClass& base) {
+  py::class_<HeldNodes>(module, "_NodeIterator",
+                        "Iterator over the nodes taken when an iteration started.")
+      .def("__iter__", [](py::object self) { return self; })
+      .def("__next__", &HeldNodes::Next);
+
+  base.def(
+          "__iter__", [](const GenAttrBase& node) { return HeldNodes::Children(node); },
+          "The children in order, as they are when the iteration starts (each held until\n"
+          "it ends), so the loop may edit the tree. Never moves the node's cursor.")
+      .def(
+          "walk", [](const GenAttrBase& node) { return HeldNodes::Descendants(node); },
+          "(depth, node) for every node below this one in pre-order, depth 1 for the\n"
+          "children, as they are when walk() is called (each held until the walk ends).\n"
+          "Without recursion, so trees of any depth can be walked. A node already on the\n"
+          "path (a loop) comes once more, without its children.")
+      .def("__getitem__", &GetItem, py::arg("key"), kBorrowed,
+           "node[\"a/b\"]: the node at the '/'-separated path of child names below this one\n"
+           "(KeyError when there is none); node[i]: the i-th child (IndexError).")
+      .def("__contains__", &Contains, py::arg("key"),
+           "True when the path (a str) leads to a node, or the node is a child.")
+      .def("find", &Find, py::arg("name") = py::none(), py::arg("value") = py::none(),
+           py::kw_only(), py::arg("tolerance") = 0.0, py::arg("recursive") = true, kBorrowed,
+           "The first node below this one in pre-order (only the children when\n"
+           "recursive is False) that matches, or None. `name` matches the name exactly.\n"
+           "`value`: an int matches Int nodes of that value, a float Float and Double nodes\n"
+           "within `tolerance` of it, a str String and UnicodeString nodes of that text.\n"
+           "None matches any node.")
+      .def("find_all", &FindAll, py::arg("name") = py::none(), py::arg("value") = py::none(),
+           py::kw_only(), py::arg("tolerance") = 0.0, py::arg("recursive") = true,
+           "Every node find() would consider a match, in pre-order, as a list.");
+}
+
+} // namespace genattr_python

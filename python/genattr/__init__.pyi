@@ -1,0 +1,153 @@
+"""Type stubs of the package genattr (the extension genattr._genattr)."""
+
+import os
+from typing import Iterator, Optional, Tuple, Union
+
+_Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+_Value = Union[int, float, str]
+
+class Type:
+    """The type code of a node; it names the node's class. int(code) is its number."""
+    Base: Type
+    String: Type
+    Float: Type
+    Double: Type
+    Int: Type
+    Cont: Type
+    UnicodeString: Type
+    Ptr: Type
+    @property
+    def name(self) -> str: ...
+    @property
+    def value(self) -> int: ...
+    def __int__(self) -> int: ...
+
+class ReadError(Exception):
+    """A document could not be read (see read())."""
+    status: int
+    """1 the file cannot be opened or read, 2 not well-formed XML, 3 not a tree
+    document, 4 a resource limit was hit."""
+    line: int
+    """Line where the parser stopped, 1-based; 0 when not known."""
+    column: int
+    """Column where the parser stopped, 1-based; 0 when not known."""
+    message: str
+    """What went wrong, in English."""
+
+class Base:
+    """A node of an attribute tree, without a value; the base of every node class.
+
+    The Python object holds one count of its node, so the node lives at least as
+    long as the object, in a tree or not."""
+    def __init__(self, name: str, description: Optional[str] = None) -> None:
+        """A node of type Base named `name`, with an optional description."""
+    @staticmethod
+    def reference(name: str, target: Base) -> Base:
+        """A Base node that shares the children of `target`."""
+    name: str
+    """The node's name; UTF-8 in the library, undecodable bytes as lone surrogates."""
+    description: Optional[str]
+    """The description, or None."""
+    @property
+    def type(self) -> Type:
+        """The node's type code."""
+    value: Optional[_Value]
+    """The value: int (Int, Ptr), float (Float, Double), str (String,
+    UnicodeString); None for Base and Cont, which refuse a value."""
+    @property
+    def refcount(self) -> int:
+        """One count per link from a parent, one for the Python object."""
+    @property
+    def is_reference(self) -> bool:
+        """True for a node made by a reference constructor."""
+    @property
+    def initial_parent(self) -> Optional[Base]:
+        """The first node this one was appended to while it had none, or None."""
+    def append(self, child: Base) -> None:
+        """Appends `child` after the last child."""
+    def insert(self, before: Optional[Base], child: Base) -> None:
+        """Links `child` in front of `before` (at the end for None); ValueError when
+        `before` is not a child."""
+    def remove(self, child: Base) -> None:
+        """Unlinks the first link to `child`; ValueError when it is not a child."""
+    def clear(self) -> None:
+        """Unlinks every child."""
+    def __len__(self) -> int:
+        """The number of children."""
+    def __bool__(self) -> bool:
+        """Always True."""
+    def __iter__(self) -> Iterator[Base]:
+        """The children as they are when the iteration starts."""
+    def __getitem__(self, key: Union[str, int]) -> Base:
+        """The node at a '/'-separated path (KeyError) or the i-th child (IndexError)."""
+    def __contains__(self, key: Union[str, Base]) -> bool:
+        """True when the path leads to a node, or the node is a child."""
+    def walk(self) -> Iterator[Tuple[int, Base]]:
+        """(depth, node) for every node below this one in pre-order, depth 1 for
+        the children, as they are when walk() is called."""
+    def find(self, name: Optional[str] = None, value: Optional[_Value] = None, *,
+             tolerance: float = 0.0, recursive: bool = True) -> Optional[Base]:
+        """The first matching node below this one in pre-order, or None."""
+    def find_all(self, name: Optional[str] = None, value: Optional[_Value] = None, *,
+                 tolerance: float = 0.0, recursive: bool = True) -> list[Base]:
+        """Every matching node below this one in pre-order."""
+    def write(self, path: _Path, format: str = "text") -> None:
+        """Writes this subtree as "text", "xml" or "typed"; OSError on failure."""
+
+class Cont(Base):
+    """A container node: no value, an optional id."""
+    def __init__(self, name: str, description: Optional[str] = None) -> None:
+        """A container named `name`, with an optional description."""
+    @staticmethod
+    def reference(name: str, target: Cont) -> Cont:  # type: ignore[override]
+        """A container that shares the children of the container `target`."""
+    id: Optional[str]
+    """The container's id, or None."""
+    value: None  # type: ignore[assignment]
+
+class String(Base):
+    """A node holding an 8-bit text, UTF-8 from Python."""
+    def __init__(self, name: str, value: str = "", description: Optional[str] = None) -> None:
+        """A new node named `name` holding `value`."""
+    value: str  # type: ignore[assignment]
+
+class UnicodeString(Base):
+    """A node holding a wide text."""
+    def __init__(self, name: str, value: str = "", description: Optional[str] = None) -> None:
+        """A new node named `name` holding `value`."""
+    value: str  # type: ignore[assignment]
+
+WString = UnicodeString
+
+class Int(Base):
+    """A node holding a 32-bit signed integer."""
+    def __init__(self, name: str, value: int = 0, description: Optional[str] = None) -> None:
+        """A new node named `name` holding `value`; OverflowError beyond 32 bits."""
+    value: int  # type: ignore[assignment]
+
+class Float(Base):
+    """A node holding a 32-bit float."""
+    def __init__(self, name: str, value: float = 0.0,
+                 description: Optional[str] = None) -> None:
+        """A new node named `name` holding `value`; OverflowError beyond float range."""
+    value: float  # type: ignore[assignment]
+
+class Double(Base):
+    """A node holding a 64-bit float."""
+    def __init__(self, name: str, value: float = 0.0,
+                 description: Optional[str] = None) -> None:
+        """A new node named `name` holding `value`."""
+    value: float  # type: ignore[assignment]
+
+class Ptr(Base):
+    """A node holding an opaque address that the library never reads."""
+    def __init__(self, name: str, value: Optional[int] = 0,
+                 description: Optional[str] = None) -> None:
+        """A new node named `name` holding the address `value`."""
+    value: int  # type: ignore[assignment]
+
+def read(path: _Path) -> Base:
+    """Reads the XML tree document at `path`; ReadError on failure."""
+
+def parse(data: Union[bytes, str]) -> Base:
+    """Reads the XML tree document held in `data`; ReadError on failure."""

@@ -1,0 +1,88 @@
+"""Files: the C++ writers and reader seen from Python, and their errors."""
+
+import pathlib
+
+import pytest
+
+import genattr
+from trees import describe, random_tree
+
+
+@pytest.mark.parametrize("seed", range(20))
+def test_typed_documents_come_back_exactly(tmp_path, seed):
+    root = random_tree(seed)
+    target = root.find(name="same") or root
+    shared = genattr.Cont.reference("ref", target) if target.type == genattr.Type.Cont else None
+    if shared is not None:
+        root.append(shared)
+    path = tmp_path / "tree.xml"
+    root.write(path, format="typed")
+    back = genattr.read(path)
+    assert describe(back) == describe(root)
+    if shared is not None:
+        assert back["ref"].is_reference
+    assert back.refcount == 1
+
+
+def test_text_listing_is_the_library_format(tmp_path):
+    root = genattr.Cont("Model", "a model")
+    root.append(genattr.Int("Count", 3))
+    root.append(genattr.String("Name", "h\u00e9llo"))
+    path = tmp_path / "model.txt"
+    root.write(str(path))
+    assert path.read_bytes().decode("utf-8").splitlines() == [
+        "-" * 49,
+        "Name: Model                (Description: a model)  (Type: Cont)",
+        "  Name: Count               Value: 3  (Type: Int)",
+        "  Name: Name                Value: h\u00e9llo  (Type: String)",
+    ]
+
+
+def test_xml_document_reads_back_by_the_untyped_rules(tmp_path):
+    root = genattr.Cont("Model")
+    root.append(genattr.String("Name", "<&> \u65e5\u672c"))
+    path = tmp_path / "model.xml"
+    root.write(path, "xml")
+    text = path.read_text("utf-8")
+    assert "<Name>&lt;&amp;&gt; \u65e5\u672c</Name>" in text
+    back = genattr.read(path)
+    assert back.name == "Model" and back["Name"].value == "<&> \u65e5\u672c"
+
+
+def test_parse_reports_status_line_and_column():
+    with pytest.raises(genattr.ReadError) as caught:
+        genattr.parse(b"<a>\n  <b></a>")
+    error = caught.value
+    assert (error.status, error.line, error.column) == (2, 2, 8)
+    assert error.message == str(error) and error.message
+    assert isinstance(error, Exception)
+    with pytest.raises(genattr.ReadError) as caught:
+        genattr.parse('<!DOCTYPE a><a/>')
+    assert caught.value.status == 3
+    assert genattr.parse("<a><b>1</b></a>")["b"].value == "1"
+    with pytest.raises(TypeError):
+        genattr.parse(3)
+
+
+def test_files_that_cannot_be_read_or_written(tmp_path):
+    with pytest.raises(genattr.ReadError) as caught:
+        genattr.read(tmp_path / "missing.xml")
+    assert caught.value.status == 1
+    with pytest.raises(genattr.ReadError):
+        genattr.read(str(tmp_path).encode())  # a directory, named by bytes
+    node = genattr.Cont("c")
+    with pytest.raises(OSError):
+        node.write(tmp_path / "no" / "such" / "dir.txt")
+    with pytest.raises(ValueError):
+        node.write(tmp_path / "x", format="json")
+    with pytest.raises(ValueError):
+        node.write("bad\0name")
+    assert not any(tmp_path.iterdir())
+
+
+def test_non_ascii_names_survive_typed_documents(tmp_path):
+    root = genattr.Cont("W\u00fcrfel \u65e5", "Beschreibung \u00e4")
+    root.append(genattr.UnicodeString("wide", "\U0001F600 \u00e9"))
+    path = pathlib.Path(tmp_path, "names.xml")
+    root.write(path, "typed")
+    assert describe(genattr.read(path)) == describe(root)
