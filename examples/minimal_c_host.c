@@ -1,10 +1,11 @@
 /* A minimal C host: builds a small tree through the flat interface, looks a
- * value up, and writes the tree as a plain-text listing.
+ * value up, writes the tree as a plain-text listing and releases it.
  *
  * Usage: minimal_c_host [output-file]   (default: minimal_c_host.txt) */
 #include <stdio.h>
 
 #include <genattr/genattr_c.h>
+#include <genattr/genattr_c_ext.h>
 
 int main(int argc, char** argv) {
   const char* path = argc > 1 ? argv[1] : "minimal_c_host.txt";
@@ -31,17 +32,18 @@ int main(int argc, char** argv) {
   count = QMV_GenAttr_Base_GetAttrByPath(root, "Part/Count");
   if (count == NULL || QMV_GenAttr_Int_GetValue(count) != 3) {
     fprintf(stderr, "lookup failed\n");
+    genattr_unref(root);
     return 1;
   }
   QMV_GenAttr_Int_SetValue(count, 4);
 
   status = QMV_GenAttr_WriteToFile(root, path);
+  /* The root is unlinked (count 0): one unref releases the whole tree. */
+  genattr_unref(root);
   if (status != 0) {
     fprintf(stderr, "cannot write %s (status %d)\n", path, status);
     return 1;
   }
   printf("wrote %s\n", path);
-  /* The flat interface has no release function: a C host keeps its trees
-   * until the process ends, or releases them through GenAttrBase::Free. */
   return 0;
 }

@@ -29,6 +29,7 @@
 #include "text/LibraryState.h"
 #include "text/Transcode.h"
 #include "tree/GenAttrListImpl.h"
+#include "tree/TypeName.h"
 #include "tree/ValueBuffer.h"
 
 namespace {
@@ -320,10 +321,14 @@ std::uint64_t& GenAttrBase::ThreadValueBufferLen() {
   return genattr::detail::CurrentThreadState().mValueBufferLen;
 }
 
+const char* genattr::detail::TypeName(GenAttrType type) {
+  const auto code = static_cast<std::uint32_t>(type);
+  return code < std::size(kTypeNames) ? kTypeNames[code] : "<unknown>";
+}
+
 const char* GenAttrBase::GetTypeAsString() const {
-  const auto type = static_cast<std::uint32_t>(mType);
   char* const name = genattr::detail::CurrentThreadState().mTypeName;
-  std::strcpy(name, type < std::size(kTypeNames) ? kTypeNames[type] : "<unknown>");
+  std::strcpy(name, genattr::detail::TypeName(mType));
   return name;
 }
 

@@ -4,8 +4,8 @@
  * the GenAttrBase* of the C++ interface: handles and class pointers can be
  * mixed freely. Lookups return borrowed nodes (no count is added). Texts passed
  * in are copied; texts handed out are borrowed from the node and stay valid
- * until the node changes them or is destroyed. The interface has no release
- * function: a tree is released with GenAttrBase::Free on its root.
+ * until the node changes them or is destroyed. A tree is released with
+ * genattr_unref() (genattr_c_ext.h) or GenAttrBase::Free on its root.
  *
  * A null handle or text never crashes the library: lookups and getters return
  * null or 0, setters and the two AddAttr functions do nothing, the Create

@@ -4,8 +4,7 @@
  *   mismatch  the type check in front of the typed accessors
  *   nulls     null handles and texts
  *   stamp     the build date and time
- * Failures go to standard error (standard output is captured at times); the
- * exit status is the number of failed checks, capped at 100. */
+ * Trees are released with genattr_unref(). */
 #define _POSIX_C_SOURCE 200809L
 
 #include <stdio.h>
@@ -14,76 +13,8 @@
 #include <unistd.h>
 
 #include "genattr/genattr_c.h"
-#include "tests/capi/test_free.h"
-
-static int failures = 0;
-
-static void check(int ok, int line, const char* what) {
-  if (!ok) {
-    fprintf(stderr, "line %d: check failed: %s\n", line, what);
-    ++failures;
-  }
-}
-#define CHECK(condition) check((condition) != 0, __LINE__, #condition)
-
-static void check_text(const char* actual, const char* expected, int line, const char* what) {
-  if (actual != NULL && strcmp(actual, expected) == 0) {
-    return;
-  }
-  fprintf(stderr, "line %d: %s\n--- expected:\n%s\n--- actual:\n%s\n---\n", line, what, expected,
-          actual != NULL ? actual : "(null)");
-  ++failures;
-}
-#define CHECK_TEXT(actual, expected) check_text((actual), (expected), __LINE__, #actual)
-
-/* The whole content of `path`, or null when it cannot be read; the caller
- * frees it. */
-static char* read_file(const char* path) {
-  FILE* file = fopen(path, "rb");
-  char* text;
-  long length;
-  if (file == NULL) {
-    return NULL;
-  }
-  fseek(file, 0, SEEK_END);
-  length = ftell(file);
-  rewind(file);
-  text = malloc((size_t)length + 1);
-  if (text != NULL) {
-    text[fread(text, 1, (size_t)length, file)] = '\0';
-  }
-  fclose(file);
-  return text;
-}
-
-/* The library writes its files in text mode: on Windows every line feed of
- * `expected` is stored as CR LF. */
-static void check_file(const char* path, const char* expected, int line) {
-  char* text = read_file(path);
-#if defined(_WIN32)
-  char* stored = malloc(2 * strlen(expected) + 1);
-  size_t at = 0;
-  for (; stored != NULL && *expected != '\0'; ++expected) {
-    if (*expected == '\n') {
-      stored[at++] = '\r';
-    }
-    stored[at++] = *expected;
-  }
-  if (stored != NULL) {
-    stored[at] = '\0';
-  }
-  check_text(text, stored != NULL ? stored : "(out of memory)", line, path);
-  free(stored);
-#else
-  check_text(text, expected, line, path);
-#endif
-  free(text);
-}
-#define CHECK_FILE(path, expected) check_file((path), (expected), __LINE__)
-
-static int file_exists(const char* path) {
-  return access(path, F_OK) == 0;
-}
+#include "genattr/genattr_c_ext.h"
+#include "tests/capi/c_check.h"
 
 /* Walks the children of `parent` with its cursor and compares them with the
  * null-terminated `expected`; past the end the cursor must stay at null. */
@@ -103,35 +34,6 @@ static void check_children(GenAttrHandle* parent, GenAttrHandle* const* expected
 }
 #define CHECK_CHILDREN(parent, ...)                                                                \
   check_children((parent), (GenAttrHandle* const[]){__VA_ARGS__, NULL}, __LINE__)
-
-/* Standard output of the library, redirected into a temporary file between
- * capture_begin() and capture_end(). */
-static FILE* capture_file = NULL;
-static int saved_stdout = -1;
-
-static void capture_begin(void) {
-  fflush(stdout);
-  capture_file = tmpfile();
-  saved_stdout = dup(STDOUT_FILENO);
-  if (capture_file == NULL || saved_stdout < 0 || dup2(fileno(capture_file), STDOUT_FILENO) < 0) {
-    perror("capturing standard output");
-    exit(100);
-  }
-}
-
-/* What was printed since capture_begin(); valid until the next capture_end(). */
-static const char* capture_end(void) {
-  static char text[4096];
-  size_t length;
-  fflush(stdout);
-  dup2(saved_stdout, STDOUT_FILENO);
-  close(saved_stdout);
-  rewind(capture_file);
-  length = fread(text, 1, sizeof(text) - 1, capture_file);
-  text[length] = '\0';
-  fclose(capture_file);
-  return text;
-}
 
 /* The report of a typed accessor handed a node of another type. */
 static const char* mismatch_report(int expected, int actual) {
@@ -230,7 +132,7 @@ static void test_road(void) {
   if (access("/dev/full", W_OK) == 0) {
     CHECK(QMV_GenAttr_WriteToFile(model, "/dev/full") == 2);
   }
-  test_free(model);
+  genattr_unref(model);
 
   /* The Create functions not on the road above. */
   kinds = QMV_GenAttr_Create_Cont_Desc("Kinds", "all kinds");
@@ -245,7 +147,7 @@ static void test_road(void) {
              "  Name: Ratio               Value: 1.5000  (Type: Float)\n"
              "  Name: Label               Value: abc (Description: wide)  (Type: UnicodeString)\n"
              "  Name: Plain               Value: xyz  (Type: UnicodeString)\n");
-  test_free(kinds);
+  genattr_unref(kinds);
 }
 
 /* A typed accessor on a node of another type reports it once and neither
@@ -303,7 +205,7 @@ static void test_mismatch(void) {
     capture_begin();
     CHECK(QMV_GenAttr_Int_GetValue(others[i]) == 0);
     CHECK_TEXT(capture_end(), mismatch_report(4, other_types[i]));
-    test_free(others[i]);
+    genattr_unref(others[i]);
   }
   capture_begin();
   CHECK(QMV_GenAttr_Cont_GetId(number) == NULL);
@@ -314,9 +216,9 @@ static void test_mismatch(void) {
   CHECK(QMV_GenAttr_Create_Cont_Ref("Ref", string) == NULL);
   CHECK_TEXT(capture_end(), mismatch_report(5, 1));
 
-  test_free(cont);
-  test_free(string);
-  test_free(number);
+  genattr_unref(cont);
+  genattr_unref(string);
+  genattr_unref(number);
 }
 
 /* Null handles and texts: nothing crashes, nothing is printed, nothing
@@ -390,7 +292,7 @@ static void test_nulls(void) {
   CHECK(!file_exists(listing));
   CHECK(QMV_GenAttr_WriteToFile(cont, NULL) == 1);
   CHECK_TEXT(capture_end(), "");
-  test_free(cont);
+  genattr_unref(cont);
 
   QMV_GenAttr_Base_AddAttr(root, QMV_GenAttr_Create_String("S", NULL));
   QMV_GenAttr_Base_AddAttr(root, QMV_GenAttr_Create_String_Desc("SD", NULL, NULL));
@@ -404,7 +306,7 @@ static void test_nulls(void) {
              "  Name: SD                  Value:  (Description: )  (Type: String)\n"
              "  Name: U                   Value:   (Type: UnicodeString)\n"
              "  Name: UD                  Value:  (Description: )  (Type: UnicodeString)\n");
-  test_free(root);
+  genattr_unref(root);
 }
 
 static int is_digit(char c) {
@@ -462,20 +364,9 @@ static void test_stamp(void) {
 }
 
 int main(int argc, char** argv) {
-  static const struct {
-    const char* name;
-    void (*run)(void);
-  } groups[] = {{"road", test_road},
-                {"mismatch", test_mismatch},
-                {"nulls", test_nulls},
-                {"stamp", test_stamp}};
-  size_t i;
-  for (i = 0; i < sizeof(groups) / sizeof(groups[0]); ++i) {
-    if (argc == 2 && strcmp(argv[1], groups[i].name) == 0) {
-      groups[i].run();
-      return failures < 100 ? failures : 100;
-    }
-  }
-  fprintf(stderr, "usage: %s road|mismatch|nulls|stamp\n", argv[0]);
-  return 100;
+  static const struct test_group groups[] = {{"road", test_road},
+                                             {"mismatch", test_mismatch},
+                                             {"nulls", test_nulls},
+                                             {"stamp", test_stamp}};
+  return run_test_group(argc, argv, groups, sizeof(groups) / sizeof(groups[0]));
 }

@@ -3,18 +3,20 @@
 # libgenattr.so, read with nm; the export table of genattr.dll, read with the
 # MinGW objdump -p), by the same rules on both:
 # - under plain (unmangled) names exactly the 29 QMV_GenAttr_ functions, which
-#   are also exactly the functions that genattr_c.h declares;
+#   are also exactly the functions that genattr_c.h declares, and the genattr_
+#   functions of genattr_c_ext.h, save the one the reader library provides;
 # - the exported classes, their static data and the three switch functions,
 #   under C++ (mangled) names;
 # - nothing of the library's internals.
-# Usage: check_symbols.sh <nm> <libgenattr.so> <genattr_c.h>
-#        check_symbols.sh <objdump> <genattr.dll> <genattr_c.h> <c++filt>
+# Usage: check_symbols.sh <nm> <libgenattr.so> <genattr_c.h> <genattr_c_ext.h>
+#        check_symbols.sh <objdump> <genattr.dll> <genattr_c.h> <genattr_c_ext.h> <c++filt>
 set -eu
 
 tool=$1
 library=$2
 header=$3
-demangler=${4:-}
+ext_header=$4
+demangler=${5:-}
 failed=0
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -58,6 +60,39 @@ EOF
 LC_ALL=C sort -o "$work/flat" "$work/flat"
 [ "$(wc -l <"$work/flat")" -eq 29 ] || fail "the expected list does not hold 29 names"
 
+cat >"$work/ext" <<'EOF'
+genattr_addref
+genattr_child_at
+genattr_count_children
+genattr_first_child
+genattr_get_description
+genattr_get_double
+genattr_get_float
+genattr_get_int
+genattr_get_name
+genattr_get_ptr
+genattr_get_refcount
+genattr_get_type
+genattr_get_type_name
+genattr_get_value_text
+genattr_get_wide
+genattr_insert_child
+genattr_next_child
+genattr_remove_all_children
+genattr_remove_child
+genattr_set_description
+genattr_set_double
+genattr_set_float
+genattr_set_int
+genattr_set_name
+genattr_set_ptr
+genattr_set_wide
+genattr_unref
+genattr_write_text_file
+genattr_write_xml_file
+EOF
+LC_ALL=C sort -o "$work/ext" "$work/ext"
+
 # "type name" in raw; demangled names contain spaces, so keep the rest whole.
 case "$library" in
 *.dll)
@@ -82,9 +117,15 @@ if ! cmp -s "$work/flat" "$work/exported"; then
   fail "flat functions exported differ from the list (< missing, > extra):"
   diff "$work/flat" "$work/exported" | grep '^[<>]' || true
 fi
-grep ' QMV_GenAttr_' "$work/plain" | grep -v '^[Tt] ' && fail "flat names above are not code"
+grep ' genattr_' "$work/plain" | cut -d' ' -f2 | LC_ALL=C sort -u >"$work/ext_exported"
+if ! cmp -s "$work/ext" "$work/ext_exported"; then
+  fail "genattr_ functions exported differ from the list (< missing, > extra):"
+  diff "$work/ext" "$work/ext_exported" | grep '^[<>]' || true
+fi
+grep -E ' (QMV_GenAttr|genattr)_' "$work/plain" | grep -v '^[Tt] ' && fail "C names above are not code"
 toolchain='^(_init|_fini|_edata|_end|__bss_start|__odr_asan_gen_.*|__asan_.*|__sancov_.*)$'
-cut -d' ' -f2 "$work/plain" | grep -v '^QMV_GenAttr_' | grep -Ev "$toolchain" >"$work/stray" || true
+cut -d' ' -f2 "$work/plain" | grep -Ev '^(QMV_GenAttr|genattr)_' | grep -Ev "$toolchain" \
+  >"$work/stray" || true
 if [ -s "$work/stray" ]; then
   fail "other plain names exported:"
   cat "$work/stray"
@@ -96,6 +137,16 @@ if ! cmp -s "$work/flat" "$work/declared"; then
   fail "functions declared in $header differ from the list (< missing, > extra):"
   diff "$work/flat" "$work/declared" | grep '^[<>]' || true
 fi
+
+# genattr_c_ext.h declares the same genattr_ functions and the reader's entry.
+sed -n 's/^GENATTR_API .*[ *]\(genattr_[a-z_]*\)(.*/\1/p' "$ext_header" | LC_ALL=C sort -u \
+  >"$work/ext_declared"
+if ! cmp -s "$work/ext" "$work/ext_declared"; then
+  fail "functions declared in $ext_header differ from the list (< missing, > extra):"
+  diff "$work/ext" "$work/ext_declared" | grep '^[<>]' || true
+fi
+grep -q '^GENATTR_XML_API GenAttrHandle\* genattr_read_xml_file(' "$ext_header" ||
+  fail "$ext_header does not declare genattr_read_xml_file for the reader library"
 
 # The class interface.
 for class in GenAttrBase GenAttrCont GenAttrString GenAttrUnicodeString GenAttrInt GenAttrFloat \
