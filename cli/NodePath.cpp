@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "cli/Walk.h"
 
@@ -19,12 +20,37 @@ void SiblingNumbers::Number(const std::vector<GenAttrBase*>& children,
   }
 }
 
-void AppendSegment(std::string& path, const char* name, unsigned occurrence) {
-  if (!path.empty()) {
+namespace {
+
+// Whether `segment` ends in an index "[k]", k from 1 to 999,999,999 without a
+// leading zero; if so, the name before the bracket goes to `name` and k to `k`.
+bool SplitIndex(std::string_view segment, std::string_view* name, unsigned long* k) {
+  const std::size_t open = segment.rfind('[');
+  if (open == std::string_view::npos || segment.back() != ']') {
+    return false;
+  }
+  const std::string_view digits = segment.substr(open + 1, segment.size() - open - 2);
+  if (digits.empty() || digits.size() > 9 || digits[0] == '0' ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return false;
+  }
+  *name = segment.substr(0, open);
+  *k = std::strtoul(std::string(digits).c_str(), nullptr, 10);
+  return true;
+}
+
+} // namespace
+
+void AppendSegment(std::string& path, bool first, const char* name, unsigned occurrence) {
+  if (!first) {
     path += '/';
   }
   path += name;
-  if (occurrence > 1) {
+  // A name that itself ends like an index always gets one, so that it is
+  // never read as the index of a shorter name.
+  std::string_view ignoredName;
+  unsigned long ignoredIndex = 0;
+  if (occurrence > 1 || SplitIndex(name, &ignoredName, &ignoredIndex)) {
     path += '[';
     path += std::to_string(occurrence);
     path += ']';
@@ -36,7 +62,7 @@ const std::string& PathTracker::Visit(std::size_t depth, const char* name, unsig
     mPath.clear();
   } else {
     mPath.resize(mLengths[depth - 1]);
-    AppendSegment(mPath, name, occurrence);
+    AppendSegment(mPath, depth == 1, name, occurrence);
   }
   mLengths.resize(depth + 1);
   mLengths[depth] = mPath.size();
@@ -45,58 +71,40 @@ const std::string& PathTracker::Visit(std::size_t depth, const char* name, unsig
 
 namespace {
 
-// The k-th child of `parent` named `name`, or null.
-GenAttrBase* NthNamedChild(GenAttrBase* parent, std::string_view name, unsigned long k,
-                           std::vector<GenAttrBase*>& scratch) {
-  CollectChildren(parent, scratch);
-  for (GenAttrBase* child : scratch) {
-    if (name == child->GetName() && --k == 0) {
-      return child;
-    }
-  }
-  return nullptr;
-}
-
-// One segment below `parent`: the exact name first, then the "[k]" form.
+// One segment below `parent`: "Name[k]" the k-th child of that name, any
+// other segment (or an index too high) the first child of that name.
 GenAttrBase* ResolveSegment(GenAttrBase* parent, const std::string& segment,
                             std::vector<GenAttrBase*>& scratch) {
-  if (GenAttrBase* exact = parent->GetAttr(segment.c_str())) {
-    return exact;
+  std::string_view name;
+  unsigned long k = 0;
+  if (SplitIndex(segment, &name, &k)) {
+    CollectChildren(parent, scratch);
+    for (GenAttrBase* child : scratch) {
+      if (name == child->GetName() && --k == 0) {
+        return child;
+      }
+    }
   }
-  const std::size_t open = segment.rfind('[');
-  if (segment.size() < 3 || segment.back() != ']' || open == std::string::npos ||
-      open + 2 >= segment.size() || segment[open + 1] < '1' || segment[open + 1] > '9') {
-    return nullptr;
-  }
-  const std::string digits = segment.substr(open + 1, segment.size() - open - 2);
-  if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) {
-    return nullptr;
-  }
-  return NthNamedChild(parent, std::string_view(segment).substr(0, open),
-                       std::strtoul(digits.c_str(), nullptr, 10), scratch);
+  // A name that merely looks like an index is still found as the library
+  // finds it.
+  return parent->GetAttr(segment.c_str());
 }
 
 } // namespace
 
 GenAttrBase* ResolvePath(GenAttrBase* start, const std::string& path) {
-  if (GenAttrBase* found = start->GetAttrByPath(path.c_str())) {
-    return found;
-  }
-  if (path.find('[') == std::string::npos) {
-    return nullptr;
-  }
   std::vector<GenAttrBase*> scratch;
   GenAttrBase* node = start;
   std::size_t begin = 0;
   while (node != nullptr) {
     const std::size_t end = path.find('/', begin);
     node = ResolveSegment(node, path.substr(begin, end - begin), scratch);
-    if (end == std::string::npos) {
-      return node;
+    if (node == nullptr || end == std::string::npos) {
+      break;
     }
     begin = end + 1;
   }
-  return nullptr;
+  return node;
 }
 
 } // namespace cli

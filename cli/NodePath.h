@@ -4,8 +4,10 @@
 // (the root itself has the empty path). Siblings often share a name (every
 // part of a parts list is a "Part"), so a child that is the k-th of its name
 // under its parent, k >= 2, is written "Part[k]"; the first keeps its plain
-// name, so every path printed for a first occurrence is one that
-// GenAttrBase::GetAttrByPath() finds as it stands.
+// name, so a path without such indices is one that GenAttrBase::GetAttrByPath()
+// finds as it stands. A name that itself ends in "[digits]" is always written
+// with its index ("a[2][1]"). Names holding "/" cannot be told apart from two
+// segments; the library's paths share that limit.
 #ifndef GENATTR_CLI_NODEPATH_H
 #define GENATTR_CLI_NODEPATH_H
 
@@ -32,8 +34,9 @@ private:
 };
 
 // Appends the segment of a child named `name` that is the `occurrence`-th of
-// its name to `path`, with the "/" in front unless `path` is empty.
-void AppendSegment(std::string& path, const char* name, unsigned occurrence);
+// its name to `path`, with the "/" in front unless it is the `first` segment
+// (a child of the root; names may be empty, so `path` cannot tell).
+void AppendSegment(std::string& path, bool first, const char* name, unsigned occurrence);
 
 // The path of each node of a pre-order walk, kept up to date step by step.
 class PathTracker {
@@ -48,10 +51,11 @@ private:
   std::vector<std::size_t> mLengths; // mLengths[d]: length of the path at depth d
 };
 
-// The node `path` leads to below `start`, or null: first as
-// GenAttrBase::GetAttrByPath() finds it; failing that segment by segment,
-// where a segment that names no child but ends in "[k]" (k >= 1) names the
-// k-th child carrying the name before the bracket. The result is borrowed.
+// The node `path` leads to below `start`, or null. Segment by segment, one
+// ending in "[k]" (k >= 1) names the k-th child carrying the name before the
+// bracket; any other, or one whose index finds nothing, names the first child
+// of that name, as GenAttrBase::GetAttrByPath() reads it. The result is
+// borrowed.
 GenAttrBase* ResolvePath(GenAttrBase* start, const std::string& path);
 
 } // namespace cli

@@ -179,6 +179,7 @@ struct Frame {
   std::size_t next;
   std::size_t pathA, pathB; // lengths of the parents' paths
   bool markedA, markedB;    // whether the pair was put on the path sets
+  bool top;                 // whether the pair are the roots
 };
 
 class Differ {
@@ -207,16 +208,16 @@ public:
       mPathA.resize(frame.pathA);
       mPathB.resize(frame.pathB);
       if (op.step == Step::Removed) {
-        AppendSegment(mPathA, frame.childrenA[op.a]->GetName(), frame.occurrenceA[op.a]);
+        AppendSegment(mPathA, frame.top, frame.childrenA[op.a]->GetName(), frame.occurrenceA[op.a]);
         Line("removed", mPathA, "");
         continue;
       }
-      AppendSegment(mPathB, frame.childrenB[op.b]->GetName(), frame.occurrenceB[op.b]);
+      AppendSegment(mPathB, frame.top, frame.childrenB[op.b]->GetName(), frame.occurrenceB[op.b]);
       if (op.step == Step::Added) {
         Line("added", mPathB, "");
         continue;
       }
-      AppendSegment(mPathA, frame.childrenA[op.a]->GetName(), frame.occurrenceA[op.a]);
+      AppendSegment(mPathA, frame.top, frame.childrenA[op.a]->GetName(), frame.occurrenceA[op.a]);
       GenAttrBase* a = frame.childrenA[op.a];
       GenAttrBase* b = frame.childrenB[op.b];
       ComparePair(a, b, mPathB);
@@ -283,6 +284,7 @@ private:
     frame.pathB = mPathB.size();
     frame.markedA = sharedA;
     frame.markedB = sharedB;
+    frame.top = mFrames.size() == 1;
     CollectChildren(a, frame.childrenA);
     CollectChildren(b, frame.childrenB);
     mNumbers.Number(frame.childrenA, frame.occurrenceA);
