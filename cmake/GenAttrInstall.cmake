@@ -1,10 +1,16 @@
 # Install rules: the shared library with its SONAME, the public headers, a CMake
-# package (find_package(GenAttr) -> GenAttr::genattr) and a pkg-config file.
+# package (find_package(GenAttr) -> GenAttr::genattr) and a pkg-config file;
+# the reader library genattr_xml beside it, in the same package
+# (GenAttr::genattr_xml) with a pkg-config file of its own.
 include(CMakePackageConfigHelpers)
 
 set(GENATTR_CMAKE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/GenAttr")
 
-install(TARGETS genattr EXPORT GenAttrTargets
+set(GENATTR_INSTALL_TARGETS genattr)
+if(TARGET genattr_xml)
+  list(APPEND GENATTR_INSTALL_TARGETS genattr_xml)
+endif()
+install(TARGETS ${GENATTR_INSTALL_TARGETS} EXPORT GenAttrTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -32,3 +38,8 @@ foreach(dir LIBDIR INCLUDEDIR)
 endforeach()
 configure_file(cmake/genattr.pc.in "${PROJECT_BINARY_DIR}/genattr.pc" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/genattr.pc" DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+if(TARGET genattr_xml)
+  configure_file(cmake/genattr_xml.pc.in "${PROJECT_BINARY_DIR}/genattr_xml.pc" @ONLY)
+  install(FILES "${PROJECT_BINARY_DIR}/genattr_xml.pc"
+    DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endif()

@@ -7,7 +7,10 @@
 
 namespace {
 
-template <class Writer> int WriteToFile(GenAttrBase* root, const char* fileName) {
+// `setUp` is given the writer before it writes.
+template <class Writer, class SetUp = void (*)(Writer&)>
+int WriteToFile(
+    GenAttrBase* root, const char* fileName, SetUp setUp = [](Writer&) {}) {
   if (root == nullptr || fileName == nullptr) {
     return 1;
   }
@@ -18,6 +21,7 @@ template <class Writer> int WriteToFile(GenAttrBase* root, const char* fileName)
   }
   // A fresh writer indents the root by 0 and every level by 2 more.
   Writer writer(root, &file);
+  setUp(writer);
   writer.Write();
   // Every line was flushed, so a full disk has already failed the stream;
   // close() adds a failure to write out the rest or to release the file.
@@ -33,4 +37,9 @@ int GenAttrSerializerFactory::WriteToTextFile(GenAttrBase* root, const char* fil
 
 int GenAttrSerializerFactory::WriteToXmlFile(GenAttrBase* root, const char* fileName) {
   return WriteToFile<GenAttrXMLSerializer>(root, fileName);
+}
+
+int GenAttrSerializerFactory::WriteToTypedXmlFile(GenAttrBase* root, const char* fileName) {
+  return WriteToFile<GenAttrXMLSerializer>(
+      root, fileName, [](GenAttrXMLSerializer& writer) { writer.SetTypedOutput(true); });
 }

@@ -15,6 +15,9 @@ public:
   static int WriteToTextFile(GenAttrBase* root, const char* fileName);
   // Writes `root` as an XML document to `fileName` (truncated or created).
   static int WriteToXmlFile(GenAttrBase* root, const char* fileName);
+  // Writes `root` as the typed XML document (GenAttrXMLSerializer with
+  // SetTypedOutput(true)), which GenAttrXMLReader reads back exactly.
+  static int WriteToTypedXmlFile(GenAttrBase* root, const char* fileName);
 };
 
 #endif // GENATTR_GENATTRSERIALIZERFACTORY_H

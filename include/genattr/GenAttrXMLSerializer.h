@@ -25,6 +25,12 @@ public:
   // Stores a copy of the text of the CSS_StyleSheet element; null removes it.
   void SetCSSStylesheet(const char* css);
 
+  // Typed output (off by default): the same document with attributes in the
+  // namespace urn:genattr:typed (prefix ga) added to the start tags, from
+  // which GenAttrXMLReader rebuilds the tree exactly (README, "The typed
+  // document"). Off, the document is the plain tree document.
+  void SetTypedOutput(bool on);
+
   int Write() override;
 
 protected:
@@ -41,6 +47,7 @@ protected:
   std::ostream* mpOut;
   char* mpCSSStylesheet;
   char* mpXSLStylesheet;
+  bool mTypedOutput;
 };
 
 #endif // GENATTR_GENATTRXMLSERIALIZER_H

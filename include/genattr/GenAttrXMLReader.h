@@ -1,0 +1,52 @@
+// Reading XML tree documents back into attribute trees (library genattr_xml).
+#ifndef GENATTR_GENATTRXMLREADER_H
+#define GENATTR_GENATTRXMLREADER_H
+
+#include <cstddef>
+
+#include "genattr/GenAttrXMLExport.h"
+
+class GenAttrBase;
+
+// The outcome of a read, filled on success too.
+struct GenAttrReadError {
+  // 0 the tree was read;
+  // 1 the file cannot be opened or read (missing, a directory, no permission);
+  // 2 the bytes are not well-formed XML 1.0 (also: invalid UTF-8, a truncated
+  //   document, no element at all);
+  // 3 well-formed, but not a tree document: a DOCTYPE, a typed attribute with a
+  //   value that cannot be, a link to a node never defined;
+  // 4 a resource limit was hit (entity amplification, a size or count beyond
+  //   what the reader accepts, memory).
+  int mStatus;
+  // Where the parser stopped: line and column, 1-based; 0 when not known.
+  unsigned long mLine, mColumn;
+  // What went wrong, in English, zero-terminated; "" for status 0.
+  char mMessage[256];
+};
+
+// Reads a document written by GenAttrXMLSerializer (or any XML document) and
+// builds the tree it describes. A document written with typed output comes
+// back exactly: types, names, descriptions, values, container ids, order of
+// children, nodes linked more than once, references (see README, "Reading
+// documents back"); a Ptr value comes back as a null pointer. Other documents
+// are read by the untyped rules of the README.
+//
+// The reader never loads external entities or DTDs and refuses documents with
+// a DOCTYPE. Nesting of any depth is read without recursion. It changes no
+// process-wide state it does not restore (the UTF transfer switch is set for
+// the moment a string node is made and set back).
+class GENATTR_XML_API GenAttrXMLReader {
+public:
+  // Reads the file `fileName` (opened as binary). Returns the new root, owned
+  // by the caller (count 0, like a node made with new: release it with
+  // GenAttrBase::Free), or null on any failure, when nothing is left
+  // allocated. `error`, when not null, receives the outcome.
+  static GenAttrBase* ReadFile(const char* fileName, GenAttrReadError* error = nullptr);
+  // The same for the `size` bytes at `data` (borrowed for the call only; null
+  // with size 0 is an empty document).
+  static GenAttrBase* ReadBuffer(const char* data, std::size_t size,
+                                 GenAttrReadError* error = nullptr);
+};
+
+#endif // GENATTR_GENATTRXMLREADER_H

@@ -1,0 +1,339 @@
+#include "serialize/TypedMarkup.h"
+
+#include <cstdio>
+#include <cstring>
+#include <type_traits>
+
+#include "genattr/GenAttrCont.h"
+#include "genattr/GenAttrDouble.h"
+#include "genattr/GenAttrFloat.h"
+#include "genattr/GenAttrString.h"
+#include "genattr/GenAttrUnicodeString.h"
+#include "serialize/TypedNames.h"
+#include "text/NarrowText.h"
+#include "tree/SharedChains.h"
+#include "tree/TreeAccess.h"
+#include "tree/TreeWalk.h"
+
+namespace genattr {
+namespace detail {
+
+namespace {
+
+using Access = GenAttrTreeAccess;
+namespace names = typed;
+
+constexpr const char* kTypeNames[] = {"Base", "String", "Float",         "Double",
+                                      "Int",  "Cont",   "UnicodeString", "Ptr"};
+
+// The node whose whole chain `reference` sees after its own front links, or
+// null: a reference with a chain of its own, or one that sees only the tail of
+// a chain (its target gained links in front later), which a reader cannot make
+// again by sharing and so gets its children as links of its own.
+GenAttrBase* SharedTarget(const GenAttrBase& reference) {
+  const GenAttrRefInfo* info = Access::RefInfo(reference);
+  if (info == nullptr || info->mpOwner == nullptr || info->mpHolder != info->mpOwner ||
+      info->mpFirstShared != Access::FirstLink(*info->mpOwner)) {
+    return nullptr;
+  }
+  return info->mpOwner;
+}
+
+// Links of `reference` in front of the chain it shares.
+std::size_t OwnLinks(const GenAttrBase& reference) {
+  const GenAttrChildLink* shared = Access::RefInfo(reference)->mpFirstShared;
+  std::size_t count = 0;
+  for (const GenAttrChildLink* link = Access::FirstLink(reference); link != shared;
+       link = link->mpNext) {
+    ++count;
+  }
+  return count;
+}
+
+void AppendNumber(TextBuffer& out, std::uint64_t value) {
+  char digits[24];
+  const int length =
+      std::snprintf(digits, sizeof digits, "%llu", static_cast<unsigned long long>(value));
+  out.Append(digits, static_cast<std::size_t>(length));
+}
+
+void OpenAttribute(TextBuffer& out, const char* name) {
+  out.Append(' ');
+  out.Append(name);
+  out.Append("=\"");
+}
+
+// An ASCII character of an escaped form, as attribute text.
+void AppendAsciiEscaped(TextBuffer& out, char c) {
+  switch (c) {
+  case '&':
+    out.Append("&amp;");
+    break;
+  case '<':
+    out.Append("&lt;");
+    break;
+  case '>':
+    out.Append("&gt;");
+    break;
+  case '"':
+    out.Append("&quot;");
+    break;
+  default:
+    out.Append(c);
+  }
+}
+
+bool KeptInEscapedForm(std::uint32_t unit) {
+  return unit >= 0x20 && unit <= 0x7E && unit != '%';
+}
+
+// The escaped form of 8-bit text: printable ASCII but "%" as itself, every
+// other byte as "%" and two upper-case hexadecimal digits.
+void AppendEscaped8(TextBuffer& out, const char* text) {
+  static const char hex[] = "0123456789ABCDEF";
+  for (const char* p = text; *p != '\0'; ++p) {
+    const auto byte = static_cast<unsigned char>(*p);
+    if (KeptInEscapedForm(byte)) {
+      AppendAsciiEscaped(out, *p);
+    } else {
+      out.Append('%');
+      out.Append(hex[byte >> 4]);
+      out.Append(hex[byte & 0xF]);
+    }
+  }
+}
+
+// The escaped form of wide text: printable ASCII but "%" as itself, every
+// other unit as "%", its value in hexadecimal, ";". Units are taken whole, so
+// the form is the same for 16- and 32-bit wchar_t.
+void AppendEscapedWide(TextBuffer& out, const wchar_t* text) {
+  for (const wchar_t* p = text; *p != 0; ++p) {
+    const auto unit = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(*p));
+    if (KeptInEscapedForm(unit)) {
+      AppendAsciiEscaped(out, static_cast<char>(unit));
+    } else {
+      char digits[16];
+      const int length =
+          std::snprintf(digits, sizeof digits, "%%%lx;", static_cast<unsigned long>(unit));
+      out.Append(digits, static_cast<std::size_t>(length));
+    }
+  }
+}
+
+// An 8-bit text as the attribute `plain` when a reader gets its bytes back
+// from it, else as the escaped attribute `escaped`.
+void AppendText8(TextBuffer& out, XmlText& text, const char* value, const char* plain,
+                 const char* escaped) {
+  if (text.NarrowIsExact(value)) {
+    OpenAttribute(out, plain);
+    text.Narrow(value, Place::Attribute);
+  } else {
+    OpenAttribute(out, escaped);
+    AppendEscaped8(out, value);
+  }
+  out.Append('"');
+}
+
+template <class Number> void AppendBits(TextBuffer& out, Number value) {
+  static_assert(sizeof(Number) == 4 || sizeof(Number) == 8, "IEEE single or double");
+  using Bits = std::conditional_t<sizeof(Number) == 4, std::uint32_t, std::uint64_t>;
+  Bits bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  char digits[20];
+  const int length =
+      std::snprintf(digits, sizeof digits, "%0*llX", static_cast<int>(2 * sizeof bits),
+                    static_cast<unsigned long long>(bits));
+  OpenAttribute(out, names::kBits);
+  out.Append(digits, static_cast<std::size_t>(length));
+  out.Append('"');
+}
+
+// Whether the element name the writer makes of `name` is `name` itself.
+bool NameIsElementName(const char* name) {
+  const std::size_t length = std::strlen(name);
+  if (length == 0) {
+    return false;
+  }
+  char stackBuffer[128];
+  std::vector<char> heapBuffer;
+  char* buffer = stackBuffer;
+  if (2 * length > sizeof stackBuffer) {
+    heapBuffer.resize(2 * length);
+    buffer = heapBuffer.data();
+  }
+  const char* end = EncodeXmlName(name, length, buffer);
+  return static_cast<std::size_t>(end - buffer) == length && std::memcmp(buffer, name, length) == 0;
+}
+
+} // namespace
+
+TypedMarkup::TypedMarkup(GenAttrBase* root) {
+  // The targets must be known at their own first occurrence, which may come
+  // before the reference.
+  TreeWalk walk(root, TreeWalk::Links);
+  auto note = [this](const GenAttrBase& node) {
+    if (node.IsReference() != 0) {
+      if (const GenAttrBase* target = SharedTarget(node)) {
+        mTargets.insert(target);
+      }
+    }
+  };
+  note(*root);
+  while (walk.Depth() > 0) {
+    GenAttrBase* child = walk.NextChild();
+    if (child == nullptr) {
+      walk.Ascend();
+      continue;
+    }
+    note(*child);
+    walk.Descend(child);
+  }
+}
+
+TypedMarkup::Known& TypedMarkup::SerialOf(const GenAttrBase* node) {
+  Known& known = mKnown[node];
+  if (known.serial == 0) {
+    known.serial = mNextSerial++;
+  }
+  return known;
+}
+
+void TypedMarkup::Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, XmlText& text) {
+  if (mFrames.size() <= level) {
+    mFrames.resize(level + 1);
+  }
+  Frame& frame = mFrames[level];
+  frame = Frame{node, nullptr, 0, 0, false, false, false};
+  if (level == 0) {
+    OpenAttribute(out, names::kNamespaceAttribute);
+    out.Append(names::kNamespace);
+    out.Append('"');
+    Define(node, frame, false, out, text);
+    return;
+  }
+  Frame& parent = mFrames[level - 1];
+  const std::size_t index = parent.children++;
+  const auto found = mKnown.find(node);
+  const bool defined = found != mKnown.end() && found->second.defined;
+  if (parent.copy) {
+    frame.copy = true;
+  } else if (parent.sharing && index >= parent.own) {
+    // A shared child: the reader takes it from the target's chain. Written
+    // before the target, it is defined here, for the target to link it.
+    if (parent.targetComplete || defined) {
+      frame.copy = true;
+    } else {
+      Define(node, frame, true, out, text);
+    }
+  } else if (defined) {
+    OpenAttribute(out, names::kLink);
+    AppendNumber(out, found->second.serial);
+    out.Append('"');
+    frame.copy = true;
+  } else {
+    Define(node, frame, false, out, text);
+  }
+}
+
+void TypedMarkup::Leave(std::size_t level) {
+  if (Known* known = mFrames[level].known) {
+    known->complete = true;
+  }
+}
+
+void TypedMarkup::Define(GenAttrBase* node, Frame& frame, bool forceSerial, TextBuffer& out,
+                         XmlText& text) {
+  const GenAttrType type = node->GetType();
+  const bool knownType = type >= Base && type <= Ptr;
+  OpenAttribute(out, names::kType);
+  out.Append(knownType ? kTypeNames[type] : "Base");
+  out.Append('"');
+
+  const char* name = node->GetName();
+  if (!NameIsElementName(name)) {
+    AppendText8(out, text, name, names::kName, names::kXName);
+  }
+  if (const char* description = node->GetDescription()) {
+    if (!text.NarrowIsExact(description)) {
+      OpenAttribute(out, names::kXDesc);
+      AppendEscaped8(out, description);
+      out.Append('"');
+    }
+  }
+  switch (type) {
+  case String: {
+    const auto& string = static_cast<const GenAttrString&>(*node);
+    if (!text.NarrowIsExact(string.GetValue())) {
+      OpenAttribute(out, names::kXValue);
+      AppendEscaped8(out, string.GetValue());
+      out.Append('"');
+    }
+    if (string.isUtfEncoded()) {
+      OpenAttribute(out, names::kUtf);
+      out.Append("1\"");
+    }
+    break;
+  }
+  case UnicodeString: {
+    const auto& string = static_cast<const GenAttrUnicodeString&>(*node);
+    if (!XmlText::WideIsExact(string.GetValue())) {
+      OpenAttribute(out, names::kXValue);
+      AppendEscapedWide(out, string.GetValue());
+      out.Append('"');
+    }
+    if (string.isUtfEncoded()) {
+      OpenAttribute(out, names::kUtf);
+      out.Append("1\"");
+    }
+    break;
+  }
+  case Float:
+    AppendBits(out, static_cast<const GenAttrFloat&>(*node).GetValue());
+    break;
+  case Double:
+    AppendBits(out, static_cast<const GenAttrDouble&>(*node).GetValue());
+    break;
+  case Cont:
+    if (const char* id = static_cast<const GenAttrCont&>(*node).GetId()) {
+      AppendText8(out, text, id, names::kId, names::kXId);
+    }
+    break;
+  default:
+    break;
+  }
+
+  if (forceSerial || node->GetRefCount() > 1 || mTargets.count(node) != 0) {
+    Known& known = SerialOf(node);
+    known.defined = true;
+    frame.known = &known;
+    OpenAttribute(out, names::kNode);
+    AppendNumber(out, known.serial);
+    out.Append('"');
+  }
+  if (node->IsReference() != 0) {
+    Reference(node, frame, out);
+  }
+}
+
+void TypedMarkup::Reference(GenAttrBase* node, Frame& frame, TextBuffer& out) {
+  OpenAttribute(out, names::kRef);
+  const GenAttrBase* target = SharedTarget(*node);
+  if (target == nullptr) {
+    out.Append('"');
+    return;
+  }
+  Known& known = SerialOf(target);
+  AppendNumber(out, known.serial);
+  out.Append('"');
+  frame.sharing = true;
+  frame.own = OwnLinks(*node);
+  frame.targetComplete = known.complete;
+  if (frame.own != 0) {
+    OpenAttribute(out, names::kOwn);
+    AppendNumber(out, frame.own);
+    out.Append('"');
+  }
+}
+
+} // namespace detail
+} // namespace genattr

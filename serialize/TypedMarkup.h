@@ -1,0 +1,69 @@
+// The attributes that make an XML tree document typed: enough to read the
+// tree back exactly. Internal to the library.
+#ifndef GENATTR_SERIALIZE_TYPEDMARKUP_H
+#define GENATTR_SERIALIZE_TYPEDMARKUP_H
+
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "genattr/GenAttrBase.h"
+#include "serialize/TextBuffer.h"
+#include "serialize/XmlText.h"
+
+namespace genattr {
+namespace detail {
+
+// Follows the writer's walk (Enter / Leave for every element, in document
+// order) and appends to each start tag the typed attributes of its node:
+// type, exact name, description, value and id where the plain document
+// cannot carry them, and the shape. A node that occurs more than once is
+// defined at its first occurrence (with a serial) and linked at the others;
+// a reference names the node whose chain it shares. Elements whose content a
+// reader skips (under a link, or the shared children of a reference whose
+// target was written before) carry no typed attributes at all.
+class TypedMarkup {
+public:
+  // Finds the nodes that references below `root` share their chains with.
+  explicit TypedMarkup(GenAttrBase* root);
+  TypedMarkup(const TypedMarkup&) = delete;
+  TypedMarkup& operator=(const TypedMarkup&) = delete;
+
+  // Appends the attributes of `node`, met at `level` (0 for the root), to
+  // `out`, each with its leading space.
+  void Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, XmlText& text);
+  // The end of the element of `node` at `level`.
+  void Leave(std::size_t level);
+
+private:
+  struct Known {
+    std::uint64_t serial = 0;
+    bool defined = false;  // its defining element was started
+    bool complete = false; // ... and ended
+  };
+  struct Frame {
+    GenAttrBase* node;
+    Known* known;         // set when the element defines a node with a serial
+    std::size_t children; // child elements met so far
+    std::size_t own;      // a sharing reference: its own links in front
+    bool sharing;         // a reference that shares a chain
+    bool targetComplete;  // ... whose target was written completely before
+    bool copy;            // the content is a copy that readers skip
+  };
+
+  Known& SerialOf(const GenAttrBase* node);
+  void Define(GenAttrBase* node, Frame& frame, bool forceSerial, TextBuffer& out, XmlText& text);
+  void Reference(GenAttrBase* node, Frame& frame, TextBuffer& out);
+
+  std::unordered_set<const GenAttrBase*> mTargets;
+  std::unordered_map<const GenAttrBase*, Known> mKnown;
+  std::uint64_t mNextSerial = 1;
+  std::vector<Frame> mFrames;
+};
+
+} // namespace detail
+} // namespace genattr
+
+#endif // GENATTR_SERIALIZE_TYPEDMARKUP_H

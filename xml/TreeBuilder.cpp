@@ -1,0 +1,699 @@
+#include "xml/TreeBuilder.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "genattr/GenAttrBase.h"
+#include "genattr/GenAttrCont.h"
+#include "genattr/GenAttrDouble.h"
+#include "genattr/GenAttrFloat.h"
+#include "genattr/GenAttrInt.h"
+#include "genattr/GenAttrPtr.h"
+#include "genattr/GenAttrString.h"
+#include "genattr/GenAttrUnicodeString.h"
+#include "genattr/GenAttrUtfTransfer.h"
+#include "serialize/TypedNames.h"
+#include "xml/TypedValues.h"
+
+namespace genattr {
+namespace xml {
+
+namespace {
+
+namespace names = genattr::detail::typed;
+
+constexpr const char* kTypeNames[] = {"Base", "String", "Float",         "Double",
+                                      "Int",  "Cont",   "UnicodeString", "Ptr"};
+
+// Sets the UTF transfer switch for the making of one string node, so that
+// the node's flag comes out as the document says, and sets it back.
+class UtfSwitch {
+public:
+  explicit UtfSwitch(bool wanted) : mSaved(GenAttr_CatiaJtUtfTransferEnabled()) { Set(wanted); }
+  UtfSwitch(const UtfSwitch&) = delete;
+  UtfSwitch& operator=(const UtfSwitch&) = delete;
+  ~UtfSwitch() { Set(mSaved); }
+
+private:
+  static void Set(bool on) {
+    if (on != GenAttr_CatiaJtUtfTransferEnabled()) {
+      on ? GenAttr_EnableCatiaJtUtfTransfer() : GenAttr_DisableCatiaJtUtfTransfer();
+    }
+  }
+  bool mSaved;
+};
+
+// Whether the attributes make an element typed: a definition or a link.
+bool IsTyped(const char** attributes) {
+  for (const char** a = attributes; *a != nullptr; a += 2) {
+    if (std::strcmp(a[0], names::kType) == 0 || std::strcmp(a[0], names::kLink) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A node of `Node` made only to be referenced while it has no children, and
+// released again.
+template <class Node> struct Scratch {
+  Scratch() : node(new Node("")) {}
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  ~Scratch() { GenAttrBase::Free(node); }
+  Node* node;
+};
+
+bool IsTimeStamp(const char* element) {
+  return std::strcmp(element, names::kDateAndTime) == 0 ||
+         std::strcmp(element, names::kCssStyleSheet) == 0;
+}
+
+template <class Number, class Bits>
+bool ReadNumber(const std::string* bits, const std::string& text, unsigned digits,
+                Number (*parse)(const char*, char**), Number& value) {
+  if (bits != nullptr) {
+    std::uint64_t raw = 0;
+    if (!ParseHexBits(bits->c_str(), digits, raw)) {
+      return false;
+    }
+    const auto narrow = static_cast<Bits>(raw);
+    std::memcpy(&value, &narrow, sizeof value);
+    return true;
+  }
+  // Without the bits, the rendered text is the best there is.
+  char* end = nullptr;
+  value = parse(text.c_str(), &end);
+  return !text.empty() && *end == '\0';
+}
+
+} // namespace
+
+TreeBuilder::~TreeBuilder() {
+  ReleaseHolds();
+}
+
+void TreeBuilder::Fail(int status, const char* message) {
+  if (mStatus == 0) {
+    mStatus = status;
+    mMessage = message;
+  }
+}
+
+void TreeBuilder::Hold(std::vector<GenAttrBase*>& held, GenAttrBase* node) {
+  try {
+    held.push_back(node);
+  } catch (...) {
+    if (node->GetRefCount() == 0) {
+      GenAttrBase::Free(node);
+    }
+    throw;
+  }
+  node->AddRef();
+}
+
+void TreeBuilder::Start(const char* element, const char** attributes) {
+  if (Failed()) {
+    return;
+  }
+  if (mSkip > 0) {
+    ++mSkip;
+    return;
+  }
+  if (!mFrames.empty()) {
+    if (mFrames.back().stampAllowed) {
+      // Only the root's leading time stamp (and CSS text) is left out; the
+      // root's text ends where it begins.
+      if (IsTimeStamp(element) && !IsTyped(attributes)) {
+        mSkip = 1;
+        return;
+      }
+      mFrames.back().stampAllowed = false;
+    }
+    if (mPending) {
+      Materialize(true);
+      if (Failed()) {
+        return;
+      }
+    }
+  }
+  ReadAttributes(element, attributes);
+  if (!mFrames.empty()) {
+    Frame& parent = mFrames.back();
+    const std::uint32_t index = parent.children++;
+    if (parent.role == Role::Reference && index >= mRefs[parent.ref].own && !mElement.typed &&
+        !mElement.hasLink) {
+      // A copy of a shared child, written for viewers.
+      mSkip = 1;
+      return;
+    }
+  }
+  if (mElement.hasLink) {
+    Entry* entry = Lookup(mElement.link, false);
+    if (Failed()) {
+      return;
+    }
+    if (entry == nullptr || !entry->defined) {
+      Fail(3, "a link names a node that was not defined before");
+      return;
+    }
+    if (entry->open) {
+      Fail(3, "a link names an enclosing element: the tree would hold a cycle");
+      return;
+    }
+    if (mFrames.empty()) {
+      Fail(3, "the root element is a link");
+      return;
+    }
+    Adopt(&mFrames.back(), entry->node, entry->node == nullptr ? entry->ref : kNoRef);
+    mSkip = 1;
+    return;
+  }
+  mFrames.push_back(Frame{nullptr, nullptr, kNoRef, 0, Role::Link, mFrames.empty()});
+  mPending = true;
+}
+
+void TreeBuilder::Text(const char* text, std::size_t length) {
+  if (mSkip == 0 && mPending && !mElement.textClosed && !Failed()) {
+    mElement.text.append(text, length);
+  }
+}
+
+void TreeBuilder::End() {
+  if (Failed()) {
+    return;
+  }
+  if (mSkip > 0) {
+    if (--mSkip == 0 && mPending && !mFrames.empty() && mFrames.back().stampAllowed) {
+      mElement.textClosed = true;
+    }
+    return;
+  }
+  if (mPending) {
+    Materialize(false);
+    if (Failed()) {
+      return;
+    }
+  }
+  const Frame frame = mFrames.back();
+  mFrames.pop_back();
+  if (frame.role == Role::Reference) {
+    EndPendingRef(frame.ref);
+  }
+  if (frame.entry != nullptr) {
+    frame.entry->open = false;
+    Complete(*frame.entry);
+  }
+}
+
+GenAttrBase* TreeBuilder::Finish() {
+  if (Failed()) {
+    return nullptr;
+  }
+  // What still waits names a target that is not in the document.
+  for (std::uint32_t index = 0; index < mRefs.size() && !Failed(); ++index) {
+    if (mRefs[index].made == nullptr) {
+      MakeRef(index, nullptr);
+    }
+  }
+  if (!mQueues.empty() || mRoot == nullptr) {
+    Fail(3, "the document does not describe a tree");
+  }
+  if (Failed()) {
+    return nullptr;
+  }
+  GenAttrBase* root = mRoot;
+  mRoot = nullptr;
+  return root;
+}
+
+void TreeBuilder::ReadAttributes(const char* element, const char** attributes) {
+  Element& e = mElement;
+  e.name.assign(element);
+  e.text.clear();
+  e.textClosed = false;
+  e.typed = e.hasDesc = e.hasValue = false;
+  e.hasGaName = e.hasXName = e.hasXDesc = e.hasXValue = e.hasBits = e.hasId = e.hasXId = false;
+  e.hasNode = e.hasLink = e.hasRef = e.hasOwn = e.hasUtf = false;
+  struct Field {
+    const char* name;
+    std::string Element::*text;
+    bool Element::*present;
+  };
+  static const Field fields[] = {
+      {names::kDesc, &Element::desc, &Element::hasDesc},
+      {names::kValue, &Element::value, &Element::hasValue},
+      {names::kType, &Element::typeName, &Element::typed},
+      {names::kName, &Element::gaName, &Element::hasGaName},
+      {names::kXName, &Element::gaXName, &Element::hasXName},
+      {names::kXDesc, &Element::xdesc, &Element::hasXDesc},
+      {names::kXValue, &Element::xvalue, &Element::hasXValue},
+      {names::kBits, &Element::bits, &Element::hasBits},
+      {names::kId, &Element::id, &Element::hasId},
+      {names::kXId, &Element::xid, &Element::hasXId},
+      {names::kUtf, &Element::utf, &Element::hasUtf},
+      {names::kNode, &Element::node, &Element::hasNode},
+      {names::kLink, &Element::link, &Element::hasLink},
+      {names::kRef, &Element::ref, &Element::hasRef},
+      {names::kOwn, &Element::own, &Element::hasOwn},
+  };
+  for (const char** a = attributes; *a != nullptr; a += 2) {
+    const char* name = a[0];
+    // Every attribute but the two plain ones is in the prefix ga.
+    if (name[0] != 'g' && name[0] != 'd' && name[0] != 'v') {
+      continue;
+    }
+    for (const Field& field : fields) {
+      if (std::strcmp(name, field.name) == 0) {
+        (e.*field.text).assign(a[1]);
+        e.*field.present = true;
+        break;
+      }
+    }
+  }
+}
+
+void TreeBuilder::Materialize(bool children) {
+  mPending = false;
+  if (mElement.typed && mElement.hasRef && !mElement.ref.empty()) {
+    StartPendingRef();
+    return;
+  }
+  Entry* entry = nullptr;
+  if (mElement.typed && mElement.hasNode) {
+    entry = Lookup(mElement.node, true);
+    if (entry != nullptr && entry->defined) {
+      Fail(3, "two elements define the same node");
+    }
+    if (Failed()) {
+      return;
+    }
+  }
+  GenAttrBase* node = mElement.typed ? MakeTyped() : MakeUntyped(children);
+  if (node == nullptr) {
+    return;
+  }
+  mFrames.back().node = node;
+  Adopt(Parent(), node, kNoRef);
+  if (entry != nullptr) {
+    entry->node = node;
+    entry->defined = entry->open = true;
+    mFrames.back().entry = entry;
+  }
+}
+
+GenAttrBase* TreeBuilder::MakeUntyped(bool children) {
+  const Element& e = mElement;
+  const char* desc = e.hasDesc ? e.desc.c_str() : nullptr;
+  if (children && !e.hasValue) {
+    return desc != nullptr ? new GenAttrCont(e.name.c_str(), desc)
+                           : new GenAttrCont(e.name.c_str());
+  }
+  const char* value = e.hasValue ? e.value.c_str() : e.text.c_str();
+  return desc != nullptr ? new GenAttrString(e.name.c_str(), desc, value)
+                         : new GenAttrString(e.name.c_str(), value);
+}
+
+GenAttrBase* TreeBuilder::MakeTyped() {
+  Element& e = mElement;
+  int type = -1;
+  for (int t = Base; t <= Ptr; ++t) {
+    if (e.typeName == kTypeNames[t]) {
+      type = t;
+    }
+  }
+  if (type < 0) {
+    Fail(3, "ga:type names no node type");
+    return nullptr;
+  }
+  if (e.hasXName) {
+    if (!DecodeEscaped8(e.gaXName.c_str(), e.gaName)) {
+      Fail(3, "ga:xname is not a valid escaped text");
+      return nullptr;
+    }
+  } else if (!e.hasGaName) {
+    e.gaName = e.name;
+  }
+  const char* name = e.gaName.c_str();
+  if (e.hasXDesc) {
+    if (!DecodeEscaped8(e.xdesc.c_str(), e.desc)) {
+      Fail(3, "ga:xdesc is not a valid escaped text");
+      return nullptr;
+    }
+    e.hasDesc = true;
+  }
+  const char* desc = e.hasDesc ? e.desc.c_str() : nullptr;
+  const std::string& text = e.hasValue ? e.value : e.text;
+  const bool utf = e.hasUtf && e.utf == "1";
+
+  if (e.hasRef) {
+    // A reference with a chain of its own: made from a container without
+    // children, then given its own texts.
+    if (type != Cont && type != Base) {
+      Fail(3, "only containers and Base nodes can be references");
+      return nullptr;
+    }
+    GenAttrBase* made = nullptr;
+    if (type == Cont) {
+      const Scratch<GenAttrCont> empty;
+      auto* cont = new GenAttrCont(name, empty.node);
+      made = cont;
+      if (e.hasXId && !DecodeEscaped8(e.xid.c_str(), e.id)) {
+        GenAttrBase::Free(made);
+        Fail(3, "ga:xid is not a valid escaped text");
+        return nullptr;
+      }
+      cont->SetId(e.hasId || e.hasXId ? e.id.c_str() : nullptr);
+    } else {
+      const Scratch<GenAttrBase> empty;
+      made = new GenAttrBase(name, empty.node);
+    }
+    made->SetDescription(desc);
+    return made;
+  }
+
+  switch (type) {
+  case Base:
+    return desc != nullptr ? new GenAttrBase(name, desc) : new GenAttrBase(name);
+  case Cont: {
+    if (e.hasXId && !DecodeEscaped8(e.xid.c_str(), e.id)) {
+      Fail(3, "ga:xid is not a valid escaped text");
+      return nullptr;
+    }
+    auto* cont = desc != nullptr ? new GenAttrCont(name, desc) : new GenAttrCont(name);
+    if (e.hasId || e.hasXId) {
+      cont->SetId(e.id.c_str());
+    }
+    return cont;
+  }
+  case String: {
+    if (e.hasXValue && !DecodeEscaped8(e.xvalue.c_str(), mBytes)) {
+      Fail(3, "ga:xvalue is not a valid escaped text");
+      return nullptr;
+    }
+    const char* value = e.hasXValue ? mBytes.c_str() : text.c_str();
+    const UtfSwitch flag(utf);
+    return desc != nullptr ? new GenAttrString(name, desc, value) : new GenAttrString(name, value);
+  }
+  case UnicodeString: {
+    if (e.hasXValue) {
+      if (!DecodeEscapedWide(e.xvalue.c_str(), mWide)) {
+        Fail(3, "ga:xvalue is not a valid escaped wide text");
+        return nullptr;
+      }
+    } else {
+      Utf8ToWide(text.data(), text.size(), mWide);
+    }
+    const UtfSwitch flag(utf);
+    return desc != nullptr ? new GenAttrUnicodeString(name, desc, mWide.c_str())
+                           : new GenAttrUnicodeString(name, mWide.c_str());
+  }
+  case Int: {
+    int value = 0;
+    if (!ParseInt(text.c_str(), value)) {
+      Fail(3, "the value of an Int is not a 32-bit decimal integer");
+      return nullptr;
+    }
+    return desc != nullptr ? new GenAttrInt(name, desc, value) : new GenAttrInt(name, value);
+  }
+  case Float: {
+    float value = 0;
+    if (!ReadNumber<float, std::uint32_t>(e.hasBits ? &e.bits : nullptr, text, 8, &std::strtof,
+                                          value)) {
+      Fail(3, "the value of a Float is not a number or ga:bits is not 8 hexadecimal digits");
+      return nullptr;
+    }
+    return desc != nullptr ? new GenAttrFloat(name, desc, value) : new GenAttrFloat(name, value);
+  }
+  case Double: {
+    double value = 0;
+    if (!ReadNumber<double, std::uint64_t>(e.hasBits ? &e.bits : nullptr, text, 16, &std::strtod,
+                                           value)) {
+      Fail(3, "the value of a Double is not a number or ga:bits is not 16 hexadecimal digits");
+      return nullptr;
+    }
+    return desc != nullptr ? new GenAttrDouble(name, desc, value) : new GenAttrDouble(name, value);
+  }
+  default:
+    // A pointer means nothing in another process.
+    return desc != nullptr ? new GenAttrPtr(name, desc, nullptr) : new GenAttrPtr(name, nullptr);
+  }
+}
+
+void TreeBuilder::StartPendingRef() {
+  Element& e = mElement;
+  const bool isCont = e.typeName == "Cont";
+  if (!isCont && e.typeName != "Base") {
+    Fail(3, "only containers and Base nodes can be references");
+    return;
+  }
+  PendingRef ref;
+  std::uint32_t own = 0;
+  if (!ParseSerial(e.ref.c_str(), ref.target) || (e.hasOwn && !ParseCount(e.own.c_str(), own))) {
+    Fail(3, "ga:ref or ga:own is not a number");
+    return;
+  }
+  if ((e.hasXName && !DecodeEscaped8(e.gaXName.c_str(), ref.name)) ||
+      (e.hasXDesc && !DecodeEscaped8(e.xdesc.c_str(), ref.desc)) ||
+      (e.hasXId && !DecodeEscaped8(e.xid.c_str(), ref.id))) {
+    Fail(3, "an escaped text of a reference is not valid");
+    return;
+  }
+  if (!e.hasXName) {
+    ref.name = e.hasGaName ? e.gaName : e.name;
+  }
+  if (!e.hasXDesc) {
+    ref.desc = e.desc;
+  }
+  if (!e.hasXId) {
+    ref.id = e.id;
+  }
+  ref.hasDesc = e.hasDesc || e.hasXDesc;
+  ref.hasId = isCont && (e.hasId || e.hasXId);
+  ref.isCont = isCont;
+  ref.own = own;
+  Entry* entry = nullptr;
+  if (e.hasNode) {
+    entry = Lookup(e.node, true);
+    if (entry != nullptr && entry->defined) {
+      Fail(3, "two elements define the same node");
+    }
+    if (Failed()) {
+      return;
+    }
+  }
+  if (mRefs.size() >= kNoRef) {
+    Fail(4, "too many references");
+    return;
+  }
+  const auto index = static_cast<std::uint32_t>(mRefs.size());
+  ref.entry = entry;
+  mRefs.push_back(std::move(ref));
+  Frame& frame = mFrames.back();
+  frame.role = Role::Reference;
+  frame.ref = index;
+  if (entry != nullptr) {
+    entry->ref = index;
+    entry->defined = entry->open = true;
+    frame.entry = entry;
+  }
+  // Its place among its siblings is taken now; the node follows.
+  Adopt(Parent(), nullptr, index);
+}
+
+void TreeBuilder::EndPendingRef(std::uint32_t index) {
+  PendingRef& ref = mRefs[index];
+  ref.closed = true;
+  const auto found = mEntries.find(ref.target);
+  if (found != mEntries.end() && found->second.complete) {
+    MakeRef(index, found->second.node);
+  } else {
+    mEntries[ref.target].waiting.push_back(index);
+  }
+}
+
+void TreeBuilder::Complete(Entry& entry) {
+  entry.complete = true;
+  std::vector<std::uint32_t> waiting;
+  waiting.swap(entry.waiting);
+  for (const std::uint32_t index : waiting) {
+    if (mRefs[index].made == nullptr && !Failed()) {
+      MakeRef(index, entry.node);
+    }
+  }
+}
+
+void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
+  PendingRef& ref = mRefs[index];
+  const bool sharing = target != nullptr && (!ref.isCont || target->GetType() == Cont);
+  GenAttrBase* made = nullptr;
+  if (ref.isCont) {
+    const Scratch<GenAttrCont> empty;
+    made =
+        new GenAttrCont(ref.name.c_str(), sharing ? static_cast<GenAttrCont*>(target) : empty.node);
+    static_cast<GenAttrCont*>(made)->SetId(ref.hasId ? ref.id.c_str() : nullptr);
+  } else {
+    const Scratch<GenAttrBase> empty;
+    made = new GenAttrBase(ref.name.c_str(), sharing ? target : empty.node);
+  }
+  ref.made = made;
+  made->SetDescription(ref.hasDesc ? ref.desc.c_str() : nullptr);
+  if (sharing) {
+    for (auto it = ref.front.rbegin(); it != ref.front.rend(); ++it) {
+      made->AddAttrAtTop(*it);
+    }
+  } else {
+    // Without its target the reference keeps the children it showed, as
+    // links of its own.
+    for (GenAttrBase* child : ref.front) {
+      made->AddAttr(child);
+    }
+    for (GenAttrBase* child : ref.shared) {
+      made->AddAttr(child);
+    }
+  }
+  for (std::vector<GenAttrBase*>* held : {&ref.front, &ref.shared}) {
+    std::vector<GenAttrBase*> nodes;
+    nodes.swap(*held);
+    for (GenAttrBase* node : nodes) {
+      node->UnRef();
+    }
+  }
+  if (ref.entry != nullptr) {
+    ref.entry->node = made;
+    ref.entry->ref = kNoRef;
+  }
+  if (ref.isRoot) {
+    mRoot = made;
+  }
+  std::vector<GenAttrBase*> parents;
+  parents.swap(ref.parents);
+  for (GenAttrBase* parent : parents) {
+    Flush(parent);
+  }
+}
+
+TreeBuilder::Frame* TreeBuilder::Parent() {
+  return mFrames.size() >= 2 ? &mFrames[mFrames.size() - 2] : nullptr;
+}
+
+void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref) {
+  if (parentFrame == nullptr) {
+    if (ref != kNoRef) {
+      mRefs[ref].isRoot = true;
+    } else {
+      mRoot = node;
+    }
+    return;
+  }
+  const Frame& parent = *parentFrame;
+  if (parent.role == Role::Reference) {
+    PendingRef& waiting = mRefs[parent.ref];
+    if (ref != kNoRef) {
+      Fail(3, "a reference waits for a node that waits itself");
+      return;
+    }
+    Hold(parent.children <= waiting.own ? waiting.front : waiting.shared, node);
+    return;
+  }
+  Link(parent.node, node, ref);
+}
+
+void TreeBuilder::Link(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref) {
+  if (ref != kNoRef && mRefs[ref].made != nullptr) {
+    node = mRefs[ref].made;
+    ref = kNoRef;
+  }
+  auto queue = mQueues.empty() ? mQueues.end() : mQueues.find(parent);
+  if (queue == mQueues.end() && ref == kNoRef) {
+    parent->AddAttr(node);
+    return;
+  }
+  if (queue == mQueues.end()) {
+    queue = mQueues.emplace(parent, std::deque<Queued>()).first;
+  }
+  if (ref != kNoRef) {
+    mRefs[ref].parents.push_back(parent);
+    queue->second.push_back(Queued{nullptr, ref});
+    return;
+  }
+  try {
+    queue->second.push_back(Queued{node, kNoRef});
+  } catch (...) {
+    if (node->GetRefCount() == 0) {
+      GenAttrBase::Free(node);
+    }
+    throw;
+  }
+  node->AddRef();
+}
+
+void TreeBuilder::Flush(GenAttrBase* parent) {
+  const auto queue = mQueues.find(parent);
+  if (queue == mQueues.end()) {
+    return;
+  }
+  std::deque<Queued>& items = queue->second;
+  while (!items.empty()) {
+    const Queued item = items.front();
+    if (item.node == nullptr) {
+      GenAttrBase* made = mRefs[item.ref].made;
+      if (made == nullptr) {
+        return;
+      }
+      mRefs[item.ref].attached = true;
+      parent->AddAttr(made);
+    } else {
+      parent->AddAttr(item.node);
+      item.node->UnRef();
+    }
+    items.pop_front();
+  }
+  mQueues.erase(queue);
+}
+
+TreeBuilder::Entry* TreeBuilder::Lookup(const std::string& serialText, bool create) {
+  std::uint64_t serial = 0;
+  if (!ParseSerial(serialText.c_str(), serial)) {
+    Fail(3, "a serial of ga:node or ga:link is not a number from 1 to 2^63");
+    return nullptr;
+  }
+  if (!create) {
+    const auto found = mEntries.find(serial);
+    return found == mEntries.end() ? nullptr : &found->second;
+  }
+  return &mEntries[serial];
+}
+
+void TreeBuilder::ReleaseHolds() {
+  for (auto& queue : mQueues) {
+    for (const Queued& item : queue.second) {
+      if (item.node != nullptr) {
+        item.node->UnRef();
+      }
+    }
+  }
+  mQueues.clear();
+  for (PendingRef& ref : mRefs) {
+    for (GenAttrBase* node : ref.front) {
+      node->UnRef();
+    }
+    for (GenAttrBase* node : ref.shared) {
+      node->UnRef();
+    }
+    ref.front.clear();
+    ref.shared.clear();
+    if (ref.made != nullptr && !ref.attached && ref.made != mRoot) {
+      GenAttrBase::Free(ref.made);
+    }
+  }
+  mRefs.clear();
+  if (mRoot != nullptr) {
+    GenAttrBase::Free(mRoot);
+    mRoot = nullptr;
+  }
+}
+
+} // namespace xml
+} // namespace genattr

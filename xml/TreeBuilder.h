@@ -1,0 +1,147 @@
+// Builds an attribute tree from the events of an XML parser. Internal to
+// genattr_xml.
+#ifndef GENATTR_XML_TREEBUILDER_H
+#define GENATTR_XML_TREEBUILDER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class GenAttrBase;
+
+namespace genattr {
+namespace xml {
+
+// Receives start tags, character data and end tags in document order and
+// builds the tree as it goes, without recursion: only the innermost element
+// may still lack its node (it becomes a container or a value node once it is
+// known whether child elements follow). A failure stops the build; the owner
+// then stops the parser. Whatever was built and not handed out is released
+// by the destructor, on success and failure alike.
+class TreeBuilder {
+public:
+  TreeBuilder() = default;
+  TreeBuilder(const TreeBuilder&) = delete;
+  TreeBuilder& operator=(const TreeBuilder&) = delete;
+  ~TreeBuilder();
+
+  // `attributes` as the parser gives them: name, value, name, value, ..., null.
+  void Start(const char* element, const char** attributes);
+  void Text(const char* text, std::size_t length);
+  void End();
+  // After the last event of a complete document: makes the references that
+  // still wait for their targets. Returns the root, now owned by the caller,
+  // or null after a failure.
+  GenAttrBase* Finish();
+
+  // Records a failure with its status (see GenAttrReadError) and message; the
+  // first failure wins.
+  void Fail(int status, const char* message);
+  bool Failed() const { return mStatus != 0; }
+  int Status() const { return mStatus; }
+  const char* Message() const { return mMessage.c_str(); }
+
+private:
+  struct Entry;
+  struct PendingRef;
+
+  // How the children of an open element are treated.
+  enum class Role : unsigned char {
+    Link,      // linked to the element's node
+    Reference, // collected by a reference that waits for its target
+  };
+  struct Frame {
+    GenAttrBase* node;      // null while the element has no node yet
+    Entry* entry;           // the serial the element defines, if any
+    std::uint32_t ref;      // Reference: index of the waiting reference
+    std::uint32_t children; // child elements met so far
+    Role role;
+    bool stampAllowed; // the root, before its first child element
+  };
+  // The attributes of the innermost element, kept until its node is made.
+  struct Element {
+    std::string name;
+    std::string text;
+    bool textClosed = false;
+    bool typed = false;
+    bool hasDesc = false, hasValue = false;
+    std::string desc, value;
+    std::string typeName, gaName, gaXName, xdesc, xvalue, bits, id, xid, node, link, ref, own, utf;
+    bool hasGaName = false, hasXName = false, hasXDesc = false, hasXValue = false, hasBits = false,
+         hasId = false, hasXId = false, hasNode = false, hasLink = false, hasRef = false,
+         hasOwn = false, hasUtf = false;
+  };
+  // A node that a serial names; defined at the element that carries it.
+  struct Entry {
+    GenAttrBase* node = nullptr;
+    std::uint32_t ref = kNoRef; // a waiting reference that will become the node
+    bool defined = false;
+    bool open = false;                  // its element has not ended: a link to it makes a cycle
+    bool complete = false;              // its element ended
+    std::vector<std::uint32_t> waiting; // references to make when it completes
+  };
+  // A reference whose target was not complete when its element began.
+  struct PendingRef {
+    GenAttrBase* made = nullptr;
+    bool isCont = true;
+    bool closed = false; // its element ended
+    std::string name, desc, id;
+    bool hasDesc = false, hasId = false;
+    std::uint64_t target = 0;
+    std::uint32_t own = 0;
+    Entry* entry = nullptr;            // its own serial, if it has one
+    std::vector<GenAttrBase*> front;   // its own links in front, held
+    std::vector<GenAttrBase*> shared;  // the shared children met under it, held
+    std::vector<GenAttrBase*> parents; // parents whose queue holds it
+    bool isRoot = false;
+    bool attached = false; // made and linked into a parent
+  };
+  // A child waiting to be linked behind a reference that is not made yet.
+  struct Queued {
+    GenAttrBase* node; // held; null for a waiting reference
+    std::uint32_t ref;
+  };
+  static constexpr std::uint32_t kNoRef = 0xFFFFFFFFu;
+
+  void ReadAttributes(const char* element, const char** attributes);
+  // Makes the node of the innermost element, which has `children` or not.
+  void Materialize(bool children);
+  GenAttrBase* MakeTyped();
+  GenAttrBase* MakeUntyped(bool children);
+  void StartPendingRef();
+  void EndPendingRef(std::uint32_t index);
+  // The frame of the element around the innermost one, or null.
+  Frame* Parent();
+  // Gives a new child (a node, or a waiting reference) to the element of
+  // `parent`, or makes it the root when `parent` is null.
+  void Adopt(Frame* parent, GenAttrBase* node, std::uint32_t ref);
+  // Appends `node` to `held` and adds a count for the hold.
+  static void Hold(std::vector<GenAttrBase*>& held, GenAttrBase* node);
+  void Link(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref);
+  void Flush(GenAttrBase* parent);
+  void Complete(Entry& entry);
+  void MakeRef(std::uint32_t index, GenAttrBase* target);
+  Entry* Lookup(const std::string& serialText, bool create);
+  void ReleaseHolds();
+
+  std::vector<Frame> mFrames;
+  Element mElement;
+  bool mPending = false; // the innermost element has no node yet
+  std::size_t mSkip = 0; // depth inside a skipped element
+  GenAttrBase* mRoot = nullptr;
+  std::unordered_map<std::uint64_t, Entry> mEntries;
+  std::vector<PendingRef> mRefs;
+  std::unordered_map<GenAttrBase*, std::deque<Queued>> mQueues;
+  std::wstring mWide;
+  std::string mBytes;
+  int mStatus = 0;
+  std::string mMessage;
+};
+
+} // namespace xml
+} // namespace genattr
+
+#endif // GENATTR_XML_TREEBUILDER_H
