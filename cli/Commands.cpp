@@ -157,6 +157,11 @@ int RunConvert(const ConvertOptions& options) {
                  ".txt, .xml or .html.\n";
     return kExitTrouble;
   }
+  if (format == Format::Html) {
+    std::cerr << "genattr: this build cannot write the HTML page; convert with --to text, xml or "
+                 "typed.\n";
+    return kExitTrouble;
+  }
   if ((format == Format::Text || format == Format::Html) &&
       (!options.xsl.empty() || !options.css.empty())) {
     std::cerr << "genattr: --xsl and --css belong to the XML formats; leave them out or convert "
@@ -184,10 +189,13 @@ int RunConvert(const ConvertOptions& options) {
   out.close();
   if (!out) {
     const int cause = errno;
-    std::error_code ignored;
-    std::filesystem::remove(options.out, ignored);
-    std::cerr << "genattr: writing '" << options.out << "' failed (" << std::strerror(cause)
-              << "); the incomplete file was removed. Check the disk space.\n";
+    // Only a plain file is removed: the destination may be a device.
+    std::error_code ec;
+    const bool removed = std::filesystem::is_regular_file(options.out, ec) &&
+                         std::filesystem::remove(options.out, ec);
+    std::cerr << "genattr: writing '" << options.out << "' failed (" << std::strerror(cause) << ")"
+              << (removed ? "; the incomplete file was removed" : "")
+              << ". Check the disk space.\n";
     return kExitTrouble;
   }
   return kExitOk;

@@ -61,10 +61,10 @@ void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
     return;
   }
   case Format::Xml:
-  case Format::Typed:
-  case Format::Html: {
+  case Format::Typed: {
     GenAttrXMLSerializer writer(root, &out);
     writer.SetFlushEachLine(false);
+    writer.SetTypedOutput(format == Format::Typed);
     if (!stylesheets.xslHref.empty()) {
       writer.SetXSLStylesheet(stylesheets.xslHref.c_str());
     }
@@ -74,6 +74,8 @@ void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
     writer.Write();
     return;
   }
+  case Format::Html:
+    return; // no page writer in this build: RunConvert() refuses the format
   }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_set>
+#include <utility>
 
 #include "cli/NodePath.h"
 #include "cli/Walk.h"
@@ -23,14 +24,18 @@ public:
 
   void Offer(const char* text, const char* what, const std::string& path) {
     const std::size_t bytes = text == nullptr ? 0 : std::strlen(text);
-    if (mKeep == 0 || bytes == 0 || (mHeap.size() == mKeep && bytes <= mHeap.front().bytes)) {
+    if (mKeep == 0 || bytes == 0 || (mHeap.size() == mKeep && bytes < mHeap.front().bytes)) {
+      return;
+    }
+    LargeText candidate{bytes, what, path.empty() ? "(root)" : path};
+    if (mHeap.size() == mKeep && !Longer(candidate, mHeap.front())) {
       return;
     }
     if (mHeap.size() == mKeep) {
       std::pop_heap(mHeap.begin(), mHeap.end(), Longer);
       mHeap.pop_back();
     }
-    mHeap.push_back({bytes, what, path.empty() ? "(root)" : path});
+    mHeap.push_back(std::move(candidate));
     std::push_heap(mHeap.begin(), mHeap.end(), Longer);
   }
 
@@ -40,7 +45,14 @@ public:
   }
 
 private:
-  static bool Longer(const LargeText& x, const LargeText& y) { return x.bytes > y.bytes; }
+  // Ties go by path and kind, so that every platform lists the same texts.
+  static bool Longer(const LargeText& x, const LargeText& y) {
+    if (x.bytes != y.bytes) {
+      return x.bytes > y.bytes;
+    }
+    const int byPath = x.path.compare(y.path);
+    return byPath != 0 ? byPath < 0 : std::strcmp(x.what, y.what) < 0;
+  }
 
   std::size_t mKeep;
   std::vector<LargeText> mHeap;
