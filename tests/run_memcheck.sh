@@ -7,7 +7,9 @@
 #   tests/run_memcheck.sh <build-dir> [extra ctest arguments...]
 #
 # Meant for a Debug GCC build (the "dev" preset). Not run here:
-#  - tests that only drive other programs (nm through sh, xmllint);
+#  - tests that only drive other programs (nm through sh, xmllint, the genattr
+#    command through cmake: label genattr_command; the sanitizer run covers
+#    the command);
 #  - AllocFailure.*: they replace the global allocation operators to make
 #    them fail, and valgrind replaces those operators in turn;
 #  - TranscodeAgainstIcu.Random*: millions of conversions on caller buffers
@@ -36,5 +38,5 @@ excluded+='|(TextWriter|XmlWriter)\.WritesAMillionLevelChainWithoutRecursion)$'
 ctest --test-dir "$build" -T memcheck \
   --overwrite "MemoryCheckCommand=$valgrind" \
   --overwrite "MemoryCheckCommandOptions=$options" \
-  -E "$excluded" \
+  -E "$excluded" -LE genattr_command \
   --output-on-failure -j "${GENATTR_MEMCHECK_JOBS:-2}" "$@"
