@@ -26,15 +26,20 @@ struct Facts {
   std::string description;
 };
 
+// The value text, or a container's id; null for a container without one.
+// A rendered text lives in a shared buffer until the next rendering.
+const char* DatumOf(GenAttrBase* node) {
+  return node->GetType() == Cont ? static_cast<GenAttrCont*>(node)->GetId()
+                                 : node->GetValueAsString();
+}
+
 Facts FactsOf(GenAttrBase* node) {
   Facts facts;
   facts.type = node->GetTypeAsString();
   if (node->IsReference() != 0) {
     facts.type += " reference";
   }
-  // Rendered texts live in shared buffers: copied at once.
-  const char* datum =
-      node->GetType() == Cont ? static_cast<GenAttrCont*>(node)->GetId() : node->GetValueAsString();
+  const char* datum = DatumOf(node); // copied at once: it may live in a shared buffer
   facts.hasDatum = datum != nullptr;
   facts.datum = datum != nullptr ? datum : "";
   const char* description = node->GetDescription();
@@ -60,75 +65,54 @@ std::uint64_t NameKey(GenAttrBase* node) {
   return HashText(node->GetName());
 }
 
-// Name, type, value and description in one key.
-std::uint64_t LocalKey(GenAttrBase* node) {
-  const Facts facts = FactsOf(node);
-  std::uint64_t key = Mix(NameKey(node), HashText(facts.type));
-  key = Mix(key, facts.hasDatum ? HashText(facts.datum) + 1 : 0);
-  return Mix(key, facts.hasDescription ? HashText(facts.description) + 1 : 0);
+std::uint64_t HashOptional(const char* text) {
+  return text != nullptr ? HashText(text) + 1 : 0;
 }
 
-struct Keys {
-  std::uint64_t local;   // LocalKey()
-  std::uint64_t subtree; // the local keys of the node and its whole subtree, in order
-};
-using KeyTable = std::unordered_map<const GenAttrBase*, Keys>;
+// Name, type, value and description in one key (FactsOf() without copies).
+std::uint64_t LocalKey(GenAttrBase* node) {
+  std::uint64_t key = Mix(NameKey(node), static_cast<std::uint64_t>(node->GetType()) * 2 +
+                                             (node->IsReference() != 0 ? 1 : 0));
+  key = Mix(key, HashOptional(DatumOf(node)));
+  return Mix(key, HashOptional(node->GetDescription()));
+}
 
-// The keys of every node below `root`, computed once per node by a walk that
-// leaves each node after its children (a shared node's subtree is taken
-// once; a reference's children are left to its container, a node met again
-// on its own path, a cycle, to its first place).
-KeyTable ComputeKeys(GenAttrBase* root) {
-  struct Frame {
-    GenAttrBase* node;
-    std::vector<GenAttrBase*> children;
-    std::size_t next;
-    std::uint64_t local;
-    std::uint64_t hash;
+// One node of a tree laid out in pre-order, as the diff walks it: a shared
+// node once at each place, a reference and a node met again on its own path
+// (a cycle) without children.
+struct Entry {
+  GenAttrBase* node;
+  std::uint64_t local;   // LocalKey()
+  std::uint64_t subtree; // the local keys of the node and its subtree, in order
+  std::size_t size;      // 1 + the number of entries of its subtree
+};
+using Layout = std::vector<Entry>;
+
+Layout Flatten(GenAttrBase* root) {
+  Layout layout;
+  std::vector<std::size_t> open; // entries whose subtrees are not complete yet
+  auto close = [&](std::size_t end) {
+    Entry& done = layout[open.back()];
+    done.size = end - open.back();
+    open.pop_back();
+    if (!open.empty()) {
+      Entry& parent = layout[open.back()];
+      parent.subtree = Mix(parent.subtree, done.subtree);
+    }
   };
-  KeyTable table;
-  std::unordered_set<const GenAttrBase*> onPath;
-  std::vector<Frame> frames;
-  std::size_t top = 0;
-  auto enter = [&](GenAttrBase* node) {
-    if (top == frames.size()) {
-      frames.emplace_back();
+  PreorderWalk walk(root, false);
+  while (walk.Next()) {
+    while (open.size() > walk.Depth()) {
+      close(layout.size());
     }
-    Frame& frame = frames[top++];
-    frame.node = node;
-    frame.next = 0;
-    frame.local = LocalKey(node);
-    frame.hash = frame.local;
-    frame.children.clear();
-    if (node->IsReference() == 0) {
-      CollectChildren(node, frame.children);
-    }
-    onPath.insert(node);
-  };
-  enter(root);
-  while (top > 0) {
-    Frame& frame = frames[top - 1];
-    if (frame.next < frame.children.size()) {
-      GenAttrBase* child = frame.children[frame.next++];
-      auto known = table.find(child);
-      if (known != table.end()) {
-        frame.hash = Mix(frame.hash, known->second.subtree);
-      } else if (onPath.count(child) != 0) {
-        frame.hash = Mix(frame.hash, 1);
-      } else {
-        enter(child);
-      }
-      continue;
-    }
-    const Keys keys{frame.local, frame.hash};
-    table.emplace(frame.node, keys);
-    onPath.erase(frame.node);
-    if (--top > 0) {
-      Frame& parent = frames[top - 1];
-      parent.hash = Mix(parent.hash, keys.subtree);
-    }
+    const std::uint64_t local = LocalKey(walk.Node());
+    open.push_back(layout.size());
+    layout.push_back({walk.Node(), local, local, 1});
   }
-  return table;
+  while (!open.empty()) {
+    close(layout.size());
+  }
+  return layout;
 }
 
 // A text in double quotes, with quotes, backslashes and control characters
@@ -169,16 +153,14 @@ struct Op {
   std::size_t a, b;
 };
 
-// One pair of nodes whose children are being compared.
+// One pair of nodes whose children are being compared; nodes are named by
+// their places in the layouts.
 struct Frame {
-  GenAttrBase* before;
-  GenAttrBase* after;
-  std::vector<GenAttrBase*> childrenA, childrenB;
+  std::vector<std::size_t> childrenA, childrenB;
   std::vector<unsigned> occurrenceA, occurrenceB;
   std::vector<Op> ops;
   std::size_t next;
   std::size_t pathA, pathB; // lengths of the parents' paths
-  bool markedA, markedB;    // whether the pair was put on the path sets
   bool top;                 // whether the pair are the roots
 };
 
@@ -187,41 +169,41 @@ public:
   explicit Differ(std::ostream& out) : mOut(out) {}
 
   std::uint64_t Run(GenAttrBase* before, GenAttrBase* after) {
-    mpRootA = before;
-    mpRootB = after;
-    mKeysA = ComputeKeys(before);
-    mKeysB = ComputeKeys(after);
+    mA = Flatten(before);
+    mB = Flatten(after);
     if (std::string_view(before->GetName()) != after->GetName()) {
       Line("name changed", "(root)",
            ": " + Quoted(true, before->GetName()) + " -> " + Quoted(true, after->GetName()));
     }
     ComparePair(before, after, "(root)");
-    Descend(before, after);
+    Descend(0, 0);
     while (!mFrames.empty()) {
       Frame& frame = mFrames.back();
       if (frame.next == frame.ops.size()) {
-        Leave(frame);
         mFrames.pop_back();
         continue;
       }
       const Op op = frame.ops[frame.next++];
       mPathA.resize(frame.pathA);
       mPathB.resize(frame.pathB);
+      if (op.step != Step::Added) {
+        AppendSegment(mPathA, frame.top, mA[frame.childrenA[op.a]].node->GetName(),
+                      frame.occurrenceA[op.a]);
+      }
+      if (op.step != Step::Removed) {
+        AppendSegment(mPathB, frame.top, mB[frame.childrenB[op.b]].node->GetName(),
+                      frame.occurrenceB[op.b]);
+      }
       if (op.step == Step::Removed) {
-        AppendSegment(mPathA, frame.top, frame.childrenA[op.a]->GetName(), frame.occurrenceA[op.a]);
         Line("removed", mPathA, "");
-        continue;
-      }
-      AppendSegment(mPathB, frame.top, frame.childrenB[op.b]->GetName(), frame.occurrenceB[op.b]);
-      if (op.step == Step::Added) {
+      } else if (op.step == Step::Added) {
         Line("added", mPathB, "");
-        continue;
+      } else {
+        const std::size_t a = frame.childrenA[op.a];
+        const std::size_t b = frame.childrenB[op.b];
+        ComparePair(mA[a].node, mB[b].node, mPathB);
+        Descend(a, b); // may move `frame`
       }
-      AppendSegment(mPathA, frame.top, frame.childrenA[op.a]->GetName(), frame.occurrenceA[op.a]);
-      GenAttrBase* a = frame.childrenA[op.a];
-      GenAttrBase* b = frame.childrenB[op.b];
-      ComparePair(a, b, mPathB);
-      Descend(a, b); // may move `frame`
     }
     return mLines;
   }
@@ -250,78 +232,60 @@ private:
     }
   }
 
-  // A node the walk could meet twice: shared, or a root a cycle leads back to.
-  bool Shared(const GenAttrBase* node) const {
-    return node->GetRefCount() > 1 || node == mpRootA || node == mpRootB;
+  // The places of the children of the entry at `at`.
+  static void Children(const Layout& layout, std::size_t at, std::vector<std::size_t>& out,
+                       std::vector<GenAttrBase*>& nodes) {
+    out.clear();
+    nodes.clear();
+    for (std::size_t child = at + 1; child < at + layout[at].size; child += layout[child].size) {
+      out.push_back(child);
+      nodes.push_back(layout[child].node);
+    }
   }
 
   // Puts the children of a pair on the stack, lined up.
-  void Descend(GenAttrBase* a, GenAttrBase* b) {
-    if (a->IsReference() != 0 || b->IsReference() != 0 ||
-        (a->HasChildren() == 0 && b->HasChildren() == 0)) {
+  void Descend(std::size_t a, std::size_t b) {
+    if (mA[a].size == 1 && mB[b].size == 1) {
       return;
     }
-    const bool sharedA = Shared(a);
-    const bool sharedB = Shared(b);
-    if ((sharedA && mOnPathA.count(a) != 0) || (sharedB && mOnPathB.count(b) != 0)) {
-      return; // a cycle: compared once on this path already
-    }
-    if (sharedA && sharedB && !mPairsDone.insert({a, b}).second) {
-      return; // the same shared pair under another parent: reported there
-    }
-    if (sharedA) {
-      mOnPathA.insert(a);
-    }
-    if (sharedB) {
-      mOnPathB.insert(b);
+    const GenAttrBase* nodeA = mA[a].node;
+    const GenAttrBase* nodeB = mB[b].node;
+    // A pair of shared nodes met again under other parents was reported at
+    // its first place; comparing it again at each would repeat its lines.
+    if (nodeA->GetRefCount() > 1 && nodeB->GetRefCount() > 1 &&
+        !mPairsDone.insert({nodeA, nodeB}).second) {
+      return;
     }
     mFrames.emplace_back();
     Frame& frame = mFrames.back();
-    frame.before = a;
-    frame.after = b;
     frame.next = 0;
     frame.pathA = mPathA.size();
     frame.pathB = mPathB.size();
-    frame.markedA = sharedA;
-    frame.markedB = sharedB;
     frame.top = mFrames.size() == 1;
-    CollectChildren(a, frame.childrenA);
-    CollectChildren(b, frame.childrenB);
-    mNumbers.Number(frame.childrenA, frame.occurrenceA);
-    mNumbers.Number(frame.childrenB, frame.occurrenceB);
+    Children(mA, a, frame.childrenA, mNodes);
+    mNumbers.Number(mNodes, frame.occurrenceA);
+    Children(mB, b, frame.childrenB, mNodes);
+    mNumbers.Number(mNodes, frame.occurrenceB);
     LineUp(frame);
-  }
-
-  void Leave(const Frame& frame) {
-    if (frame.markedA) {
-      mOnPathA.erase(frame.before);
-    }
-    if (frame.markedB) {
-      mOnPathB.erase(frame.after);
-    }
   }
 
   // The steps from one list of children to the other. Equal subtrees pair
   // first and need no further look; among the rest nodes equal but for their
   // children, then nodes of equal names, each in order.
   void LineUp(Frame& frame) const {
-    const auto& ca = frame.childrenA;
-    const auto& cb = frame.childrenB;
     std::vector<std::uint64_t> keysA[kLevels];
     std::vector<std::uint64_t> keysB[kLevels];
-    for (GenAttrBase* child : ca) {
-      const Keys& keys = mKeysA.at(child);
-      keysA[0].push_back(keys.subtree);
-      keysA[1].push_back(keys.local);
-      keysA[2].push_back(NameKey(child));
-    }
-    for (GenAttrBase* child : cb) {
-      const Keys& keys = mKeysB.at(child);
-      keysB[0].push_back(keys.subtree);
-      keysB[1].push_back(keys.local);
-      keysB[2].push_back(NameKey(child));
-    }
-    LineUpRange(keysA, keysB, 0, {0, ca.size(), 0, cb.size()}, frame.ops);
+    auto keys = [](const Layout& layout, const std::vector<std::size_t>& children,
+                   std::vector<std::uint64_t>(&out)[kLevels]) {
+      for (std::size_t child : children) {
+        out[0].push_back(layout[child].subtree);
+        out[1].push_back(layout[child].local);
+        out[2].push_back(NameKey(layout[child].node));
+      }
+    };
+    keys(mA, frame.childrenA, keysA);
+    keys(mB, frame.childrenB, keysB);
+    LineUpRange(keysA, keysB, 0, {0, frame.childrenA.size(), 0, frame.childrenB.size()}, frame.ops);
   }
 
   static constexpr int kLevels = 3;
@@ -369,12 +333,10 @@ private:
 
   std::ostream& mOut;
   std::uint64_t mLines = 0;
-  GenAttrBase* mpRootA = nullptr;
-  GenAttrBase* mpRootB = nullptr;
-  KeyTable mKeysA, mKeysB;
+  Layout mA, mB;
   std::vector<Frame> mFrames;
   std::string mPathA, mPathB;
-  std::unordered_set<const GenAttrBase*> mOnPathA, mOnPathB;
+  std::vector<GenAttrBase*> mNodes; // scratch for numbering siblings
   std::unordered_set<std::pair<const GenAttrBase*, const GenAttrBase*>, PairHash> mPairsDone;
   SiblingNumbers mNumbers;
 };
