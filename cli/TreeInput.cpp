@@ -1,6 +1,8 @@
 #include "cli/TreeInput.h"
 
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -52,7 +54,15 @@ Tree ReadWithProgress(const std::string& fileName, std::uint64_t size, GenAttrRe
     // Let the reader say why the file cannot be read, in its words.
     return Tree(GenAttrXMLReader::ReadFile(fileName.c_str(), &error));
   }
-  return Tree(GenAttrXMLReader::ReadBuffer(bytes.data(), bytes.size(), &error));
+  // The reader takes the document in one piece, so building the tree shows
+  // no percentage, only that it is under way and how long it took.
+  std::fprintf(stderr, "building the tree of %s ...", fileName.c_str());
+  std::fflush(stderr);
+  const auto start = std::chrono::steady_clock::now();
+  Tree tree(GenAttrXMLReader::ReadBuffer(bytes.data(), bytes.size(), &error));
+  std::fprintf(stderr, " %.1f s\n",
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  return tree;
 }
 
 } // namespace
