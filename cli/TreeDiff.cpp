@@ -148,6 +148,9 @@ std::string Quoted(bool present, const std::string& text) {
 
 enum class Step { Removed, Added, Paired };
 
+// Children are lined up by subtree, then node, then name.
+constexpr int kLevels = 3;
+
 struct Op {
   Step step;
   std::size_t a, b;
@@ -288,7 +291,6 @@ private:
     LineUpRange(keysA, keysB, 0, {0, frame.childrenA.size(), 0, frame.childrenB.size()}, frame.ops);
   }
 
-  static constexpr int kLevels = 3;
   struct Span {
     std::size_t a0, a1, b0, b1;
   };
