@@ -35,7 +35,14 @@ int main(int argc, char** argv) {
   CLI::App* showCommand = app.add_subcommand("show", "Print the plain-text listing of the tree");
   showCommand->add_option("FILE", show.file, "XML document to show")->required();
   showCommand->add_option("--depth", show.depth, "Leave out the nodes below level N (0: the start)")
-      ->type_name("N");
+      ->type_name("N")
+      ->check(CLI::Validator(
+          [](std::string& text) {
+            return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
+                       ? std::string()
+                       : "a level is a whole number from 0 up, not '" + text + "'";
+          },
+          "N"));
   showCommand->add_option("--path", show.path, "Start at the node at path P instead of the root")
       ->type_name("P");
   showCommand->callback([&] {
