@@ -73,6 +73,14 @@ END {
   row("text writer, one flush (pugixml)", "WriteTextOnce_genattr", "Save_pugixml", "items/s",
       ">=1")
   row("XML writer, one flush (pugixml)", "WriteXmlOnce_genattr", "Save_pugixml", "items/s", ">=1")
+  row("read typed XML (pugixml load_file)", "ReadTyped_genattr", "LoadTyped_pugixml", "ns/item",
+      "<=2.5")
+  row("read plain XML (pugixml load_file)", "ReadPlain_genattr", "LoadPlain_pugixml", "ns/item",
+      "<=2.5")
+  row("expat alone, typed (pugixml)", "ParseTyped_expat", "LoadTyped_pugixml", "ns/item", "-")
+  row("read typed XML (expat alone)", "ReadTyped_genattr", "ParseTyped_expat", "ns/item", "-")
+  row("read peak heap vs finished tree", "ReadHeapPeak_genattr/iterations:1",
+      "ReadHeapTree_genattr/iterations:1", "bytes/node", "<=1.01")
   n = split("ascii latin1 latin1mixed cjk supplementary20 supplementary20cjk", texts, " ")
   for (t = 1; t <= n; ++t) {
     need = texts[t] == "ascii" ? ">=2" : ">=1"

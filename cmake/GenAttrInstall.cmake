@@ -1,4 +1,4 @@
-# Install rules: the shared library with its SONAME, the public headers, a CMake
+# Install rules: the library (a shared one with its SONAME), the public headers, a CMake
 # package (find_package(GenAttr) -> GenAttr::genattr) and a pkg-config file;
 # the reader library genattr_xml beside it, in the same package
 # (GenAttr::genattr_xml) with a pkg-config file of its own.
@@ -36,9 +36,20 @@ foreach(dir LIBDIR INCLUDEDIR)
     set(GENATTR_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
   endif()
 endforeach()
+# Users of the shared library take the import side of Export.h.
+if(GENATTR_SHARED_LIBRARY)
+  set(GENATTR_PC_DEFINES " -DGENATTR_SHARED")
+else()
+  set(GENATTR_PC_DEFINES "")
+endif()
 configure_file(cmake/genattr.pc.in "${PROJECT_BINARY_DIR}/genattr.pc" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/genattr.pc" DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 if(TARGET genattr_xml)
+  if(GENATTR_SHARED_LIBRARY)
+    set(GENATTR_XML_PC_DEFINES " -DGENATTR_XML_SHARED")
+  else()
+    set(GENATTR_XML_PC_DEFINES "")
+  endif()
   configure_file(cmake/genattr_xml.pc.in "${PROJECT_BINARY_DIR}/genattr_xml.pc" @ONLY)
   install(FILES "${PROJECT_BINARY_DIR}/genattr_xml.pc"
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

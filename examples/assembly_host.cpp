@@ -1,16 +1,19 @@
 // An example host: builds the metadata tree of a small gearbox assembly, writes
-// it as a plain-text listing and as an XML document into an output folder, and
-// prints where the files are and the listing itself.
+// it as a plain-text listing, as an XML document and as the typed XML document
+// into an output folder, reads the typed document back and checks that the
+// same tree came back, and prints where the files are and the listing itself.
 //
 //   assembly_host [output-folder]        (default: genattr-example-output)
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <system_error>
 
 #include "genattr/GenAttr.h"
+#include "genattr/GenAttrXMLReader.h"
 
 namespace {
 
@@ -118,6 +121,38 @@ GenAttrBase* MakeAssembly(void* hostHandle) {
   return root;
 }
 
+// The text listing of `root`, without the lines of Ptr nodes: a pointer
+// comes back from a document as null.
+std::string ListingWithoutPointers(GenAttrBase* root) {
+  std::ostringstream out;
+  GenAttrSTSerializer(root, &out).Write();
+  std::istringstream lines(out.str());
+  std::string kept;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("(Type: Ptr)") == std::string::npos) {
+      kept += line + "\n";
+    }
+  }
+  return kept;
+}
+
+// Reads the typed document at `path` and compares the tree with `root`.
+bool ReadsBackTheSameTree(GenAttrBase* root, const std::filesystem::path& path) {
+  GenAttrReadError error;
+  GenAttrBase* back = GenAttrXMLReader::ReadFile(path.string().c_str(), &error);
+  if (back == nullptr) {
+    std::cerr << "reading " << path << " failed: status " << error.mStatus << " at " << error.mLine
+              << ":" << error.mColumn << ": " << error.mMessage << "\n";
+    return false;
+  }
+  const bool same = ListingWithoutPointers(back) == ListingWithoutPointers(root);
+  GenAttrBase::Free(back);
+  if (!same) {
+    std::cerr << path << " did not give back the same tree\n";
+  }
+  return same;
+}
+
 bool PrintFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
@@ -139,6 +174,7 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path text = folder / "assembly.txt";
   const std::filesystem::path xml = folder / "assembly.xml";
+  const std::filesystem::path typed = folder / "assembly-typed.xml";
 
   // Wide values are rendered as UTF-8 in the listing when set with the switch on.
   GenAttr_EnableCatiaJtUtfTransfer();
@@ -148,12 +184,19 @@ int main(int argc, char** argv) {
   const int textStatus =
       GenAttrSerializerFactory::WriteToTextFile(tree.root, text.string().c_str());
   const int xmlStatus = GenAttrSerializerFactory::WriteToXmlFile(tree.root, xml.string().c_str());
-  if (textStatus != 0 || xmlStatus != 0) {
+  const int typedStatus =
+      GenAttrSerializerFactory::WriteToTypedXmlFile(tree.root, typed.string().c_str());
+  if (textStatus != 0 || xmlStatus != 0 || typedStatus != 0) {
     std::cerr << "writing failed: text status " << textStatus << ", XML status " << xmlStatus
-              << "\n";
+              << ", typed XML status " << typedStatus << "\n";
+    return 1;
+  }
+  if (!ReadsBackTheSameTree(tree.root, typed)) {
     return 1;
   }
   std::cout << "Text listing: " << std::filesystem::absolute(text).string() << "\n"
-            << "XML document: " << std::filesystem::absolute(xml).string() << "\n\n";
+            << "XML document: " << std::filesystem::absolute(xml).string() << "\n"
+            << "Typed XML document (read back: the same tree): "
+            << std::filesystem::absolute(typed).string() << "\n\n";
   return PrintFile(text) ? 0 : 1;
 }

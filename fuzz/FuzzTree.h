@@ -395,8 +395,8 @@ private:
       if (mPool.size() < 48) {
         GenAttrBase* source = Pick();
         const bool plain = mIn.Byte() % 4 == 0;
-        const std::size_t size = CopySize(source, kCopyBudget - mCopied + 1);
-        if (mCopied + size <= kCopyBudget) {
+        const std::size_t size = CopySize(source, COPY_BUDGET - mCopied + 1);
+        if (mCopied + size <= COPY_BUDGET) {
           mCopied += size;
           GenAttrBase* copy = Copy(source, plain);
           Hold(copy);
@@ -527,7 +527,7 @@ private:
   }
 
   // Nodes all deep copies of one input may make together.
-  static constexpr std::size_t kCopyBudget = 2000;
+  static constexpr std::size_t COPY_BUDGET = 2000;
 
   FuzzInput& mIn;
   GenAttrBase* mRoot = nullptr;

@@ -167,22 +167,22 @@ template <> struct Unit<Form::Utf32> { using type = char32_t; };
 
 template <Form From, Form To> struct Routine;
 template <> struct Routine<Form::Utf8, Form::Utf16> {
-  static constexpr auto fn = TranscodeUTF8ToUTF16;
+  static constexpr auto CONVERT = TranscodeUTF8ToUTF16;
 };
 template <> struct Routine<Form::Utf8, Form::Utf32> {
-  static constexpr auto fn = TranscodeUTF8ToUTF32;
+  static constexpr auto CONVERT = TranscodeUTF8ToUTF32;
 };
 template <> struct Routine<Form::Utf16, Form::Utf8> {
-  static constexpr auto fn = TranscodeUTF16ToUTF8;
+  static constexpr auto CONVERT = TranscodeUTF16ToUTF8;
 };
 template <> struct Routine<Form::Utf16, Form::Utf32> {
-  static constexpr auto fn = TranscodeUTF16ToUTF32;
+  static constexpr auto CONVERT = TranscodeUTF16ToUTF32;
 };
 template <> struct Routine<Form::Utf32, Form::Utf8> {
-  static constexpr auto fn = TranscodeUTF32ToUTF8;
+  static constexpr auto CONVERT = TranscodeUTF32ToUTF8;
 };
 template <> struct Routine<Form::Utf32, Form::Utf16> {
-  static constexpr auto fn = TranscodeUTF32ToUTF16;
+  static constexpr auto CONVERT = TranscodeUTF32ToUTF16;
 };
 
 // Units past the cursor must keep this value.
@@ -205,8 +205,8 @@ Outcome Run(const std::vector<std::uint32_t>& src, std::size_t room, int mode) {
   const S* sourceCursor = source;
   T* targetCursor = target;
   Outcome out;
-  out.result =
-      Routine<From, To>::fn(&sourceCursor, source + src.size(), &targetCursor, target + room, mode);
+  out.result = Routine<From, To>::CONVERT(&sourceCursor, source + src.size(), &targetCursor,
+                                          target + room, mode);
   FUZZ_CHECK(sourceCursor >= source && sourceCursor <= source + src.size());
   FUZZ_CHECK(targetCursor >= target && targetCursor <= target + room);
   out.consumed = static_cast<std::size_t>(sourceCursor - source);

@@ -10,6 +10,7 @@
 #include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
 #include "text/NarrowText.h"
+#include "tree/ValueBuffer.h"
 
 namespace {
 
@@ -50,50 +51,54 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
   const int increment = mIndentIncrement;
   constexpr std::size_t nameColumn = 16;
 
+  genattr::detail::DepthCounter depth(mDepth);
+
   auto writeLine = [&](GenAttrBase* current, std::size_t level) {
+    depth.At(level);
     line.Indent(genattr::detail::IndentAt(initial, increment, level));
-    line.Piece("Name: ", 6);
+    line.Piece("Name: ");
     // The column counts bytes of the UTF-8 name, not characters. The left
     // adjustment is not undone: it belongs to the stream state a write leaves.
     out.setf(std::ios::left, std::ios::adjustfield);
-    // Name column, separator and the label of the value in one piece of
-    // room: a name byte takes at most two bytes of UTF-8.
+    // The name and the padding of its column in one piece of room: a name
+    // byte takes at most two bytes of UTF-8.
     const char* name = current->GetName();
     const std::size_t nameLength = std::strlen(name);
-    char* const column = text.Extend(2 * nameLength + nameColumn + 11);
+    char* const column = text.Extend(2 * nameLength + nameColumn);
     char* at = genattr::detail::EncodeLatin1AsUtf8(name, nameLength, column);
     if (at < column + nameColumn) {
       std::memset(at, out.fill(), static_cast<std::size_t>(column + nameColumn - at));
       at = column + nameColumn;
     }
-    const bool container = current->GetType() == Cont;
-    std::memcpy(at, container ? "    " : "    Value: ", container ? 4 : 11);
-    text.Truncate(at + (container ? 4 : 11));
-    if (container) {
+    text.Truncate(at);
+    if (current->GetType() == Cont) {
+      text.AppendLiteral("    ");
       const char* id = static_cast<GenAttrCont*>(current)->GetId();
       if (id != nullptr) {
-        text.Append(current->IsReference() != 0 ? "RefId: " : "Id: ");
+        if (current->IsReference() != 0) {
+          text.AppendLiteral("RefId: ");
+        } else {
+          text.AppendLiteral("Id: ");
+        }
         text.Append(id);
       }
     } else {
+      text.AppendLiteral("    Value: ");
       if (genattr::detail::ValueMayReport(*current)) {
         line.Emit();
       }
       text.Append(current->GetValueAsString());
     }
     if (const char* description = current->GetDescription()) {
-      text.Append(" (Description: ");
+      text.AppendLiteral(" (Description: ");
       AppendLatin1AsUtf8(text, description);
       text.Append(')');
     }
-    const char* type = current->GetTypeAsString();
-    const std::size_t typeLength = std::strlen(type);
-    char* const typeAt = text.Extend(typeLength + 10);
-    std::memcpy(typeAt, "  (Type: ", 9);
-    std::memcpy(typeAt + 9, type, typeLength);
-    typeAt[9 + typeLength] = ')';
+    text.AppendLiteral("  (Type: ");
+    text.Append(current->GetTypeAsString());
+    text.Append(')');
     if (current->GetRefCount() > 1) {
-      text.Append("  (RefCount: ");
+      text.AppendLiteral("  (RefCount: ");
       // The count as the stream formats numbers.
       line.Emit();
       out << current->GetRefCount();
@@ -104,6 +109,7 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     // which the listing shows there.
     return current->IsReference() == 0;
   };
-  genattr::detail::WalkSubtree(node, writeLine, [](GenAttrBase*, std::size_t) {});
+  genattr::detail::WalkSubtree(node, writeLine,
+                               [&](GenAttrBase*, std::size_t level) { depth.At(level); });
   return 0;
 }

@@ -14,6 +14,7 @@
 #include "serialize/XmlText.h"
 #include "text/NarrowText.h"
 #include "tree/OwnedText.h"
+#include "tree/ValueBuffer.h"
 
 namespace {
 
@@ -91,6 +92,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   XmlText text(out);
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
+  genattr::detail::DepthCounter depth(mDepth);
   std::unique_ptr<genattr::detail::TypedMarkup> typed;
   if (mTypedOutput) {
     typed.reset(new genattr::detail::TypedMarkup(node));
@@ -117,9 +119,10 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   };
 
   auto enter = [&](GenAttrBase* current, std::size_t level) {
+    depth.At(level);
     line.Indent(genattr::detail::IndentAt(initial, increment, level));
     const bool hasChildren = current->HasChildren() != 0;
-    line.Piece("<", 1);
+    line.Piece("<");
     AppendXmlName(out, current->GetName());
     if (current->GetType() == Cont) {
       writeDescription(*current);
@@ -155,6 +158,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     return true;
   };
   auto leave = [&](GenAttrBase* current, std::size_t level) {
+    depth.At(level);
     if (current->HasChildren() != 0) {
       line.Indent(genattr::detail::IndentAt(initial, increment, level));
     }

@@ -3,15 +3,12 @@
 #ifndef GENATTR_SERIALIZE_LINEOUTPUT_H
 #define GENATTR_SERIALIZE_LINEOUTPUT_H
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <ios>
 #include <ostream>
 
-#include "genattr/GenAttrBase.h"
-#include "genattr/GenAttrDouble.h"
 #include "serialize/SubtreeWalk.h"
 #include "serialize/TextBuffer.h"
 
@@ -93,7 +90,7 @@ public:
     if (mFlushEachLine) {
       Emit();
       mOut.flush();
-    } else if (mText.Size() >= gathered) {
+    } else if (mText.Size() >= GATHERED) {
       Emit();
     }
   }
@@ -101,21 +98,13 @@ public:
   std::ostream& Stream() { return mOut; }
 
 private:
-  static constexpr std::size_t gathered = 16384;
+  static constexpr std::size_t GATHERED = 16384;
 
   std::ostream& mOut;
   bool mFlushEachLine;
   std::streamsize mPendingWidth;
   TextBuffer mText;
 };
-
-// Whether GetValueAsString() of `node` may print an overflow report to
-// standard output: only a Double this large has a text too long for the
-// shared value buffer. A writer emits its pending text first.
-inline bool ValueMayReport(const GenAttrBase& node) {
-  return node.GetType() == Double &&
-         std::fabs(static_cast<const GenAttrDouble&>(node).GetValue()) >= 1e120;
-}
 
 } // namespace detail
 } // namespace genattr

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <ostream>
 
 #include "genattr/GenAttrBase.h"
@@ -20,6 +21,31 @@ inline std::int64_t IndentAt(int initial, int increment, std::size_t level) {
   const auto clamped = static_cast<std::int64_t>(level < maxLevel ? level : maxLevel);
   return std::int64_t{initial} + std::int64_t{increment} * clamped;
 }
+
+// Keeps a writer's depth counter at the level of the node being written,
+// counted from the value the counter had when the walk began, and puts that
+// value back when the walk ends, however it ends.
+class DepthCounter {
+public:
+  explicit DepthCounter(int& depth) : mDepth(depth), mStart(depth) {}
+  DepthCounter(const DepthCounter&) = delete;
+  DepthCounter& operator=(const DepthCounter&) = delete;
+  ~DepthCounter() { mDepth = mStart; }
+
+  // The node `level` levels below the walk's root; a depth beyond the range
+  // of int counts as its largest value.
+  void At(std::size_t level) {
+    constexpr auto largest = std::int64_t{std::numeric_limits<int>::max()};
+    const std::int64_t below =
+        level < static_cast<std::uint64_t>(largest) ? static_cast<std::int64_t>(level) : largest;
+    const std::int64_t depth = mStart + below;
+    mDepth = static_cast<int>(depth < largest ? depth : largest);
+  }
+
+private:
+  int& mDepth;
+  const int mStart;
+};
 
 // Ends a line: a line feed, and a flush of `out` when `flush` is set.
 inline void EndLine(std::ostream& out, bool flush) {

@@ -38,6 +38,9 @@ public:
     }
   }
   void Append(const char* text) { Append(text, std::strlen(text)); }
+  // Appends a string literal: its length comes from its type, so that editing
+  // a label can never leave a stale count behind.
+  template <std::size_t N> void AppendLiteral(const char (&literal)[N]) { Append(literal, N - 1); }
   void Append(char c) { *Extend(1) = c; }
   void Fill(std::size_t count, char c) {
     if (count != 0) {

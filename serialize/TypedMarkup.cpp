@@ -148,6 +148,21 @@ template <class Number> void AppendBits(TextBuffer& out, Number value) {
   out.Append('"');
 }
 
+// The attributes of a string value: its escaped form (appended by
+// `appendEscaped`) when the plain one is not exact, and the UTF flag.
+template <class AppendEscaped>
+void AppendStringExtras(TextBuffer& out, bool exact, bool utf, AppendEscaped appendEscaped) {
+  if (!exact) {
+    OpenAttribute(out, names::kXValue);
+    appendEscaped();
+    out.Append('"');
+  }
+  if (utf) {
+    OpenAttribute(out, names::kUtf);
+    out.Append("1\"");
+  }
+}
+
 // Whether the element name the writer makes of `name` is `name` itself.
 bool NameIsElementName(const char* name) {
   const std::size_t length = std::strlen(name);
@@ -263,28 +278,16 @@ void TypedMarkup::Define(GenAttrBase* node, Frame& frame, bool forceSerial, Text
   switch (type) {
   case String: {
     const auto& string = static_cast<const GenAttrString&>(*node);
-    if (!text.NarrowIsExact(string.GetValue())) {
-      OpenAttribute(out, names::kXValue);
-      AppendEscaped8(out, string.GetValue());
-      out.Append('"');
-    }
-    if (string.isUtfEncoded()) {
-      OpenAttribute(out, names::kUtf);
-      out.Append("1\"");
-    }
+    const bool exact = text.NarrowIsExact(string.GetValue());
+    AppendStringExtras(out, exact, string.isUtfEncoded(),
+                       [&] { AppendEscaped8(out, string.GetValue()); });
     break;
   }
   case UnicodeString: {
     const auto& string = static_cast<const GenAttrUnicodeString&>(*node);
-    if (!XmlText::WideIsExact(string.GetValue())) {
-      OpenAttribute(out, names::kXValue);
-      AppendEscapedWide(out, string.GetValue());
-      out.Append('"');
-    }
-    if (string.isUtfEncoded()) {
-      OpenAttribute(out, names::kUtf);
-      out.Append("1\"");
-    }
+    const bool exact = XmlText::WideIsExact(string.GetValue());
+    AppendStringExtras(out, exact, string.isUtfEncoded(),
+                       [&] { AppendEscapedWide(out, string.GetValue()); });
     break;
   }
   case Float:

@@ -151,16 +151,8 @@ bool XmlText::NarrowIsExact(const char* text) {
   if (!NarrowChars(text)) {
     return false;
   }
-  // Every character is a valid code point now: strict conversion cannot fail.
-  mBytes.resize(mChars.size() * 4);
-  const char32_t* source = mChars.data();
-  auto* const begin = reinterpret_cast<unsigned char*>(&mBytes[0]);
-  unsigned char* target = begin;
-  TranscodeUTF32ToUTF8(&source, source + mChars.size(), &target, begin + mBytes.size(),
-                       TranscodeStrict);
-  mChars.clear();
-  const auto length = static_cast<std::size_t>(target - begin);
-  return length == std::strlen(text) && std::memcmp(begin, text, length) == 0;
+  const std::size_t length = CharsToBytes();
+  return length == std::strlen(text) && std::memcmp(mBytes.data(), text, length) == 0;
 }
 
 bool XmlText::NarrowChars(const char* text) {
@@ -242,6 +234,10 @@ void XmlText::Append(char32_t c, Place place) {
 }
 
 void XmlText::Flush() {
+  mTarget.Append(mBytes.data(), CharsToBytes());
+}
+
+std::size_t XmlText::CharsToBytes() {
   // Only valid code points reach here, none longer than four bytes.
   mBytes.resize(mChars.size() * 4);
   const char32_t* source = mChars.data();
@@ -249,8 +245,8 @@ void XmlText::Flush() {
   unsigned char* target = begin;
   TranscodeUTF32ToUTF8(&source, source + mChars.size(), &target, begin + mBytes.size(),
                        TranscodeStrict);
-  mTarget.Append(mBytes.data(), static_cast<std::size_t>(target - begin));
   mChars.clear();
+  return static_cast<std::size_t>(target - begin);
 }
 
 } // namespace detail

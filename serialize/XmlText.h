@@ -2,6 +2,7 @@
 #ifndef GENATTR_SERIALIZE_XMLTEXT_H
 #define GENATTR_SERIALIZE_XMLTEXT_H
 
+#include <cstddef>
 #include <string>
 
 #include "serialize/TextBuffer.h"
@@ -53,6 +54,8 @@ private:
   void Ascii(const char* text, const char* end, Place place);
   void Append(char32_t c, Place place);
   void Flush();
+  // Encodes mChars as UTF-8 into mBytes and empties it; returns the length.
+  std::size_t CharsToBytes();
   // Decodes `text` as Narrow() reads it into mChars, unescaped; false when it
   // takes the ISO 8859-1 road.
   bool NarrowChars(const char* text);

@@ -13,7 +13,7 @@ namespace {
 // well-formedness check rejects them. F8..FF keep the lengths of the early
 // five- and six-byte forms, so such a form cut off by the source end reports
 // that the input ended, and a complete one that it is ill-formed.
-constexpr unsigned char UTF8TrailCount[256] = {
+constexpr unsigned char kUTF8TrailCount[256] = {
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 00
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 10
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // 20
@@ -35,11 +35,11 @@ constexpr unsigned char UTF8TrailCount[256] = {
 // Entry t is what a plain shift-and-add of a (t+1)-byte sequence leaves on
 // top of the code point: the lead mark shifted by 6t plus 0x80 shifted by 6k
 // for every continuation byte k = 0 .. t-1, modulo 2^32.
-constexpr char32_t UTF8DecodeOffset[6] = {0x00000000, 0x00003080, 0x000E2080,
-                                          0x03C82080, 0xFA082080, 0x82082080};
+constexpr char32_t kUTF8DecodeOffset[6] = {0x00000000, 0x00003080, 0x000E2080,
+                                           0x03C82080, 0xFA082080, 0x82082080};
 
 // First-byte marker by number of bytes of the encoded character.
-constexpr unsigned char UTF8LeadMark[7] = {0x00, 0x00, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
+constexpr unsigned char kUTF8LeadMark[7] = {0x00, 0x00, 0xC0, 0xE0, 0xF0, 0xF8, 0xFC};
 
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kMaxBmp = 0xFFFF;
@@ -124,7 +124,7 @@ bool IsWellFormed(const unsigned char* source, std::int32_t length) {
     return length == 1;
   // The lead must announce exactly `length` bytes; continuation bytes, C0, C1
   // (overlong two-byte forms) and F5 up (beyond 10FFFF) start nothing.
-  if (lead < 0xC2 || lead > 0xF4 || UTF8TrailCount[lead] + 1 != length)
+  if (lead < 0xC2 || lead > 0xF4 || kUTF8TrailCount[lead] + 1 != length)
     return false;
   if (!IsSecondByteAllowed(lead, source[1]))
     return false;
@@ -153,7 +153,7 @@ char32_t Decode(const unsigned char* s, unsigned trail) {
   default:
     c += *s;
   }
-  return c - UTF8DecodeOffset[trail];
+  return c - kUTF8DecodeOffset[trail];
 }
 
 // Stores a scalar value as one UTF-32 unit; false when there is no room.
@@ -262,7 +262,7 @@ TranscodeResult DecodeUTF8(const unsigned char** sourceCursor, const unsigned ch
       if (s != before)
         continue;
     }
-    const unsigned trail = UTF8TrailCount[*s];
+    const unsigned trail = kUTF8TrailCount[*s];
     // The length test comes first: a cut-off sequence is reported as such even
     // when the bytes that are there could never start a character.
     if (static_cast<std::ptrdiff_t>(trail) >= sourceEnd - s) {
@@ -337,7 +337,7 @@ void WriteUTF8(char32_t c, int length, unsigned char* t) {
     c >>= 6;
     [[fallthrough]];
   default:
-    *--p = static_cast<unsigned char>(c | UTF8LeadMark[length]);
+    *--p = static_cast<unsigned char>(c | kUTF8LeadMark[length]);
   }
 }
 
@@ -395,7 +395,7 @@ bool IsWellFormedUTF8(const unsigned char* source, std::int32_t length) {
 }
 
 bool IsWellFormedUTF8Bounded(const unsigned char* source, const unsigned char* sourceEnd) {
-  const std::int32_t length = UTF8TrailCount[*source] + 1;
+  const std::int32_t length = kUTF8TrailCount[*source] + 1;
   if (sourceEnd - source < length)
     return false;
   return IsWellFormed(source, length);

@@ -29,19 +29,19 @@
 #include "text/Transcode.h"
 #include "tree/GenAttrListImpl.h"
 #include "tree/ScratchBuffer.h"
+#include "tree/ValueBuffer.h"
 
 namespace {
 
+using genattr::detail::kValueBufferSize;
 using genattr::detail::ScratchBuffer;
 
 // GetTypeAsString() hands out this one array on every call; the longest name
 // it holds is "UnicodeString".
-char typeNameBuffer[64];
+char gTypeNameBuffer[64];
 
-const char* const typeNames[] = {"Base", "String", "Float",         "Double",
-                                 "Int",  "Cont",   "UnicodeString", "Ptr"};
-
-constexpr std::uint64_t valueBufferSize = 128;
+const char* const kTypeNames[] = {"Base", "String", "Float",         "Double",
+                                  "Int",  "Cont",   "UnicodeString", "Ptr"};
 
 // The buffers of WideCharToUTF8() are created on first use and kept for the
 // life of the process; the static pointers keep them reachable, so leak
@@ -129,13 +129,13 @@ const char* RenderWide(const GenAttrUnicodeString& node) {
 
 // A fresh array whenever there is none: destroying a node releases it.
 char* ReadyValueBuffer(char*& buffer, std::uint64_t& length) {
-  if (buffer == nullptr || length < valueBufferSize) {
+  if (buffer == nullptr || length < kValueBufferSize) {
     delete[] buffer;
     // Null until the new array exists, so that a failed allocation leaves no
     // dangling pointer behind.
     buffer = nullptr;
-    buffer = new char[valueBufferSize];
-    length = valueBufferSize;
+    buffer = new char[kValueBufferSize];
+    length = kValueBufferSize;
   }
   return buffer;
 }
@@ -148,13 +148,15 @@ struct NumberFormat {
   int decimals;
 };
 
-constexpr NumberFormat realFormat{"%.4f", "%f", 4};
-constexpr NumberFormat intFormat{"%d", "%d", 0};
-constexpr NumberFormat pointerFormat{"%p", "%p", 0};
+constexpr NumberFormat kRealFormat{"%.4f", "%f", genattr::detail::kValueDecimals};
+static_assert(kRealFormat.inBuffer[2] == '0' + kRealFormat.decimals,
+              "the buffer format and the decimals of std::to_chars must agree");
+constexpr NumberFormat kIntFormat{"%d", "%d", 0};
+constexpr NumberFormat kPointerFormat{"%p", "%p", 0};
 
 // Room for any number in any of the formats: a double in fixed notation takes
 // at most a sign, 309 digits, the point and the decimals.
-constexpr std::size_t longestNumber = 320;
+constexpr std::size_t kLongestNumber = 320;
 
 // The decimal point of the current locale's LC_NUMERIC, which printf uses.
 // nl_langinfo() reads it without filling localeconv()'s whole structure.
@@ -230,20 +232,20 @@ int FormatNumber(char* text, const NumberFormat& format, double value) {
       *end = '\0';
       return static_cast<int>(end - text);
     }
-    const std::to_chars_result end =
-        std::to_chars(text, text + longestNumber, value, std::chars_format::fixed, format.decimals);
+    const std::to_chars_result end = std::to_chars(text, text + kLongestNumber, value,
+                                                   std::chars_format::fixed, format.decimals);
     *end.ptr = '\0';
     return static_cast<int>(end.ptr - text);
   }
-  return std::snprintf(text, longestNumber + 1, format.inBuffer, value);
+  return std::snprintf(text, kLongestNumber + 1, format.inBuffer, value);
 }
 int FormatNumber(char* text, const NumberFormat&, int value) {
-  const std::to_chars_result end = std::to_chars(text, text + longestNumber, value);
+  const std::to_chars_result end = std::to_chars(text, text + kLongestNumber, value);
   *end.ptr = '\0';
   return static_cast<int>(end.ptr - text);
 }
 int FormatNumber(char* text, const NumberFormat& format, void* value) {
-  return std::snprintf(text, longestNumber + 1, format.inBuffer, value);
+  return std::snprintf(text, kLongestNumber + 1, format.inBuffer, value);
 }
 
 // Set while an overflow report lists a path. The listing renders every
@@ -251,14 +253,14 @@ int FormatNumber(char* text, const NumberFormat& format, void* value) {
 // its own, which again lists the ancestors above it: with a chain of such
 // values the output would double per level. Within a report, such an
 // ancestor just shows the empty text.
-bool reportRunning = false;
+bool gReportRunning = false;
 
 class ReportScope {
 public:
-  ReportScope() { reportRunning = true; }
+  ReportScope() { gReportRunning = true; }
   ReportScope(const ReportScope&) = delete;
   ReportScope& operator=(const ReportScope&) = delete;
-  ~ReportScope() { reportRunning = false; }
+  ~ReportScope() { gReportRunning = false; }
 };
 
 template <typename Value>
@@ -279,14 +281,14 @@ void ReportOverflow(const GenAttrBase& node, std::uint64_t length, const NumberF
 template <typename Value>
 const char* RenderNumber(const GenAttrBase& node, char*& buffer, std::uint64_t& length,
                          const NumberFormat& format, Value value) {
-  char text[longestNumber + 1];
+  char text[kLongestNumber + 1];
   const int written = FormatNumber(text, format, value);
   ReadyValueBuffer(buffer, length);
   if (written >= 0 && static_cast<std::uint64_t>(written) < length) {
     std::memcpy(buffer, text, static_cast<std::size_t>(written) + 1);
     return buffer;
   }
-  if (!reportRunning) {
+  if (!gReportRunning) {
     ReportOverflow(node, length, format, value);
   }
   ReadyValueBuffer(buffer, length)[0] = '\0';
@@ -320,8 +322,8 @@ const GenAttrBase* LoopEntry(const GenAttrBase* node) {
 
 const char* GenAttrBase::GetTypeAsString() const {
   const auto type = static_cast<std::uint32_t>(mType);
-  std::strcpy(typeNameBuffer, type < std::size(typeNames) ? typeNames[type] : "<unknown>");
-  return typeNameBuffer;
+  std::strcpy(gTypeNameBuffer, type < std::size(kTypeNames) ? kTypeNames[type] : "<unknown>");
+  return gTypeNameBuffer;
 }
 
 const char* GenAttrBase::GetValueAsString() const {
@@ -329,18 +331,18 @@ const char* GenAttrBase::GetValueAsString() const {
   case String:
     return static_cast<const GenAttrString*>(this)->GetValue();
   case Float:
-    return RenderNumber(*this, smpBuffer, smBufferLen, realFormat,
+    return RenderNumber(*this, smpBuffer, smBufferLen, kRealFormat,
                         static_cast<double>(static_cast<const GenAttrFloat*>(this)->GetValue()));
   case Double:
-    return RenderNumber(*this, smpBuffer, smBufferLen, realFormat,
+    return RenderNumber(*this, smpBuffer, smBufferLen, kRealFormat,
                         static_cast<const GenAttrDouble*>(this)->GetValue());
   case Int:
-    return RenderNumber(*this, smpBuffer, smBufferLen, intFormat,
+    return RenderNumber(*this, smpBuffer, smBufferLen, kIntFormat,
                         static_cast<const GenAttrInt*>(this)->GetValue());
   case UnicodeString:
     return RenderWide(*static_cast<const GenAttrUnicodeString*>(this));
   case Ptr:
-    return RenderNumber(*this, smpBuffer, smBufferLen, pointerFormat,
+    return RenderNumber(*this, smpBuffer, smBufferLen, kPointerFormat,
                         static_cast<const GenAttrPtr*>(this)->GetValue());
   default:
     // Base, Cont and unknown codes have no value.

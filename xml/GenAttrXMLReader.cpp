@@ -31,7 +31,7 @@ void Report(GenAttrReadError* error, int status, unsigned long line, unsigned lo
 // One parse: the parser, the tree being built, and the handlers that join them.
 class Parse {
 public:
-  Parse() : mParser(XML_ParserCreate("UTF-8")) {
+  Parse() : mParser(XML_ParserCreate(nullptr)) {
     if (mParser == nullptr) {
       return;
     }

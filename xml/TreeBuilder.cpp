@@ -65,6 +65,12 @@ template <class Node> struct Scratch {
   Node* node;
 };
 
+// A node of class `Node` with `value`, and with `desc` when it is not null.
+template <class Node, class Value>
+GenAttrBase* Make(const char* name, const char* desc, Value value) {
+  return desc != nullptr ? new Node(name, desc, value) : new Node(name, value);
+}
+
 bool IsTimeStamp(const char* element) {
   return std::strcmp(element, names::kDateAndTime) == 0 ||
          std::strcmp(element, names::kCssStyleSheet) == 0;
@@ -166,11 +172,11 @@ void TreeBuilder::Start(const char* element, const char** attributes) {
       Fail(3, "the root element is a link");
       return;
     }
-    Adopt(&mFrames.back(), entry->node, entry->node == nullptr ? entry->ref : kNoRef);
+    Adopt(&mFrames.back(), entry->node, entry->node == nullptr ? entry->ref : NO_REF);
     mSkip = 1;
     return;
   }
-  mFrames.push_back(Frame{nullptr, nullptr, kNoRef, 0, Role::Link, mFrames.empty()});
+  mFrames.push_back(Frame{nullptr, nullptr, NO_REF, 0, Role::Link, mFrames.empty()});
   mPending = true;
 }
 
@@ -295,7 +301,7 @@ void TreeBuilder::Materialize(bool children) {
     return;
   }
   mFrames.back().node = node;
-  Adopt(Parent(), node, kNoRef);
+  Adopt(Parent(), node, NO_REF);
   if (entry != nullptr) {
     entry->node = node;
     entry->defined = entry->open = true;
@@ -311,8 +317,7 @@ GenAttrBase* TreeBuilder::MakeUntyped(bool children) {
                            : new GenAttrCont(e.name.c_str());
   }
   const char* value = e.hasValue ? e.value.c_str() : e.text.c_str();
-  return desc != nullptr ? new GenAttrString(e.name.c_str(), desc, value)
-                         : new GenAttrString(e.name.c_str(), value);
+  return Make<GenAttrString>(e.name.c_str(), desc, value);
 }
 
 GenAttrBase* TreeBuilder::MakeTyped() {
@@ -332,10 +337,8 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "ga:xname is not a valid escaped text");
       return nullptr;
     }
-  } else if (!e.hasGaName) {
-    e.gaName = e.name;
   }
-  const char* name = e.gaName.c_str();
+  const char* name = e.hasXName || e.hasGaName ? e.gaName.c_str() : e.name.c_str();
   if (e.hasXDesc) {
     if (!DecodeEscaped8(e.xdesc.c_str(), e.desc)) {
       Fail(3, "ga:xdesc is not a valid escaped text");
@@ -394,7 +397,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
     }
     const char* value = e.hasXValue ? mBytes.c_str() : text.c_str();
     const UtfSwitch flag(utf);
-    return desc != nullptr ? new GenAttrString(name, desc, value) : new GenAttrString(name, value);
+    return Make<GenAttrString>(name, desc, value);
   }
   case UnicodeString: {
     if (e.hasXValue) {
@@ -406,8 +409,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Utf8ToWide(text.data(), text.size(), mWide);
     }
     const UtfSwitch flag(utf);
-    return desc != nullptr ? new GenAttrUnicodeString(name, desc, mWide.c_str())
-                           : new GenAttrUnicodeString(name, mWide.c_str());
+    return Make<GenAttrUnicodeString>(name, desc, mWide.c_str());
   }
   case Int: {
     int value = 0;
@@ -415,7 +417,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "the value of an Int is not a 32-bit decimal integer");
       return nullptr;
     }
-    return desc != nullptr ? new GenAttrInt(name, desc, value) : new GenAttrInt(name, value);
+    return Make<GenAttrInt>(name, desc, value);
   }
   case Float: {
     float value = 0;
@@ -424,7 +426,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "the value of a Float is not a number or ga:bits is not 8 hexadecimal digits");
       return nullptr;
     }
-    return desc != nullptr ? new GenAttrFloat(name, desc, value) : new GenAttrFloat(name, value);
+    return Make<GenAttrFloat>(name, desc, value);
   }
   case Double: {
     double value = 0;
@@ -433,11 +435,11 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       Fail(3, "the value of a Double is not a number or ga:bits is not 16 hexadecimal digits");
       return nullptr;
     }
-    return desc != nullptr ? new GenAttrDouble(name, desc, value) : new GenAttrDouble(name, value);
+    return Make<GenAttrDouble>(name, desc, value);
   }
   default:
     // A pointer means nothing in another process.
-    return desc != nullptr ? new GenAttrPtr(name, desc, nullptr) : new GenAttrPtr(name, nullptr);
+    return Make<GenAttrPtr>(name, desc, static_cast<void*>(nullptr));
   }
 }
 
@@ -483,7 +485,7 @@ void TreeBuilder::StartPendingRef() {
       return;
     }
   }
-  if (mRefs.size() >= kNoRef) {
+  if (mRefs.size() >= NO_REF) {
     Fail(4, "too many references");
     return;
   }
@@ -527,6 +529,23 @@ void TreeBuilder::Complete(Entry& entry) {
 void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
   PendingRef& ref = mRefs[index];
   const bool sharing = target != nullptr && (!ref.isCont || target->GetType() == Cont);
+  if (sharing && !mQueues.empty() && mQueues.count(target) != 0) {
+    // The target's chain is not whole yet: a reference shares the chain it
+    // sees when it is made.
+    mAfterFlush[target].push_back(index);
+    return;
+  }
+  if (sharing) {
+    // Children defined under the reference belong to the target's chain, so
+    // the target links them; one it did not link would end with our hold
+    // while a serial still names it.
+    for (const Queued& item : ref.shared) {
+      if (item.node != nullptr && item.node->GetRefCount() < 2) {
+        Fail(3, "a child shown under a reference is not in the chain of its target");
+        return;
+      }
+    }
+  }
   GenAttrBase* made = nullptr;
   if (ref.isCont) {
     const Scratch<GenAttrCont> empty;
@@ -549,26 +568,32 @@ void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
     for (GenAttrBase* child : ref.front) {
       made->AddAttr(child);
     }
-    for (GenAttrBase* child : ref.shared) {
-      made->AddAttr(child);
+    for (const Queued& child : ref.shared) {
+      Link(made, child.node, child.ref);
     }
   }
-  for (std::vector<GenAttrBase*>* held : {&ref.front, &ref.shared}) {
-    std::vector<GenAttrBase*> nodes;
-    nodes.swap(*held);
-    for (GenAttrBase* node : nodes) {
-      node->UnRef();
+  std::vector<GenAttrBase*> front;
+  front.swap(ref.front);
+  std::vector<Queued> shared;
+  shared.swap(mRefs[index].shared);
+  for (GenAttrBase* node : front) {
+    node->UnRef();
+  }
+  for (const Queued& item : shared) {
+    if (item.node != nullptr) {
+      item.node->UnRef();
     }
   }
-  if (ref.entry != nullptr) {
-    ref.entry->node = made;
-    ref.entry->ref = kNoRef;
+  PendingRef& done = mRefs[index];
+  if (done.entry != nullptr) {
+    done.entry->node = made;
+    done.entry->ref = NO_REF;
   }
-  if (ref.isRoot) {
+  if (done.isRoot) {
     mRoot = made;
   }
   std::vector<GenAttrBase*> parents;
-  parents.swap(ref.parents);
+  parents.swap(done.parents);
   for (GenAttrBase* parent : parents) {
     Flush(parent);
   }
@@ -580,7 +605,7 @@ TreeBuilder::Frame* TreeBuilder::Parent() {
 
 void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref) {
   if (parentFrame == nullptr) {
-    if (ref != kNoRef) {
+    if (ref != NO_REF) {
       mRefs[ref].isRoot = true;
     } else {
       mRoot = node;
@@ -590,36 +615,48 @@ void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref
   const Frame& parent = *parentFrame;
   if (parent.role == Role::Reference) {
     PendingRef& waiting = mRefs[parent.ref];
-    if (ref != kNoRef) {
-      Fail(3, "a reference waits for a node that waits itself");
-      return;
+    const bool front = parent.children <= waiting.own;
+    if (ref == NO_REF && front) {
+      Hold(waiting.front, node);
+    } else if (ref == NO_REF) {
+      try {
+        waiting.shared.push_back(Queued{node, NO_REF});
+      } catch (...) {
+        GenAttrBase::Free(node);
+        throw;
+      }
+      node->AddRef();
+    } else if (!front) {
+      // A shared child that is itself a waiting reference: the target links it.
+      waiting.shared.push_back(Queued{nullptr, ref});
+    } else {
+      Fail(3, "a link of a reference's own is a reference that waits for its target");
     }
-    Hold(parent.children <= waiting.own ? waiting.front : waiting.shared, node);
     return;
   }
   Link(parent.node, node, ref);
 }
 
 void TreeBuilder::Link(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref) {
-  if (ref != kNoRef && mRefs[ref].made != nullptr) {
+  if (ref != NO_REF && mRefs[ref].made != nullptr) {
     node = mRefs[ref].made;
-    ref = kNoRef;
+    ref = NO_REF;
   }
   auto queue = mQueues.empty() ? mQueues.end() : mQueues.find(parent);
-  if (queue == mQueues.end() && ref == kNoRef) {
+  if (queue == mQueues.end() && ref == NO_REF) {
     parent->AddAttr(node);
     return;
   }
   if (queue == mQueues.end()) {
     queue = mQueues.emplace(parent, std::deque<Queued>()).first;
   }
-  if (ref != kNoRef) {
+  if (ref != NO_REF) {
     mRefs[ref].parents.push_back(parent);
     queue->second.push_back(Queued{nullptr, ref});
     return;
   }
   try {
-    queue->second.push_back(Queued{node, kNoRef});
+    queue->second.push_back(Queued{node, NO_REF});
   } catch (...) {
     if (node->GetRefCount() == 0) {
       GenAttrBase::Free(node);
@@ -642,7 +679,6 @@ void TreeBuilder::Flush(GenAttrBase* parent) {
       if (made == nullptr) {
         return;
       }
-      mRefs[item.ref].attached = true;
       parent->AddAttr(made);
     } else {
       parent->AddAttr(item.node);
@@ -651,6 +687,15 @@ void TreeBuilder::Flush(GenAttrBase* parent) {
     items.pop_front();
   }
   mQueues.erase(queue);
+  const auto after = mAfterFlush.find(parent);
+  if (after != mAfterFlush.end()) {
+    std::vector<std::uint32_t> waiting;
+    waiting.swap(after->second);
+    mAfterFlush.erase(after);
+    for (const std::uint32_t index : waiting) {
+      MakeRef(index, parent);
+    }
+  }
 }
 
 TreeBuilder::Entry* TreeBuilder::Lookup(const std::string& serialText, bool create) {
@@ -667,6 +712,15 @@ TreeBuilder::Entry* TreeBuilder::Lookup(const std::string& serialText, bool crea
 }
 
 void TreeBuilder::ReleaseHolds() {
+  // First the references made but never linked, which no one else owns: a
+  // hold released below may end the subtree that links the others. The root
+  // goes last, or was handed out.
+  for (PendingRef& ref : mRefs) {
+    if (ref.made != nullptr && !ref.isRoot && ref.made->GetRefCount() == 0) {
+      GenAttrBase::Free(ref.made);
+    }
+    ref.made = nullptr;
+  }
   for (auto& queue : mQueues) {
     for (const Queued& item : queue.second) {
       if (item.node != nullptr) {
@@ -679,13 +733,10 @@ void TreeBuilder::ReleaseHolds() {
     for (GenAttrBase* node : ref.front) {
       node->UnRef();
     }
-    for (GenAttrBase* node : ref.shared) {
-      node->UnRef();
-    }
-    ref.front.clear();
-    ref.shared.clear();
-    if (ref.made != nullptr && !ref.attached && ref.made != mRoot) {
-      GenAttrBase::Free(ref.made);
+    for (const Queued& item : ref.shared) {
+      if (item.node != nullptr) {
+        item.node->UnRef();
+      }
     }
   }
   mRefs.clear();

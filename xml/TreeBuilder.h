@@ -77,11 +77,16 @@ private:
   // A node that a serial names; defined at the element that carries it.
   struct Entry {
     GenAttrBase* node = nullptr;
-    std::uint32_t ref = kNoRef; // a waiting reference that will become the node
+    std::uint32_t ref = NO_REF; // a waiting reference that will become the node
     bool defined = false;
     bool open = false;                  // its element has not ended: a link to it makes a cycle
     bool complete = false;              // its element ended
     std::vector<std::uint32_t> waiting; // references to make when it completes
+  };
+  // A child waiting to be linked behind a reference that is not made yet.
+  struct Queued {
+    GenAttrBase* node; // held; null for a waiting reference
+    std::uint32_t ref;
   };
   // A reference whose target was not complete when its element began.
   struct PendingRef {
@@ -94,17 +99,11 @@ private:
     std::uint32_t own = 0;
     Entry* entry = nullptr;            // its own serial, if it has one
     std::vector<GenAttrBase*> front;   // its own links in front, held
-    std::vector<GenAttrBase*> shared;  // the shared children met under it, held
+    std::vector<Queued> shared;        // the shared children met under it, held
     std::vector<GenAttrBase*> parents; // parents whose queue holds it
     bool isRoot = false;
-    bool attached = false; // made and linked into a parent
   };
-  // A child waiting to be linked behind a reference that is not made yet.
-  struct Queued {
-    GenAttrBase* node; // held; null for a waiting reference
-    std::uint32_t ref;
-  };
-  static constexpr std::uint32_t kNoRef = 0xFFFFFFFFu;
+  static constexpr std::uint32_t NO_REF = 0xFFFFFFFFu;
 
   void ReadAttributes(const char* element, const char** attributes);
   // Makes the node of the innermost element, which has `children` or not.
@@ -135,6 +134,8 @@ private:
   std::unordered_map<std::uint64_t, Entry> mEntries;
   std::vector<PendingRef> mRefs;
   std::unordered_map<GenAttrBase*, std::deque<Queued>> mQueues;
+  // References to make once the queue of their target is linked.
+  std::unordered_map<GenAttrBase*, std::vector<std::uint32_t>> mAfterFlush;
   std::wstring mWide;
   std::string mBytes;
   int mStatus = 0;

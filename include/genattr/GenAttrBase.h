@@ -147,8 +147,12 @@ public:
   const char* GetTypeAsString() const;
   // The value as text, never null. Numbers and empty texts live in smpBuffer
   // (valid until the next rendering into it or the destruction of any
-  // non-reference node); a String's own value is returned as is; wide values
-  // live in process-wide buffers valid until the next rendering of their kind.
+  // non-reference node); a String's own value is returned as is. A wide value
+  // rendered in the locale's encoding lives in the result buffer of
+  // GenAttrStringUtils::Instance(), valid until any next text operation of
+  // that object; one rendered as UTF-8 (the UTF flag set, or a value the
+  // locale cannot represent) lives in a process-wide buffer valid until the
+  // next UTF-8 rendering of a wide value.
   const char* GetValueAsString() const;
   // Prints the chain of initial parents, root first, to standard output.
   void DumpPath() const;

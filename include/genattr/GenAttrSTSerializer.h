@@ -10,7 +10,9 @@
 // order: indentation, "Name: " and the name in a 16-byte column, the value (or
 // a container's id), the description, the type and, above 1, the reference
 // count. The children of a reference are not listed. Each line ends with a
-// line feed and a flush. The stream is borrowed and must outlive the writer.
+// line feed and, unless SetFlushEachLine(false) was called, a flush; without
+// it, lines may reach the stream in batches, and the stream is flushed once
+// when Write() ends. The stream is borrowed and must outlive the writer.
 class GENATTR_API GenAttrSTSerializer : public GenAttrSerializer {
 public:
   GenAttrSTSerializer(GenAttrBase* root, std::ostream* out);

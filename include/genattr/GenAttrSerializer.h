@@ -40,6 +40,9 @@ protected:
   GenAttrBase* mpRoot;
   int mInitialIndent;
   int mIndentIncrement;
+  // During a write, the level of the node being written: its value at the
+  // start of the write for the root, one more per level below; back to that
+  // value when the write ends.
   int mDepth;
   bool mFlushEachLine;
 };

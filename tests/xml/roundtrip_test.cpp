@@ -1,0 +1,130 @@
+// Typed documents of random trees read back equal node for node and in shape.
+#include <algorithm>
+#include <clocale>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "genattr/GenAttr.h"
+#include "genattr/GenAttrXMLReader.h"
+#include "tests/support/TreeCompare.h"
+#include "tests/xml/RandomTree.h"
+#include "tests/xml/ReaderTestUtil.h"
+
+namespace {
+
+using readertest::Document;
+using readertest::RandomTree;
+using readertest::Read;
+using readertest::Tree;
+
+// Writes `root` typed, reads it back, compares, and writes the copy again.
+void RoundTrip(GenAttrBase* root, bool sameDocument) {
+  // Huge Doubles have their overflow report printed by every write.
+  testing::internal::CaptureStdout();
+  const std::string first = Document(root, true);
+  testing::internal::GetCapturedStdout();
+  GenAttrReadError error;
+  Tree copy(Read(first, error));
+  ASSERT_EQ(error.mStatus, 0) << error.mMessage << " at " << error.mLine << ":" << error.mColumn
+                              << "\n"
+                              << first;
+  ASSERT_NE(copy.root, nullptr);
+  EXPECT_EQ(copy.root->GetRefCount(), 0);
+  EXPECT_EQ(genattr_test::TreeCompare().Compare(root, copy.root), "") << first;
+  if (sameDocument) {
+    testing::internal::CaptureStdout();
+    const std::string second = Document(copy.root, true);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(second, first);
+  }
+}
+
+TEST(ReaderRoundTrip, RandomTreesComeBackExactly) {
+  for (std::uint32_t seed = 1; seed <= 300; ++seed) {
+    SCOPED_TRACE(seed);
+    const bool pointers = seed % 2 == 0;
+    Tree tree(RandomTree(seed, pointers).Make());
+    RoundTrip(tree.root, !pointers);
+    if (HasFailure()) {
+      break;
+    }
+  }
+}
+
+TEST(ReaderRoundTrip, RandomTreesUnderAUtf8Locale) {
+  const std::string saved = std::setlocale(LC_ALL, nullptr);
+  if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) {
+    GTEST_SKIP() << "no C.UTF-8 locale";
+  }
+  for (std::uint32_t seed = 1000; seed <= 1100 && !HasFailure(); ++seed) {
+    SCOPED_TRACE(seed);
+    Tree tree(RandomTree(seed, false).Make());
+    RoundTrip(tree.root, true);
+  }
+  std::setlocale(LC_ALL, saved.c_str());
+}
+
+TEST(ReaderRoundTrip, UtfSwitchOfTheHostIsLeftAlone) {
+  Tree tree(RandomTree(7, false).Make());
+  const std::string document = Document(tree.root, true);
+  GenAttr_EnableCatiaJtUtfTransfer();
+  GenAttrReadError error;
+  Tree copy(Read(document, error));
+  EXPECT_TRUE(GenAttr_CatiaJtUtfTransferEnabled());
+  GenAttr_DisableCatiaJtUtfTransfer();
+  EXPECT_EQ(genattr_test::TreeCompare().Compare(tree.root, copy.root), "");
+}
+
+// The README's model tree: the typed document, and what comes back.
+TEST(ReaderRoundTrip, ModelTree) {
+  Tree model(writertest::MakeModelTree().release());
+  EXPECT_EQ(Document(model.root, true),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<Model xmlns:ga=\"urn:genattr:typed\" ga:type=\"Cont\" ga:id=\"M1\">"
+            "<DateAndTime>Sun Dec 06 15:38:51 2026</DateAndTime>\n"
+            "\n"
+            "  <Material desc=\"surface material\" ga:type=\"String\">Steel</Material>\n"
+            "  <Part ga:type=\"Cont\" ga:id=\"P7\" ga:node=\"1\">\n"
+            "    <Mass ga:type=\"Double\" ga:bits=\"4029000000000000\">12.5000</Mass>\n"
+            "    <Count ga:type=\"Int\" ga:node=\"2\">3</Count>\n"
+            "  </Part>\n"
+            "  <Count ga:link=\"2\">3</Count>\n"
+            "  <PartRef ga:type=\"Cont\" ga:id=\"P7\" ga:ref=\"1\">\n"
+            "    <Mass>12.5000</Mass>\n"
+            "    <Count>3</Count>\n"
+            "  </PartRef>\n"
+            "  <Color value=\"red &amp; blue\"\n"
+            " ga:type=\"String\">\n"
+            "    <Alpha ga:type=\"Int\">255</Alpha>\n"
+            "  </Color>\n"
+            "</Model>\n");
+  RoundTrip(model.root, true);
+  // The plain document is unchanged by the setting being available.
+  EXPECT_EQ(Document(model.root, false).find("ga:"), std::string::npos);
+}
+
+// A reference whose target is not in the tree comes back with the same
+// children, as links of its own.
+TEST(ReaderRoundTrip, ReferenceToAContainerOutsideTheTree) {
+  auto* outside = new GenAttrCont("outside");
+  outside->AddAttr(new GenAttrInt("a", 1));
+  outside->AddAttr(new GenAttrInt("b", 2));
+  Tree tree(new GenAttrCont("root"));
+  tree.root->AddAttr(new GenAttrCont("ref", outside));
+  GenAttrReadError error;
+  Tree copy(Read(Document(tree.root, true), error));
+  ASSERT_EQ(error.mStatus, 0) << error.mMessage;
+  GenAttrBase* ref = copy.root->GetAttr("ref");
+  ASSERT_NE(ref, nullptr);
+  EXPECT_EQ(ref->IsReference(), 1);
+  EXPECT_EQ(ref->GetNumberChildren(), 2u);
+  EXPECT_EQ(ref->GetAttrByPath("b")->GetValueAsString(), std::string("2"));
+  GenAttrBase::Free(outside);
+}
+
+} // namespace
