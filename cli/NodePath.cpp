@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "cli/Walk.h"
+#include "genattr/GenAttrStringUtils.h"
 
 namespace genattr {
 namespace cli {
@@ -41,11 +42,15 @@ bool SplitIndex(std::string_view segment, std::string_view* name, unsigned long*
 
 } // namespace
 
+const char* ShownName(const char* text) {
+  return GenAttrStringUtils::Instance().GetUTF8EncodedString(text);
+}
+
 void AppendSegment(std::string& path, bool first, const char* name, unsigned occurrence) {
   if (!first) {
     path += '/';
   }
-  path += name;
+  path += ShownName(name);
   // A name that itself ends like an index always gets one, so that it is
   // never read as the index of a shorter name.
   std::string_view ignoredName;
@@ -71,23 +76,36 @@ const std::string& PathTracker::Visit(std::size_t depth, const char* name, unsig
 
 namespace {
 
+// A segment names a child by its name as stored or as shown.
+bool NameMatches(GenAttrBase* child, std::string_view segment) {
+  return segment == child->GetName() || segment == ShownName(child->GetName());
+}
+
 // One segment below `parent`: "Name[k]" the k-th child of that name, any
 // other segment (or an index too high) the first child of that name.
 GenAttrBase* ResolveSegment(GenAttrBase* parent, const std::string& segment,
                             std::vector<GenAttrBase*>& scratch) {
   std::string_view name;
   unsigned long k = 0;
+  CollectChildren(parent, scratch);
   if (SplitIndex(segment, &name, &k)) {
-    CollectChildren(parent, scratch);
     for (GenAttrBase* child : scratch) {
-      if (name == child->GetName() && --k == 0) {
+      if (NameMatches(child, name) && --k == 0) {
         return child;
       }
     }
   }
   // A name that merely looks like an index is still found as the library
   // finds it.
-  return parent->GetAttr(segment.c_str());
+  if (GenAttrBase* exact = parent->GetAttr(segment.c_str())) {
+    return exact;
+  }
+  for (GenAttrBase* child : scratch) {
+    if (NameMatches(child, segment)) {
+      return child;
+    }
+  }
+  return nullptr;
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // Paths of nodes as the command prints and reads them. Internal.
 //
 // A path is the library's: child names joined by "/", starting below the root
-// (the root itself has the empty path). Siblings often share a name (every
-// part of a parts list is a "Part"), so a child that is the k-th of its name
-// under its parent, k >= 2, is written "Part[k]"; the first keeps its plain
-// name, so a path without such indices is one that GenAttrBase::GetAttrByPath()
+// (the root itself has the empty path). Names are shown as the listing shows
+// them, their bytes read as ISO 8859-1 and written in UTF-8; a path given to
+// the command may use either form. Siblings often share a name (every part of
+// a parts list is a "Part"), so a child that is the k-th of its name under its
+// parent, k >= 2, is written "Part[k]"; the first keeps its plain name, so a
+// path of ASCII names without indices is one that GenAttrBase::GetAttrByPath()
 // finds as it stands. A name that itself ends in "[digits]" is always written
 // with its index ("a[2][1]"). Names holding "/" cannot be told apart from two
 // segments; the library's paths share that limit.
@@ -20,6 +22,11 @@
 
 namespace genattr {
 namespace cli {
+
+// `text`, a name or description, as the listing shows it: its bytes read as
+// ISO 8859-1 and written in UTF-8. Borrowed from the string utility object
+// until its next call.
+const char* ShownName(const char* text);
 
 // Numbers the children of one parent by name.
 class SiblingNumbers {

@@ -44,7 +44,7 @@ Facts FactsOf(GenAttrBase* node) {
   facts.datum = datum != nullptr ? datum : "";
   const char* description = node->GetDescription();
   facts.hasDescription = description != nullptr;
-  facts.description = description != nullptr ? description : "";
+  facts.description = description != nullptr ? ShownName(description) : "";
   return facts;
 }
 
@@ -175,8 +175,9 @@ public:
     mA = Flatten(before);
     mB = Flatten(after);
     if (std::string_view(before->GetName()) != after->GetName()) {
+      const std::string shownBefore = ShownName(before->GetName());
       Line("name changed", "(root)",
-           ": " + Quoted(true, before->GetName()) + " -> " + Quoted(true, after->GetName()));
+           ": " + Quoted(true, shownBefore) + " -> " + Quoted(true, ShownName(after->GetName())));
     }
     ComparePair(before, after, "(root)");
     Descend(0, 0);

@@ -31,10 +31,11 @@ public:
   }
 
   // A node of a random type with a fresh value; names include "/"-free
-  // look-alikes of the path syntax ("a[2]").
+  // look-alikes of the path syntax ("a[2]") and a byte above 0x7F.
   GenAttrBase* Node() {
-    static const char* const names[] = {"a", "b", "c", "a[2]", "", "d e"};
-    const char* name = names[Pick(6)];
+    // "\xE4" is a-umlaut read as ISO 8859-1.
+    static const char* const names[] = {"a", "b", "c", "a[2]", "", "d e", "\xE4"};
+    const char* name = names[Pick(7)];
     const std::string value = "v" + std::to_string(++mSerial);
     switch (Pick(5)) {
     case 0: {

@@ -66,6 +66,11 @@ TEST(NodePath, PlainPathsAreTheLibrarysAndLookAlikesStillResolve) {
   EXPECT_EQ(ResolvePath(root.get(), "a[0]"), nullptr);
   EXPECT_EQ(ResolvePath(root.get(), "a[02]"), nullptr);
   EXPECT_EQ(ResolvePath(root.get(), "b"), nullptr);
+  // A name of ISO 8859-1 bytes, as stored or as shown in UTF-8.
+  auto* umlaut = new GenAttrInt("Geh\xE4use", 3);
+  a1->AddAttr(umlaut);
+  EXPECT_EQ(ResolvePath(root.get(), "a/Geh\xE4use"), umlaut);
+  EXPECT_EQ(ResolvePath(root.get(), "a/Geh\xC3\xA4use"), umlaut);
 }
 
 TEST(Find, FiltersAsGetAllAttrDoesAndSkipsTheRoot) {
