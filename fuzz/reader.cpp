@@ -5,6 +5,7 @@
 // own typed document is the same, byte for byte.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -36,8 +37,7 @@ std::string TypedDocument(GenAttrBase* root) {
   return document;
 }
 
-GenAttrBase* ReadChecked(const char* data, std::size_t size) {
-  GenAttrReadError error;
+GenAttrBase* ReadChecked(const char* data, std::size_t size, GenAttrReadError& error) {
   GenAttrBase* root = GenAttrXMLReader::ReadBuffer(data, size, &error);
   Check(error.mStatus >= 0 && error.mStatus <= 4, "status from 0 to 4");
   Check((root != nullptr) == (error.mStatus == 0), "a root exactly on status 0");
@@ -49,12 +49,17 @@ GenAttrBase* ReadChecked(const char* data, std::size_t size) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  GenAttrBase* root = ReadChecked(reinterpret_cast<const char*>(data), size);
+  GenAttrReadError error;
+  GenAttrBase* root = ReadChecked(reinterpret_cast<const char*>(data), size, error);
   if (root == nullptr) {
     return 0;
   }
   const std::string first = TypedDocument(root);
-  GenAttrBase* again = ReadChecked(first.data(), first.size());
+  GenAttrBase* again = ReadChecked(first.data(), first.size(), error);
+  if (again == nullptr) {
+    std::fprintf(stderr, "status %d at %lu:%lu: %s\n%s\n", error.mStatus, error.mLine,
+                 error.mColumn, error.mMessage, first.c_str());
+  }
   Check(again != nullptr, "a typed document of ours reads back");
   const std::string difference = genattr_test::TreeCompare().Compare(root, again);
   if (!difference.empty()) {

@@ -234,7 +234,9 @@ void XmlText::Append(char32_t c, Place place) {
 }
 
 void XmlText::Flush() {
-  mTarget.Append(mBytes.data(), CharsToBytes());
+  // The encoding may move mBytes: its data is taken afterwards.
+  const std::size_t length = CharsToBytes();
+  mTarget.Append(mBytes.data(), length);
 }
 
 std::size_t XmlText::CharsToBytes() {

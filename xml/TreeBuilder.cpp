@@ -221,6 +221,7 @@ GenAttrBase* TreeBuilder::Finish() {
   for (std::uint32_t index = 0; index < mRefs.size() && !Failed(); ++index) {
     if (mRefs[index].made == nullptr) {
       MakeRef(index, nullptr);
+      Settle();
     }
   }
   if (!mQueues.empty() || mRoot == nullptr) {
@@ -510,6 +511,7 @@ void TreeBuilder::EndPendingRef(std::uint32_t index) {
   const auto found = mEntries.find(ref.target);
   if (found != mEntries.end() && found->second.complete) {
     MakeRef(index, found->second.node);
+    Settle();
   } else {
     mEntries[ref.target].waiting.push_back(index);
   }
@@ -524,6 +526,7 @@ void TreeBuilder::Complete(Entry& entry) {
       MakeRef(index, entry.node);
     }
   }
+  Settle();
 }
 
 void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
@@ -592,10 +595,23 @@ void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
   if (done.isRoot) {
     mRoot = made;
   }
-  std::vector<GenAttrBase*> parents;
-  parents.swap(done.parents);
-  for (GenAttrBase* parent : parents) {
-    Flush(parent);
+  mToFlush.insert(mToFlush.end(), done.parents.begin(), done.parents.end());
+  done.parents.clear();
+}
+
+void TreeBuilder::Settle() {
+  // A worklist, not recursion: references may wait on one another in chains
+  // as long as a document is.
+  while (!Failed() && (!mToMake.empty() || !mToFlush.empty())) {
+    if (!mToMake.empty()) {
+      const auto [index, target] = mToMake.back();
+      mToMake.pop_back();
+      MakeRef(index, target);
+    } else {
+      GenAttrBase* parent = mToFlush.back();
+      mToFlush.pop_back();
+      Flush(parent);
+    }
   }
 }
 
@@ -693,7 +709,7 @@ void TreeBuilder::Flush(GenAttrBase* parent) {
     waiting.swap(after->second);
     mAfterFlush.erase(after);
     for (const std::uint32_t index : waiting) {
-      MakeRef(index, parent);
+      mToMake.emplace_back(index, parent);
     }
   }
 }

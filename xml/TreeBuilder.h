@@ -8,6 +8,7 @@
 #include <deque>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class GenAttrBase;
@@ -122,7 +123,11 @@ private:
   void Link(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref);
   void Flush(GenAttrBase* parent);
   void Complete(Entry& entry);
+  // Makes the waiting reference `index` from `target` (null: with a chain
+  // of its own); the queues it unblocks are flushed by Settle().
   void MakeRef(std::uint32_t index, GenAttrBase* target);
+  // Flushes the queues and makes the references that earlier steps released.
+  void Settle();
   Entry* Lookup(const std::string& serialText, bool create);
   void ReleaseHolds();
 
@@ -136,6 +141,9 @@ private:
   std::unordered_map<GenAttrBase*, std::deque<Queued>> mQueues;
   // References to make once the queue of their target is linked.
   std::unordered_map<GenAttrBase*, std::vector<std::uint32_t>> mAfterFlush;
+  // The work of Settle().
+  std::vector<std::pair<std::uint32_t, GenAttrBase*>> mToMake;
+  std::vector<GenAttrBase*> mToFlush;
   std::wstring mWide;
   std::string mBytes;
   int mStatus = 0;

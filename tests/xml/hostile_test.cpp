@@ -1,5 +1,6 @@
 // Documents from anywhere: every failure has its status, nothing crashes or
 // leaks, and depth costs no stack.
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -161,6 +162,35 @@ TEST(ReaderHostile, ForwardReferenceKeepsCounts) {
   EXPECT_EQ(ref->IsReference(), 1);
   EXPECT_EQ(ref->GetNumberChildren(), 2u);
   EXPECT_EQ(tree.root->GetAttrByPath("t/x")->GetRefCount(), 2);
+}
+
+// Each container's first child is a reference to the next container, which
+// comes later: making one reference lets the next be made, 100,000 times
+// over, without recursion.
+TEST(ReaderHostile, LongChainOfWaitingReferences) {
+  constexpr int count = 100000;
+  std::string document = "<r ga:type=\"Cont\">";
+  for (int i = 1; i <= count; ++i) {
+    document += "<c ga:type=\"Cont\" ga:node=\"" + std::to_string(i) + "\">";
+    if (i < count) {
+      document += "<p ga:type=\"Cont\" ga:ref=\"" + std::to_string(i + 1) + "\"/>";
+    }
+    document += "<x ga:type=\"Int\">1</x></c>";
+  }
+  document += "<p ga:type=\"Cont\" ga:ref=\"1\"/></r>";
+  GenAttrReadError error;
+  Tree tree(Read(document, error));
+  ASSERT_EQ(error.mStatus, 0) << error.mMessage;
+  EXPECT_EQ(tree.root->GetNumberChildren(), static_cast<std::uint32_t>(count + 1));
+  // The last reference shares the first container's chain: its reference and x.
+  GenAttrBase* last = nullptr;
+  for (GenAttrBase* child = tree.root->GetFirstAttr(); child != nullptr;
+       child = tree.root->GetNextAttr()) {
+    last = child;
+  }
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(last->IsReference(), 1);
+  EXPECT_EQ(last->GetNumberChildren(), 2u);
 }
 
 // Found by fuzzing: a reference made but never linked was released after the
