@@ -73,6 +73,8 @@ END {
   row("text writer, one flush (pugixml)", "WriteTextOnce_genattr", "Save_pugixml", "items/s",
       ">=1")
   row("XML writer, one flush (pugixml)", "WriteXmlOnce_genattr", "Save_pugixml", "items/s", ">=1")
+  row("HTML writer vs XML writer, one flush", "WriteHtml_genattr", "WriteXmlOnce_genattr", "items/s",
+      "-")
   row("read typed XML (pugixml load_file)", "ReadTyped_genattr", "LoadTyped_pugixml", "ns/item",
       "<=2.5")
   row("read plain XML (pugixml load_file)", "ReadPlain_genattr", "LoadPlain_pugixml", "ns/item",

@@ -1,7 +1,8 @@
 // An example host: builds the metadata tree of a small gearbox assembly, writes
-// it as a plain-text listing, as an XML document and as the typed XML document
-// into an output folder, reads the typed document back and checks that the
-// same tree came back, and prints where the files are and the listing itself.
+// it as a plain-text listing, as an XML document, as an HTML page and as the
+// typed XML document into an output folder, reads the typed document back and
+// checks that the same tree came back, and prints where the files are and the
+// listing itself.
 //
 //   assembly_host [output-folder]        (default: genattr-example-output)
 #include <cstdio>
@@ -174,6 +175,7 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path text = folder / "assembly.txt";
   const std::filesystem::path xml = folder / "assembly.xml";
+  const std::filesystem::path html = folder / "assembly.html";
   const std::filesystem::path typed = folder / "assembly-typed.xml";
 
   // Wide values are rendered as UTF-8 in the listing when set with the switch on.
@@ -184,11 +186,13 @@ int main(int argc, char** argv) {
   const int textStatus =
       GenAttrSerializerFactory::WriteToTextFile(tree.root, text.string().c_str());
   const int xmlStatus = GenAttrSerializerFactory::WriteToXmlFile(tree.root, xml.string().c_str());
+  const int htmlStatus =
+      GenAttrSerializerFactory::WriteToHtmlFile(tree.root, html.string().c_str());
   const int typedStatus =
       GenAttrSerializerFactory::WriteToTypedXmlFile(tree.root, typed.string().c_str());
-  if (textStatus != 0 || xmlStatus != 0 || typedStatus != 0) {
+  if (textStatus != 0 || xmlStatus != 0 || htmlStatus != 0 || typedStatus != 0) {
     std::cerr << "writing failed: text status " << textStatus << ", XML status " << xmlStatus
-              << ", typed XML status " << typedStatus << "\n";
+              << ", HTML status " << htmlStatus << ", typed XML status " << typedStatus << "\n";
     return 1;
   }
   if (!ReadsBackTheSameTree(tree.root, typed)) {
@@ -196,6 +200,7 @@ int main(int argc, char** argv) {
   }
   std::cout << "Text listing: " << std::filesystem::absolute(text).string() << "\n"
             << "XML document: " << std::filesystem::absolute(xml).string() << "\n"
+            << "HTML page:    " << std::filesystem::absolute(html).string() << "\n"
             << "Typed XML document (read back: the same tree): "
             << std::filesystem::absolute(typed).string() << "\n\n";
   return PrintFile(text) ? 0 : 1;

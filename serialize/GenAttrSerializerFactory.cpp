@@ -2,20 +2,23 @@
 
 #include <fstream>
 
+#include "genattr/GenAttrHTMLSerializer.h"
 #include "genattr/GenAttrSTSerializer.h"
 #include "genattr/GenAttrXMLSerializer.h"
 
 namespace {
 
+// Text mode (the listing and the XML document) stores every line end as
+// CR LF on Windows; binary mode (the page) keeps the same bytes everywhere.
 // `setUp` is given the writer before it writes.
 template <class Writer, class SetUp = void (*)(Writer&)>
 int WriteToFile(
-    GenAttrBase* root, const char* fileName, SetUp setUp = [](Writer&) {}) {
+    GenAttrBase* root, const char* fileName, std::ios::openmode mode = {},
+    SetUp setUp = [](Writer&) {}) {
   if (root == nullptr || fileName == nullptr) {
     return 1;
   }
-  // Text mode: on Windows every line end is stored as CR LF.
-  std::ofstream file(fileName, std::ios::out | std::ios::trunc);
+  std::ofstream file(fileName, std::ios::out | std::ios::trunc | mode);
   if (!file.good()) {
     return 1;
   }
@@ -23,8 +26,8 @@ int WriteToFile(
   Writer writer(root, &file);
   setUp(writer);
   writer.Write();
-  // Every line was flushed, so a full disk has already failed the stream;
-  // close() adds a failure to write out the rest or to release the file.
+  // A full disk has failed the stream by now, or fails close(), which writes
+  // out the rest and releases the file.
   file.close();
   return file.fail() ? 2 : 0;
 }
@@ -39,7 +42,11 @@ int GenAttrSerializerFactory::WriteToXmlFile(GenAttrBase* root, const char* file
   return WriteToFile<GenAttrXMLSerializer>(root, fileName);
 }
 
+int GenAttrSerializerFactory::WriteToHtmlFile(GenAttrBase* root, const char* fileName) {
+  return WriteToFile<GenAttrHTMLSerializer>(root, fileName, std::ios::binary);
+}
+
 int GenAttrSerializerFactory::WriteToTypedXmlFile(GenAttrBase* root, const char* fileName) {
   return WriteToFile<GenAttrXMLSerializer>(
-      root, fileName, [](GenAttrXMLSerializer& writer) { writer.SetTypedOutput(true); });
+      root, fileName, {}, [](GenAttrXMLSerializer& writer) { writer.SetTypedOutput(true); });
 }

@@ -8,18 +8,61 @@
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrStringUtils.h"
 #include "genattr/GenAttrUnicodeString.h"
+#include "serialize/EscapedText.h"
 #include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
 #include "serialize/TypedMarkup.h"
-#include "serialize/XmlText.h"
 #include "text/NarrowText.h"
 #include "tree/OwnedText.h"
 #include "tree/ValueBuffer.h"
 
 namespace {
 
-using genattr::detail::Place;
-using genattr::detail::XmlText;
+using genattr::detail::EscapedText;
+using genattr::detail::TextEscapes;
+
+// The Char production of XML 1.0: what a document may carry at all.
+constexpr bool IsXmlChar(char32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+constexpr const char* ContentReference(char32_t c) {
+  switch (c) {
+  case U'&':
+    return "&amp;";
+  case U'<':
+    return "&lt;";
+  // Also keeps "]]>" and "?>" out of content and processing instructions.
+  case U'>':
+    return "&gt;";
+  // Every line end a parser sees is turned into LF, so a CR survives only as a
+  // reference.
+  case U'\r':
+    return "&#13;";
+  default:
+    return nullptr;
+  }
+}
+
+// An attribute value needs more references than text content: a parser
+// normalises raw TAB, LF and CR in attributes to spaces, and the value is
+// delimited by double quotes.
+constexpr const char* AttributeReference(char32_t c) {
+  switch (c) {
+  case U'"':
+    return "&quot;";
+  case U'\t':
+    return "&#9;";
+  case U'\n':
+    return "&#10;";
+  default:
+    return ContentReference(c);
+  }
+}
+
+constexpr TextEscapes kContent(ContentReference, IsXmlChar);
+constexpr TextEscapes kAttribute(AttributeReference, IsXmlChar);
 
 // Appends the element name made of the node name `text`.
 void AppendXmlName(genattr::detail::TextBuffer& out, const char* text) {
@@ -28,14 +71,14 @@ void AppendXmlName(genattr::detail::TextBuffer& out, const char* text) {
       genattr::detail::EncodeXmlName(text, length, out.Extend(length == 0 ? 1 : 2 * length)));
 }
 
-void WriteValue(XmlText& text, const GenAttrBase& node, Place place) {
+void WriteValue(EscapedText& text, const GenAttrBase& node, const TextEscapes& escapes) {
   if (node.GetType() == UnicodeString) {
     // The wide value itself, not its rendering: the rendering may be in a
     // locale that cannot hold every character.
     const wchar_t* value = static_cast<const GenAttrUnicodeString&>(node).GetValue();
-    text.Wide(value != nullptr ? value : L"", place);
+    text.Wide(value != nullptr ? value : L"", escapes);
   } else {
-    text.Narrow(node.GetValueAsString(), place);
+    text.Narrow(node.GetValueAsString(), escapes);
   }
 }
 
@@ -71,7 +114,7 @@ int GenAttrXMLSerializer::Write() {
   if (mpXSLStylesheet != nullptr) {
     *mpOut << "<?xml-stylesheet type=\"text/xsl\" href=\"";
     genattr::detail::TextBuffer href;
-    XmlText(href).Utf8(mpXSLStylesheet, Place::Attribute);
+    EscapedText(href).Utf8(mpXSLStylesheet, kAttribute);
     mpOut->write(href.Data(), static_cast<std::streamsize>(href.Size()));
     *mpOut << "\"?>";
     genattr::detail::EndLine(*mpOut, mFlushEachLine);
@@ -89,13 +132,13 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   }
   genattr::detail::LineOutput line(*mpOut, mFlushEachLine);
   genattr::detail::TextBuffer& out = line.Text();
-  XmlText text(out);
+  EscapedText text(out);
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
   genattr::detail::DepthCounter depth(mDepth);
   std::unique_ptr<genattr::detail::TypedMarkup> typed;
   if (mTypedOutput) {
-    typed.reset(new genattr::detail::TypedMarkup(node));
+    typed.reset(new genattr::detail::TypedMarkup(node, kAttribute));
   }
   auto closeStartTag = [&](GenAttrBase* current, std::size_t level) {
     if (typed) {
@@ -107,15 +150,15 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   auto writeDescription = [&](const GenAttrBase& current) {
     if (const char* description = current.GetDescription()) {
       out.Append(" desc=\"");
-      text.Narrow(description, Place::Attribute);
+      text.Narrow(description, kAttribute);
       out.Append('"');
     }
   };
-  auto writeValue = [&](const GenAttrBase& current, Place place) {
+  auto writeValue = [&](const GenAttrBase& current, const TextEscapes& escapes) {
     if (genattr::detail::ValueMayReport(current)) {
       line.Emit();
     }
-    WriteValue(text, current, place);
+    WriteValue(text, current, escapes);
   };
 
   auto enter = [&](GenAttrBase* current, std::size_t level) {
@@ -130,7 +173,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     } else if (hasChildren) {
       // The value moves into an attribute to keep it apart from the children.
       out.Append(" value=\"");
-      writeValue(*current, Place::Attribute);
+      writeValue(*current, kAttribute);
       out.Append('"');
       line.EndLine();
       writeDescription(*current);
@@ -138,12 +181,12 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     } else {
       writeDescription(*current);
       closeStartTag(current, level);
-      writeValue(*current, Place::Content);
+      writeValue(*current, kContent);
     }
     if (level == 0) {
       if (mpCSSStylesheet != nullptr) {
         out.Append("<CSS_StyleSheet>");
-        text.Utf8(mpCSSStylesheet, Place::Content);
+        text.Utf8(mpCSSStylesheet, kContent);
         out.Append("</CSS_StyleSheet>");
         line.EndLine();
       }
@@ -178,7 +221,7 @@ void GenAttrXMLSerializer::WriteAsUTF8(const wchar_t* text) {
   if (text != nullptr && mpOut != nullptr) {
     // Attribute rules are safe in content as well, and the caller's place is unknown.
     genattr::detail::TextBuffer utf8;
-    XmlText(utf8).Wide(text, Place::Attribute);
+    EscapedText(utf8).Wide(text, kAttribute);
     mpOut->write(utf8.Data(), static_cast<std::streamsize>(utf8.Size()));
   }
 }
@@ -186,7 +229,7 @@ void GenAttrXMLSerializer::WriteAsUTF8(const wchar_t* text) {
 void GenAttrXMLSerializer::WriteAsUTF8(const char* text) {
   if (text != nullptr && mpOut != nullptr) {
     genattr::detail::TextBuffer utf8;
-    XmlText(utf8).Narrow(text, Place::Attribute);
+    EscapedText(utf8).Narrow(text, kAttribute);
     mpOut->write(utf8.Data(), static_cast<std::streamsize>(utf8.Size()));
   }
 }

@@ -122,11 +122,11 @@ void AppendEscapedWide(TextBuffer& out, const wchar_t* text) {
 
 // An 8-bit text as the attribute `plain` when a reader gets its bytes back
 // from it, else as the escaped attribute `escaped`.
-void AppendText8(TextBuffer& out, XmlText& text, const char* value, const char* plain,
-                 const char* escaped) {
-  if (text.NarrowIsExact(value)) {
+void AppendText8(TextBuffer& out, EscapedText& text, const TextEscapes& attribute,
+                 const char* value, const char* plain, const char* escaped) {
+  if (text.NarrowIsExact(value, attribute.carried)) {
     OpenAttribute(out, plain);
-    text.Narrow(value, Place::Attribute);
+    text.Narrow(value, attribute);
   } else {
     OpenAttribute(out, escaped);
     AppendEscaped8(out, value);
@@ -182,7 +182,7 @@ bool NameIsElementName(const char* name) {
 
 } // namespace
 
-TypedMarkup::TypedMarkup(GenAttrBase* root) {
+TypedMarkup::TypedMarkup(GenAttrBase* root, const TextEscapes& attribute) : mAttribute(attribute) {
   // The targets must be known at their own first occurrence, which may come
   // before the reference.
   TreeWalk walk(root, TreeWalk::Links);
@@ -213,7 +213,7 @@ TypedMarkup::Known& TypedMarkup::SerialOf(const GenAttrBase* node) {
   return known;
 }
 
-void TypedMarkup::Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, XmlText& text) {
+void TypedMarkup::Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, EscapedText& text) {
   if (mFrames.size() <= level) {
     mFrames.resize(level + 1);
   }
@@ -257,7 +257,7 @@ void TypedMarkup::Leave(std::size_t level) {
 }
 
 void TypedMarkup::Define(GenAttrBase* node, Frame& frame, bool forceSerial, TextBuffer& out,
-                         XmlText& text) {
+                         EscapedText& text) {
   const GenAttrType type = node->GetType();
   const bool knownType = type >= Base && type <= Ptr;
   OpenAttribute(out, names::kType);
@@ -266,10 +266,10 @@ void TypedMarkup::Define(GenAttrBase* node, Frame& frame, bool forceSerial, Text
 
   const char* name = node->GetName();
   if (!NameIsElementName(name)) {
-    AppendText8(out, text, name, names::kName, names::kXName);
+    AppendText8(out, text, mAttribute, name, names::kName, names::kXName);
   }
   if (const char* description = node->GetDescription()) {
-    if (!text.NarrowIsExact(description)) {
+    if (!text.NarrowIsExact(description, mAttribute.carried)) {
       OpenAttribute(out, names::kXDesc);
       AppendEscaped8(out, description);
       out.Append('"');
@@ -278,14 +278,14 @@ void TypedMarkup::Define(GenAttrBase* node, Frame& frame, bool forceSerial, Text
   switch (type) {
   case String: {
     const auto& string = static_cast<const GenAttrString&>(*node);
-    const bool exact = text.NarrowIsExact(string.GetValue());
+    const bool exact = text.NarrowIsExact(string.GetValue(), mAttribute.carried);
     AppendStringExtras(out, exact, string.isUtfEncoded(),
                        [&] { AppendEscaped8(out, string.GetValue()); });
     break;
   }
   case UnicodeString: {
     const auto& string = static_cast<const GenAttrUnicodeString&>(*node);
-    const bool exact = XmlText::WideIsExact(string.GetValue());
+    const bool exact = EscapedText::WideIsExact(string.GetValue(), mAttribute.carried);
     AppendStringExtras(out, exact, string.isUtfEncoded(),
                        [&] { AppendEscapedWide(out, string.GetValue()); });
     break;
@@ -298,7 +298,7 @@ void TypedMarkup::Define(GenAttrBase* node, Frame& frame, bool forceSerial, Text
     break;
   case Cont:
     if (const char* id = static_cast<const GenAttrCont&>(*node).GetId()) {
-      AppendText8(out, text, id, names::kId, names::kXId);
+      AppendText8(out, text, mAttribute, id, names::kId, names::kXId);
     }
     break;
   default:

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "genattr/GenAttrBase.h"
+#include "serialize/EscapedText.h"
 #include "serialize/TextBuffer.h"
-#include "serialize/XmlText.h"
 
 namespace genattr {
 namespace detail {
@@ -27,13 +27,15 @@ namespace detail {
 class TypedMarkup {
 public:
   // Finds the nodes that references below `root` share their chains with.
-  explicit TypedMarkup(GenAttrBase* root);
+  // `attribute` is how the document escapes attribute values; it must
+  // outlive the object.
+  TypedMarkup(GenAttrBase* root, const TextEscapes& attribute);
   TypedMarkup(const TypedMarkup&) = delete;
   TypedMarkup& operator=(const TypedMarkup&) = delete;
 
   // Appends the attributes of `node`, met at `level` (0 for the root), to
   // `out`, each with its leading space.
-  void Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, XmlText& text);
+  void Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, EscapedText& text);
   // The end of the element of `node` at `level`.
   void Leave(std::size_t level);
 
@@ -54,9 +56,11 @@ private:
   };
 
   Known& SerialOf(const GenAttrBase* node);
-  void Define(GenAttrBase* node, Frame& frame, bool forceSerial, TextBuffer& out, XmlText& text);
+  void Define(GenAttrBase* node, Frame& frame, bool forceSerial, TextBuffer& out,
+              EscapedText& text);
   void Reference(GenAttrBase* node, Frame& frame, TextBuffer& out);
 
+  const TextEscapes& mAttribute;
   std::unordered_set<const GenAttrBase*> mTargets;
   std::unordered_map<const GenAttrBase*, Known> mKnown;
   std::uint64_t mNextSerial = 1;

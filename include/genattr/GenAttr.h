@@ -7,6 +7,7 @@
 #include "genattr/GenAttrCont.h"
 #include "genattr/GenAttrDouble.h"
 #include "genattr/GenAttrFloat.h"
+#include "genattr/GenAttrHTMLSerializer.h"
 #include "genattr/GenAttrInt.h"
 #include "genattr/GenAttrList.h"
 #include "genattr/GenAttrPtr.h"

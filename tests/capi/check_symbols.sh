@@ -85,7 +85,7 @@ fi
 # The class interface.
 for class in GenAttrBase GenAttrCont GenAttrString GenAttrUnicodeString GenAttrInt GenAttrFloat \
   GenAttrDouble GenAttrPtr GenAttrList GenAttrStringUtils GenAttrSerializer GenAttrSTSerializer \
-  GenAttrXMLSerializer GenAttrSerializerFactory; do
+  GenAttrXMLSerializer GenAttrHTMLSerializer GenAttrSerializerFactory; do
   grep -q "^$class::" "$work/demangled" || fail "class $class is not exported"
 done
 for class in GenAttrBase GenAttrCont GenAttrString GenAttrUnicodeString GenAttrInt GenAttrFloat \

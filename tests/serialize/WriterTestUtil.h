@@ -55,13 +55,13 @@ inline Tree MakeChain(std::size_t depth) {
   return root;
 }
 
-// Checks the layout of every time stamp and replaces it by the one of the
-// golden documents.
-inline ::testing::AssertionResult MaskTimeStamps(std::string& document) {
+// Checks the layout of every time stamp (after each `tag`) and replaces it by
+// the one of the golden documents.
+inline ::testing::AssertionResult MaskTimeStamps(std::string& document,
+                                                 const std::string& tag = "<DateAndTime>") {
   static const std::regex layout("(Sun|Mon|Tue|Wed|Thu|Fri|Sat) "
                                  "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
                                  "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}");
-  const std::string tag = "<DateAndTime>";
   for (std::size_t at = document.find(tag); at != std::string::npos;
        at = document.find(tag, at + 1)) {
     if (!std::regex_match(document.substr(at + tag.size(), 24), layout)) {

@@ -35,6 +35,17 @@ TEST(Factory, WritesWhatTheWritersWriteAndTruncates) {
   std::string expected = xml.str();
   ASSERT_TRUE(writertest::MaskTimeStamps(written) && writertest::MaskTimeStamps(expected));
   EXPECT_EQ(written, expected);
+
+  std::ofstream(path) << std::string(100000, '#');
+  ASSERT_EQ(GenAttrSerializerFactory::WriteToHtmlFile(tree.get(), path.c_str()), 0);
+  std::ostringstream html;
+  GenAttrHTMLSerializer(tree.get(), &html).Write();
+  written = ReadFile(path);
+  expected = html.str();
+  const std::string stamp = "\"written\":\"";
+  ASSERT_TRUE(writertest::MaskTimeStamps(written, stamp) &&
+              writertest::MaskTimeStamps(expected, stamp));
+  EXPECT_EQ(written, expected);
   std::remove(path.c_str());
 }
 
@@ -43,6 +54,7 @@ TEST(Factory, ReturnsOneWhenTheFileCannotBeOpened) {
   const std::string missing = ::testing::TempDir() + "genattr-no-such-dir/out.txt";
   EXPECT_EQ(GenAttrSerializerFactory::WriteToTextFile(tree.get(), missing.c_str()), 1);
   EXPECT_EQ(GenAttrSerializerFactory::WriteToXmlFile(tree.get(), missing.c_str()), 1);
+  EXPECT_EQ(GenAttrSerializerFactory::WriteToHtmlFile(tree.get(), missing.c_str()), 1);
   EXPECT_FALSE(std::ifstream(missing).good());
   EXPECT_EQ(GenAttrSerializerFactory::WriteToTextFile(tree.get(), ""), 1);
   EXPECT_EQ(GenAttrSerializerFactory::WriteToXmlFile(tree.get(), ""), 1);
@@ -58,6 +70,7 @@ TEST(Factory, ReturnsTwoWhenWritingFails) {
   Tree tree = writertest::MakeModelTree();
   EXPECT_EQ(GenAttrSerializerFactory::WriteToTextFile(tree.get(), "/dev/full"), 2);
   EXPECT_EQ(GenAttrSerializerFactory::WriteToXmlFile(tree.get(), "/dev/full"), 2);
+  EXPECT_EQ(GenAttrSerializerFactory::WriteToHtmlFile(tree.get(), "/dev/full"), 2);
 }
 
 } // namespace

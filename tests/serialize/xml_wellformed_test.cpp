@@ -5,7 +5,6 @@
 #include <clocale>
 #include <cstdint>
 #include <iterator>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 
 #include "genattr/GenAttr.h"
 #include "tests/serialize/WriterTestUtil.h"
+#include "tests/support/HostileTrees.h"
 #include "tests/support/XmlNav.h"
 
 namespace {
@@ -52,73 +52,11 @@ std::string Expected(const wchar_t* text) {
   return out;
 }
 
-const char* const kNarrow[] = {"a",     "Z",  "&",    "<",    ">",    "\"",   "'",    "\t",
-                               "\n",    "\r", "\x01", "\x7F", "\xE9", "\x80", "\xFF", "]]>",
-                               "&amp;", " ",  "1",    "-",    ".",    ":"};
+const std::vector<std::string> kNarrow = {
+    "a",    "Z",    "&",    "<",    ">",   "\"",    "'", "\t", "\n", "\r", "\x01",
+    "\x7F", "\xE9", "\x80", "\xFF", "]]>", "&amp;", " ", "1",  "-",  ".",  ":"};
 const wchar_t kWide[] = {L'a',   L'&',   L'"',   L'\t',  L'\r',  0x01,    0xE9,     0x20AC,
                          0xD83D, 0xDE00, 0xD800, 0xDFFF, 0xFFFE, 0x1F600, 0x110000, 0x7FFFFFFF};
-
-class Generator {
-public:
-  explicit Generator(std::uint32_t seed) : mRandom(seed) {}
-
-  int Below(std::size_t n) {
-    return std::uniform_int_distribution<int>(0, static_cast<int>(n) - 1)(mRandom);
-  }
-
-  // A node and up to `depth` levels below it. Finished nodes are linked again
-  // now and then, directly or through a reference: they are never ancestors of
-  // the node being built, so no cycle arises.
-  GenAttrBase* Node(int depth) {
-    GenAttrBase* node = Fresh();
-    for (int n = depth > 0 ? Below(5) : 0; n > 0; --n) {
-      GenAttrBase* old = mFinished.empty() ? nullptr : mFinished[Below(mFinished.size())];
-      const int pick = Below(10);
-      if (pick == 0 && old != nullptr) {
-        node->AddAttr(old);
-      } else if (pick == 1 && old != nullptr && old->GetType() == Cont) {
-        node->AddAttr(new GenAttrCont(Narrow().c_str(), static_cast<GenAttrCont*>(old)));
-      } else {
-        node->AddAttr(Node(depth - 1));
-      }
-    }
-    mFinished.push_back(node);
-    return node;
-  }
-
-private:
-  std::string Narrow() {
-    std::string text;
-    for (int n = Below(6); n > 0; --n) {
-      text += kNarrow[Below(std::size(kNarrow))];
-    }
-    return text;
-  }
-
-  GenAttrBase* Fresh() {
-    const std::string name = Narrow();
-    const std::string description = Narrow();
-    const std::string value = Narrow();
-    const char* desc = Below(2) == 0 ? nullptr : description.c_str();
-    std::wstring wide;
-    for (int n = Below(6); n > 0; --n) {
-      wide += kWide[Below(std::size(kWide))];
-    }
-    switch (Below(5)) {
-    case 0:
-      return new GenAttrBase(name.c_str(), desc);
-    case 1:
-      return new GenAttrString(name.c_str(), desc, value.c_str());
-    case 2:
-      return new GenAttrUnicodeString(name.c_str(), desc, wide.c_str());
-    default:
-      return new GenAttrCont(name.c_str(), desc);
-    }
-  }
-
-  std::mt19937 mRandom;
-  std::vector<GenAttrBase*> mFinished;
-};
 
 using genattr_test::NextElement;
 using genattr_test::Take;
@@ -188,7 +126,8 @@ using genattr_test::Take;
 TEST(XmlWellFormed, HostileTreesReadBackExactly) {
   ASSERT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");
   for (std::uint32_t seed = 1; seed <= 3000; ++seed) {
-    Generator random(seed);
+    const std::wstring wide(std::begin(kWide), std::end(kWide));
+    genattr_test::HostileTrees random(seed, kNarrow, wide);
     writertest::Tree tree(random.Node(random.Below(5)));
     ASSERT_TRUE(ReadsBack(tree.get(), random.Below(3))) << "seed " << seed;
   }
