@@ -157,11 +157,6 @@ int RunConvert(const ConvertOptions& options) {
                  ".txt, .xml or .html.\n";
     return kExitTrouble;
   }
-  if (format == Format::Html) {
-    std::cerr << "genattr: this build cannot write the HTML page; convert with --to text, xml or "
-                 "typed.\n";
-    return kExitTrouble;
-  }
   if ((format == Format::Text || format == Format::Html) &&
       (!options.xsl.empty() || !options.css.empty())) {
     std::cerr << "genattr: --xsl and --css belong to the XML formats; leave them out or convert "
@@ -178,7 +173,11 @@ int RunConvert(const ConvertOptions& options) {
     WriteWithProgress(tree.get(), format, stylesheets, "standard output", false, std::cout);
     return Finish(kExitOk);
   }
-  std::ofstream out(options.out, std::ios::out | std::ios::trunc);
+  // The page is the same bytes everywhere, as its factory writes it; the
+  // listing and the XML documents take the platform's line ends.
+  std::ofstream out(options.out, format == Format::Html
+                                     ? std::ios::out | std::ios::trunc | std::ios::binary
+                                     : std::ios::out | std::ios::trunc);
   if (!out) {
     std::cerr << "genattr: cannot open '" << options.out << "' for writing ("
               << std::strerror(errno) << "); check that its folder exists and that you may write "

@@ -10,6 +10,7 @@
 
 #include "cli/Walk.h"
 #include "genattr/GenAttrCont.h"
+#include "genattr/GenAttrHTMLSerializer.h"
 #include "genattr/GenAttrSTSerializer.h"
 #include "genattr/GenAttrXMLSerializer.h"
 
@@ -74,8 +75,11 @@ void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
     writer.Write();
     return;
   }
-  case Format::Html:
-    return; // no page writer in this build: RunConvert() refuses the format
+  case Format::Html: {
+    GenAttrHTMLSerializer writer(root, &out);
+    writer.Write();
+    return;
+  }
   }
 }
 

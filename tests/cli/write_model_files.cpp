@@ -1,5 +1,5 @@
 // Writes the files the command tests read: the README's model tree as the
-// listing, the XML document and the typed document, a changed copy of it, and
+// listing, the XML document, the typed document and the page, a changed copy of it, and
 // a chain of 100,000 levels.
 //
 //   write_model_files FOLDER
@@ -31,7 +31,8 @@ writertest::Tree MakeChangedModel() {
 bool WriteAll(GenAttrBase* root, const std::string& stem) {
   return GenAttrSerializerFactory::WriteToTextFile(root, (stem + ".txt").c_str()) == 0 &&
          GenAttrSerializerFactory::WriteToXmlFile(root, (stem + ".xml").c_str()) == 0 &&
-         GenAttrSerializerFactory::WriteToTypedXmlFile(root, (stem + ".typed.xml").c_str()) == 0;
+         GenAttrSerializerFactory::WriteToTypedXmlFile(root, (stem + ".typed.xml").c_str()) == 0 &&
+         GenAttrSerializerFactory::WriteToHtmlFile(root, (stem + ".html").c_str()) == 0;
 }
 
 // A chain of 100,000 containers, typed, without indentation (which would
