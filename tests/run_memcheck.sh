@@ -8,8 +8,10 @@
 #
 # Meant for a Debug GCC build (the "dev" preset). Not run here:
 #  - tests that only drive other programs (nm through sh, xmllint, the
-#    screenshot that Chromium takes) or mostly wait for them (HtmlView.*, the
-#    page in Chromium: its writer is checked here by HtmlWriter.*);
+#    screenshot that Chromium takes, the genattr command through cmake: label
+#    genattr_command, which the sanitizer run covers) or mostly wait for them
+#    (HtmlView.*, the page in Chromium: its writer is checked here by
+#    HtmlWriter.*);
 #  - AllocFailure.*: they replace the global allocation operators to make
 #    them fail, and valgrind replaces those operators in turn;
 #  - TranscodeAgainstIcu.Random*: millions of conversions on caller buffers
@@ -43,5 +45,5 @@ excluded+='|ReaderHostile\.MillionLevels|python\..*)$'
 ctest --test-dir "$build" -T memcheck \
   --overwrite "MemoryCheckCommand=$valgrind" \
   --overwrite "MemoryCheckCommandOptions=$options" \
-  -E "$excluded" \
+  -E "$excluded" -LE genattr_command \
   --output-on-failure -j "${GENATTR_MEMCHECK_JOBS:-2}" "$@"
