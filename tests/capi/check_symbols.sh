@@ -177,7 +177,7 @@ fi
 # Every C++ entity is one of our classes, a member of one or a GenAttr_
 # function; a template instantiation (its demangled name starts with a
 # return type) is none of them.
-grep -Ev '^(GenAttr[A-Za-z]*(::|$)|GenAttr_[A-Za-z]*\(|QMV_GenAttr_)' "$work/entities" |
+grep -Ev '^(GenAttr[A-Za-z]*(::|$)|GenAttr_[A-Za-z]*\(|QMV_GenAttr_|genattr_)' "$work/entities" |
   grep -Ev "$toolchain" >"$work/foreign" || true
 if [ -s "$work/foreign" ]; then
   fail "names exported that belong to none of our classes:"
