@@ -53,8 +53,8 @@ public:
 private:
   const GenAttrChildLink* mpLink = nullptr;
   // The edit count of the node walked, and its value when the walk began.
-  const std::uint32_t* mpEdits = nullptr;
-  std::uint32_t mEdits = 0;
+  [[maybe_unused]] const std::uint32_t* mpEdits = nullptr;
+  [[maybe_unused]] std::uint32_t mEdits = 0;
 };
 
 // The children a node sees, in chain order (see GenAttrBase::GetChildren()).
