@@ -4,10 +4,8 @@ namespace genattr {
 namespace cli {
 
 void CollectChildren(GenAttrBase* node, std::vector<GenAttrBase*>& out) {
-  out.clear();
-  for (GenAttrBase* child = node->GetFirstAttr(); child != nullptr; child = node->GetNextAttr()) {
-    out.push_back(child);
-  }
+  const GenAttrChildRange children = node->GetChildren();
+  out.assign(children.begin(), children.end());
 }
 
 PreorderWalk::PreorderWalk(GenAttrBase* start, bool intoReferences)

@@ -13,8 +13,8 @@ namespace genattr {
 namespace cli {
 
 // Replaces the content of `out` with the children of `node` in link order
-// (a child linked twice appears twice). Moves the node's child cursor, so it
-// must not run while a writer goes through the same node.
+// (a child linked twice appears twice). The node's child cursor stays where
+// it is.
 void CollectChildren(GenAttrBase* node, std::vector<GenAttrBase*>& out);
 
 // Visits a subtree in pre-order without recursion, so any depth works. A
