@@ -67,7 +67,7 @@ public:
   }
   // Takes the deepest node off the path.
   void Ascend() {
-    if (mPath.size() > kShallow) {
+    if (mPath.size() > SHALLOW) {
       mDeep.Erase(mPath.back().node);
     }
     mPath.pop_back();
@@ -77,13 +77,13 @@ public:
   // which for the depth of most trees costs less than hashing; the deeper
   // levels of long chains are looked up in a set.
   bool OnPath(const GenAttrBase* node) const {
-    const std::size_t shallow = mPath.size() < kShallow ? mPath.size() : kShallow;
+    const std::size_t shallow = mPath.size() < SHALLOW ? mPath.size() : SHALLOW;
     for (std::size_t i = 0; i < shallow; ++i) {
       if (mPath[i].node == node) {
         return true;
       }
     }
-    return mPath.size() > kShallow && mDeep.Contains(node);
+    return mPath.size() > SHALLOW && mDeep.Contains(node);
   }
   // The deepest node on the path.
   GenAttrBase* Current() const { return mPath.back().node; }
@@ -91,7 +91,7 @@ public:
   std::size_t Depth() const { return mPath.size(); }
 
 private:
-  static constexpr std::size_t kShallow = 16;
+  static constexpr std::size_t SHALLOW = 16;
 
   struct Frame {
     GenAttrBase* node;
@@ -102,14 +102,14 @@ private:
   // An allocation that fails here leaves the path and the set out of step;
   // the exception ends the walk, and nothing else reads them.
   void Push(GenAttrBase* node) {
-    if (mPath.size() >= kShallow) {
+    if (mPath.size() >= SHALLOW) {
       mDeep.Insert(node);
     }
     mPath.push_back(Frame{node, GenAttrTreeAccess::FirstLink(*node), false});
   }
 
   std::vector<Frame> mPath;
-  // The nodes on the path below its first kShallow levels.
+  // The nodes on the path below its first SHALLOW levels.
   PathSet mDeep;
   Source mSource;
 };
