@@ -81,7 +81,47 @@ struct PugiBuilder {
   }
 };
 
+struct PlainBuilder {
+  long leaf = 0;
+
+  void Fill(PlainNode& parent, int level) {
+    parent.children.reserve(kFanout);
+    for (int i = 0; i < kFanout; ++i) {
+      PlainNode& child = *parent.children.emplace_back(std::make_unique<PlainNode>(ChildName(i)));
+      if (level + 1 < kDepth) {
+        Fill(child, level + 1);
+        continue;
+      }
+      const long k = leaf++;
+      switch (k % 3) {
+      case 0:
+        child.value = std::to_string(k);
+        break;
+      case 1:
+        child.value = std::to_string(static_cast<double>(k) + 0.5);
+        break;
+      default:
+        child.value = "s" + std::to_string(k);
+        break;
+      }
+    }
+  }
+};
+
 } // namespace
+
+PlainNode::PlainNode(const PlainNode& other) : name(other.name), value(other.value) {
+  children.reserve(other.children.size());
+  for (const auto& child : other.children) {
+    children.push_back(std::make_unique<PlainNode>(*child));
+  }
+}
+
+std::unique_ptr<PlainNode> BuildPlainTree() {
+  auto root = std::make_unique<PlainNode>("root");
+  PlainBuilder().Fill(*root, 0);
+  return root;
+}
 
 const char* ChildName(int index) {
   return Names()[static_cast<std::size_t>(index)].c_str();

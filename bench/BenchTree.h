@@ -3,6 +3,10 @@
 #ifndef GENATTR_BENCH_BENCHTREE_H
 #define GENATTR_BENCH_BENCHTREE_H
 
+#include <memory>
+#include <string>
+#include <vector>
+
 #include <pugixml.hpp>
 
 #include "genattr/GenAttr.h"
@@ -36,6 +40,23 @@ GenAttrBase* BuildGenAttrTree();
 // The same tree in `doc` (cleared first): one element per node, below a root
 // element "root", each leaf value in the attribute "value".
 void BuildPugiTree(pugi::xml_document& doc);
+
+// The tree a user would otherwise write by hand: a name, a value as text and
+// the owned children.
+struct PlainNode {
+  std::string name;
+  std::string value;
+  std::vector<std::unique_ptr<PlainNode>> children;
+
+  PlainNode() = default;
+  explicit PlainNode(const char* nodeName) : name(nodeName) {}
+  // A deep copy.
+  PlainNode(const PlainNode& other);
+  PlainNode& operator=(const PlainNode&) = delete;
+};
+
+// The same tree as plain nodes, the leaf values as their texts.
+std::unique_ptr<PlainNode> BuildPlainTree();
 
 } // namespace bench
 

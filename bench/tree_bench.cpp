@@ -1,5 +1,6 @@
 // Building, copying and destroying trees: appends to one wide parent, and the
 // whole benchmark tree, for genattr and pugixml side by side.
+#include <memory>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -138,12 +139,46 @@ void TreeDestroy_pugixml(benchmark::State& state) {
   bench::SetWork(state, bench::kTreeNodes);
 }
 
+void TreeBuild_plain(benchmark::State& state) {
+  for (auto _ : state) {
+    auto root = bench::BuildPlainTree();
+    state.PauseTiming();
+    root.reset();
+    state.ResumeTiming();
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void TreeCopy_plain(benchmark::State& state) {
+  const auto root = bench::BuildPlainTree();
+  for (auto _ : state) {
+    auto copy = std::make_unique<bench::PlainNode>(*root);
+    state.PauseTiming();
+    copy.reset();
+    state.ResumeTiming();
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void TreeDestroy_plain(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto root = bench::BuildPlainTree();
+    state.ResumeTiming();
+    root.reset();
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
 BENCHMARK(TreeBuild_genattr)->Unit(benchmark::kMillisecond);
 BENCHMARK(TreeBuild_pugixml)->Unit(benchmark::kMillisecond);
 BENCHMARK(TreeCopy_genattr)->Unit(benchmark::kMillisecond);
 BENCHMARK(TreeCopy_pugixml)->Unit(benchmark::kMillisecond);
 BENCHMARK(TreeDestroy_genattr)->Unit(benchmark::kMillisecond);
 BENCHMARK(TreeDestroy_pugixml)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeBuild_plain)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeCopy_plain)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeDestroy_plain)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
