@@ -4,7 +4,6 @@
 
 #include "genattr/genattr_c.h"
 #include "genattr/genattr_c_ext.h"
-#include "tests/capi/test_free.h"
 
 static int failures = 0;
 
@@ -37,13 +36,13 @@ int main(void) {
   check(strcmp(QMV_GenAttr_Cont_GetId(root), "M1") == 0, "id of the root");
   count = QMV_GenAttr_Base_GetAttrByPath(root, "Part/Count");
   check(count != NULL && QMV_GenAttr_Int_GetValue(count) == 3, "Int below the root");
-  test_free(root);
+  genattr_unref(root);
 
   check(genattr_read_xml_file("no/such/file.xml", &status) == NULL && status == 1, "missing file");
   check(genattr_read_xml_file(NULL, &status) == NULL && status == 1, "null name");
   root = genattr_read_xml_file(name, NULL);
   check(root != NULL, "no status wanted");
-  test_free(root);
+  genattr_unref(root);
   remove(name);
   return failures == 0 ? 0 : 1;
 }
