@@ -9,6 +9,7 @@
 #include <streambuf>
 #include <system_error>
 
+#include "cli/BlockBuf.h"
 #include "cli/Find.h"
 #include "cli/NodePath.h"
 #include "cli/Output.h"
@@ -53,42 +54,25 @@ void NoSuchNode(const std::string& file, const std::string& path) {
 
 // Passes the bytes of a write on to its destination and shows how far the
 // write has come, by the lines it wrote against the lines expected.
-class ProgressBuf : public std::streambuf {
+class ProgressBuf : public BlockBuf {
 public:
-  ProgressBuf(std::streambuf* target, Progress& progress) : mpTarget(target), mProgress(progress) {
-    setp(mBuffer, mBuffer + sizeof mBuffer);
-  }
+  ProgressBuf(std::streambuf* target, Progress& progress) : BlockBuf(target), mProgress(progress) {}
 
 protected:
-  int_type overflow(int_type c) override {
-    if (!Drain()) {
-      return traits_type::eof();
-    }
-    if (!traits_type::eq_int_type(c, traits_type::eof())) {
-      *pptr() = traits_type::to_char_type(c);
-      pbump(1);
-    }
-    return traits_type::not_eof(c);
-  }
-  int sync() override { return Drain() && mpTarget->pubsync() == 0 ? 0 : -1; }
-
-private:
-  bool Drain() {
-    const std::streamsize size = pptr() - pbase();
-    for (const char* p = pbase(); p != pptr(); ++p) {
+  bool Pass(const char* begin, const char* end) override {
+    const std::streamsize size = end - begin;
+    for (const char* p = begin; p != end; ++p) {
       mLines += *p == '\n' ? 1 : 0;
     }
     mBytes += static_cast<std::uint64_t>(size);
     mProgress.Update(mLines, mBytes);
-    setp(mBuffer, mBuffer + sizeof mBuffer);
-    return mpTarget->sputn(mBuffer, size) == size;
+    return mpTarget->sputn(begin, size) == size;
   }
 
-  std::streambuf* mpTarget;
+private:
   Progress& mProgress;
   std::uint64_t mLines = 0;
   std::uint64_t mBytes = 0;
-  char mBuffer[1 << 16];
 };
 
 // About one line per node the writer goes through: the XML formats go into

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/BlockBuf.h"
 #include "cli/Walk.h"
 #include "genattr/GenAttrCont.h"
 #include "genattr/GenAttrHTMLSerializer.h"
@@ -116,30 +117,13 @@ LineRuns ListingRuns(GenAttrBase* root, std::size_t maxDepth) {
 }
 
 // Passes on the lines of the kept runs and swallows the others.
-class LineFilter : public std::streambuf {
+class LineFilter : public BlockBuf {
 public:
-  LineFilter(std::streambuf* target, LineRuns runs) : mpTarget(target), mRuns(std::move(runs)) {
-    setp(mBuffer, mBuffer + sizeof mBuffer);
-  }
+  LineFilter(std::streambuf* target, LineRuns runs) : BlockBuf(target), mRuns(std::move(runs)) {}
   ~LineFilter() override { Drain(); }
 
 protected:
-  int_type overflow(int_type c) override {
-    if (!Drain()) {
-      return traits_type::eof();
-    }
-    if (!traits_type::eq_int_type(c, traits_type::eof())) {
-      *pptr() = traits_type::to_char_type(c);
-      pbump(1);
-    }
-    return traits_type::not_eof(c);
-  }
-  int sync() override { return Drain() && mpTarget->pubsync() == 0 ? 0 : -1; }
-
-private:
-  bool Drain() {
-    const char* begin = pbase();
-    const char* const end = pptr();
+  bool Pass(const char* begin, const char* end) override {
     bool good = true;
     while (begin < end && mRun < mRuns.size()) {
       auto& run = mRuns[mRun];
@@ -161,14 +145,12 @@ private:
       }
       begin = stop;
     }
-    setp(mBuffer, mBuffer + sizeof mBuffer);
     return good;
   }
 
-  std::streambuf* mpTarget;
+private:
   LineRuns mRuns;
   std::size_t mRun = 0;
-  char mBuffer[1 << 16];
 };
 
 } // namespace
