@@ -1,7 +1,8 @@
 // Heap bytes per node of the benchmark tree. Every block either library takes
 // is counted by the size the allocator reserved for it (malloc_usable_size):
-// genattr allocates through the global operator new, which this program
-// replaces, and pugixml through the functions handed to it below.
+// genattr allocates through the global operator new (its pool's slabs
+// through the aligned one), which this program replaces, and pugixml through the functions handed
+// to it below.
 #include <cstdlib>
 #include <new>
 
@@ -122,6 +123,22 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return CountedMalloc(size);
+}
+// genattr's pool takes its slabs aligned.
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  const auto align = static_cast<std::size_t>(alignment);
+  void* block = std::aligned_alloc(align, (size + align - 1) / align * align);
+  if (block == nullptr) {
+    throw std::bad_alloc();
+  }
+  gLiveBytes += static_cast<long long>(malloc_usable_size(block));
+  return block;
+}
+void operator delete(void* block, std::align_val_t) noexcept {
+  CountedFree(block);
+}
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
+  CountedFree(block);
 }
 void operator delete(void* block) noexcept {
   CountedFree(block);

@@ -33,6 +33,9 @@ fi
 build=$1
 shift
 valgrind=$(command -v valgrind) || { echo "valgrind is not installed" >&2; exit 2; }
+# Nodes and links then come from the heap one by one, so that memcheck sees
+# each block alone (a use after free inside a pooled slab is invisible to it).
+export GENATTR_NO_POOL=1
 
 options="--leak-check=full --show-leak-kinds=definite,indirect"
 options+=" --errors-for-leak-kinds=definite,indirect --error-exitcode=1 --num-callers=40"

@@ -10,6 +10,7 @@
 #include "genattr/GenAttrPtr.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrUnicodeString.h"
+#include "tree/BlockPool.h"
 #include "tree/TreeAccess.h"
 #include "tree/TreeWalk.h"
 
@@ -61,7 +62,7 @@ GenAttrBase* CopyNode(const GenAttrBase& source) {
 // Appends a copy of `source` to the chain of `parent` with one count.
 GenAttrBase* AppendCopy(GenAttrBase& parent, const GenAttrBase& source) {
   // The link first: if the copy then throws, only the link is to release.
-  auto link = std::make_unique<GenAttrChildLink>(GenAttrChildLink{nullptr, nullptr, nullptr});
+  std::unique_ptr<GenAttrChildLink, LinkDeleter> link(NewLink({nullptr, nullptr, nullptr}));
   GenAttrBase* const copy = CopyNode(source);
   copy->AddRef();
   link->mpAttr = copy;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "genattr/GenAttrBase.h"
+#include "tree/BlockPool.h"
 #include "tree/InitialParents.h"
 #include "tree/SharedChains.h"
 
@@ -75,7 +76,8 @@ int GenAttrBase::InsertAttr(GenAttrBase* child, GenAttrBase* before) {
   // The new link joins the links of the node owning the one before it.
   GenAttrBase& holder = *position.prevHolder;
   ChildAdoption adopt(*this, *child, &holder == this);
-  GenAttrChildLink* const link = new GenAttrChildLink{child, position.link, position.prev};
+  GenAttrChildLink* const link =
+      genattr::detail::NewLink(GenAttrChildLink{child, position.link, position.prev});
   position.prev->mpNext = link;
   if (position.holder == &holder) {
     position.link->mpPrev = link;
@@ -96,7 +98,7 @@ int GenAttrBase::RemoveAttr(GenAttrBase* child) {
   }
   PrepareSettling(*child);
   Unlink(*position.holder, position.link);
-  delete position.link;
+  genattr::detail::DeleteLink(position.link);
   ++mEdits;
   SettleInitialParent(*child, *this, *position.holder);
   // Last: the child may end here.
@@ -121,7 +123,7 @@ void GenAttrBase::RemoveAllAttr() {
     while (link != nullptr) {
       GenAttrChildLink* const next = link->mpNext;
       GenAttrBase* const child = link->mpAttr;
-      delete link;
+      genattr::detail::DeleteLink(link);
       child->UnRef();
       link = next;
     }
@@ -138,7 +140,7 @@ void GenAttrBase::RemoveAllAttr() {
     const ChainPosition position = FindInChain(*this, mpFirst->mpAttr);
     removed.emplace_back(position.link->mpAttr, position.holder);
     Unlink(*position.holder, position.link);
-    delete position.link;
+    genattr::detail::DeleteLink(position.link);
   }
   mpCurrent = nullptr;
   for (const auto& [child, holder] : removed) {

@@ -1,8 +1,10 @@
 #include "genattr/GenAttrBase.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "text/LibraryState.h"
+#include "tree/BlockPool.h"
 #include "tree/DeepCopy.h"
 #include "tree/InitialParents.h"
 #include "tree/OwnedText.h"
@@ -27,6 +29,27 @@ GenAttrChildLink* TakeOwnLinks(GenAttrBase& node) {
   return links;
 }
 
+// Stores a copy of `text` (null as empty) in `shortText` when it fits, else
+// in an array of its own, and then releases the old array (never
+// `shortText`), so `text` may point into the current name.
+template <std::size_t kCapacity>
+void StoreName(char*& field, char (&shortText)[kCapacity], const char* text) {
+  if (text == nullptr) {
+    text = "";
+  }
+  const std::size_t length = std::strlen(text);
+  char* const old = field;
+  if (length < kCapacity) {
+    std::memmove(shortText, text, length + 1);
+    field = shortText;
+  } else {
+    field = CopyText(text);
+  }
+  if (old != shortText) {
+    delete[] old;
+  }
+}
+
 // Gives back the count each of the links from `links` holds. A link whose
 // child thereby ends is pushed on `doomed` (threaded through its next field,
 // so nothing is allocated) instead of being released.
@@ -46,7 +69,7 @@ void GiveBack(GenAttrBase& parent, GenAttrChildLink* links, GenAttrChildLink*& d
       link->mpNext = doomed;
       doomed = link;
     } else {
-      delete link;
+      genattr::detail::DeleteLink(link);
     }
     link = next;
   }
@@ -64,7 +87,7 @@ void ReleaseChain(GenAttrBase& node) {
     GenAttrChildLink* const link = doomed;
     doomed = link->mpNext;
     GenAttrBase* const child = link->mpAttr;
-    delete link;
+    genattr::detail::DeleteLink(link);
     GiveBack(*child, TakeOwnLinks(*child), doomed);
     delete child;
   }
@@ -72,10 +95,20 @@ void ReleaseChain(GenAttrBase& node) {
 
 } // namespace
 
+void* GenAttrBase::operator new(std::size_t size) {
+  return genattr::detail::AllocateBlock(size);
+}
+
+void GenAttrBase::operator delete(void* node, std::size_t size) noexcept {
+  genattr::detail::FreeBlock(node, size);
+}
+
 GenAttrBase::GenAttrBase(const char* name)
-    : mpName(CopyText(name)), mpDescription(nullptr), mType(Base), mEdits(0), mpFirst(nullptr),
+    : mpName(nullptr), mpDescription(nullptr), mType(Base), mEdits(0), mpFirst(nullptr),
       mpCurrent(nullptr), mpInitialParent(nullptr), mIsReference(0), mRefCount(0), mpLast(nullptr),
-      mpRecord(nullptr) {}
+      mpRecord(nullptr) {
+  StoreName(mpName, mShortName, name);
+}
 
 // Delegating constructors: once the name constructor is done, an exception
 // later on runs the destructor, which releases whatever was taken so far.
@@ -111,7 +144,9 @@ GenAttrBase::~GenAttrBase() {
   if (mIsReference == 0) {
     ReleaseValueBuffer();
   }
-  delete[] mpName;
+  if (mpName != mShortName) {
+    delete[] mpName;
+  }
   delete[] mpDescription;
   delete mpRecord;
 }
@@ -125,7 +160,7 @@ const char* GenAttrBase::GetDescription() const {
 }
 
 void GenAttrBase::SetName(const char* name) {
-  ReplaceText(mpName, name);
+  StoreName(mpName, mShortName, name);
 }
 
 void GenAttrBase::SetDescription(const char* description) {
@@ -144,7 +179,8 @@ void GenAttrBase::AddAttr(GenAttrBase* child) {
   // chain, which its owner holds.
   GenAttrBase& owner = ChainOwner(*this);
   ChildAdoption adopt(*this, *child, &owner == this);
-  GenAttrChildLink* const link = new GenAttrChildLink{child, nullptr, owner.mpLast};
+  GenAttrChildLink* const link =
+      genattr::detail::NewLink(GenAttrChildLink{child, nullptr, owner.mpLast});
   if (owner.mpLast != nullptr) {
     owner.mpLast->mpNext = link;
   } else {
@@ -164,7 +200,8 @@ void GenAttrBase::AddAttrAtTop(GenAttrBase* child) {
     return;
   }
   ChildAdoption adopt(*this, *child, true);
-  GenAttrChildLink* const link = new GenAttrChildLink{child, mpFirst, nullptr};
+  GenAttrChildLink* const link =
+      genattr::detail::NewLink(GenAttrChildLink{child, mpFirst, nullptr});
   if (mpFirst == nullptr) {
     if (SharingRecord(*this) == nullptr) {
       mpLast = link;

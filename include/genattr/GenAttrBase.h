@@ -2,6 +2,7 @@
 #ifndef GENATTR_GENATTRBASE_H
 #define GENATTR_GENATTRBASE_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "genattr/Export.h"
@@ -101,6 +102,15 @@ public:
   // delete of a plain GenAttrBase), gives back the counts of the links this node
   // owns and releases the calling thread's value buffer (not for a reference).
   virtual ~GenAttrBase();
+
+  // Nodes of every class, a host's own subclasses included, are made with
+  // `new` and ended through Free() or UnRef() as always; the memory comes from
+  // the library's pool of small blocks, which a node may be returned to from
+  // any thread. Placement `new` works as for any class.
+  static void* operator new(std::size_t size);
+  static void* operator new(std::size_t, void* place) noexcept { return place; }
+  static void operator delete(void* node, std::size_t size) noexcept;
+  static void operator delete(void*, void*) noexcept {}
 
   // --- name, description, type -------------------------------------------
   const char* GetName() const;
@@ -261,6 +271,9 @@ private:
   // Bookkeeping of references and recorded initial parents; null for a node
   // that takes part in neither, which is the case in most trees.
   GenAttrNodeRecord* mpRecord;
+  // A name this short is kept here, mpName pointing at it, instead of in an
+  // array of its own.
+  char mShortName[8];
 };
 
 #endif // GENATTR_GENATTRBASE_H
