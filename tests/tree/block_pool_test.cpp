@@ -88,8 +88,9 @@ TEST(BlockPoolDeathTest, AddressSanitizerSeesAFreedNode) {
       {
         auto* node = new GenAttrInt("n", 1);
         node->AddRef();
+        const volatile char* bytes = reinterpret_cast<const volatile char*>(node);
         GenAttrBase::Free(node);
-        std::printf("%d\n", node->GetValue());
+        std::printf("%d\n", bytes[sizeof(void*)]);
       },
       "heap-use-after-free");
 }
