@@ -126,7 +126,7 @@ GenAttrHTMLSerializer::GenAttrHTMLSerializer(GenAttrBase* root, std::ostream* ou
 }
 
 GenAttrHTMLSerializer::~GenAttrHTMLSerializer() {
-  delete[] mpTitle;
+  genattr::detail::ReleaseText(mpTitle);
 }
 
 void GenAttrHTMLSerializer::SetTitle(const char* title) {

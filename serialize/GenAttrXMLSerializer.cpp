@@ -89,8 +89,8 @@ GenAttrXMLSerializer::GenAttrXMLSerializer(GenAttrBase* root, std::ostream* out)
       mTypedOutput(false) {}
 
 GenAttrXMLSerializer::~GenAttrXMLSerializer() {
-  delete[] mpCSSStylesheet;
-  delete[] mpXSLStylesheet;
+  genattr::detail::ReleaseText(mpCSSStylesheet);
+  genattr::detail::ReleaseText(mpXSLStylesheet);
 }
 
 void GenAttrXMLSerializer::SetXSLStylesheet(const char* href) {

@@ -7,7 +7,10 @@
 #include <new>
 #include <thread>
 
-#include "text/LibraryState.h"
+namespace genattr {
+namespace detail {
+
+thread_local PoolCache* gPoolCache GENATTR_FAST_TLS = nullptr;
 
 namespace {
 
@@ -28,21 +31,14 @@ bool PoolBypassed() {
   return bypassed;
 }
 
-// Sizes are served in steps of 8 bytes up to kLargestBlock; a size that is a
-// multiple of 16 gets blocks at multiples of 16 from a 16-aligned start, which
-// is all the alignment a type of that size can need here.
-constexpr std::size_t kStep = 8;
-constexpr std::size_t kLargestBlock = 128;
-constexpr std::size_t kClasses = kLargestBlock / kStep;
-// Small enough that the heap carves aligned slabs from its own pages without
-// waste (larger ones are mapped alone with a slack as big as the alignment).
-constexpr std::size_t kSlabBytes = 16 * 1024;
+// Room for the slab header before the first block, a multiple of 16 so that
+// blocks of a size that is a multiple of 16 are 16-aligned.
 constexpr std::size_t kHeaderBytes = 64;
-
-struct Arena;
+// Blocks moved between a thread's stack and its arena's slabs at a time.
+constexpr std::uint32_t kBatch = kCachedBlocks / 2;
 
 struct Slab {
-  Arena* owner;
+  PoolArena* owner; // first: BlockPool.h reads it by masking a block's address
   // Neighbours in the owner's list of slabs with free room.
   Slab* prev;
   Slab* next;
@@ -54,14 +50,16 @@ struct Slab {
   bool listed;
 };
 static_assert(sizeof(Slab) <= kHeaderBytes, "the slab header fits before the first block");
+static_assert(kSlabBytes % kHeaderBytes == 0 && (kSlabBytes & (kSlabBytes - 1)) == 0,
+              "slabs are aligned to their power-of-two size");
 
 struct SizeClass {
   Slab* roomy = nullptr; // slabs with free room, the one allocated from first
   Slab* spare = nullptr; // one slab with no live block, kept for reuse
 };
 
-// A lock held for a few instructions: cheaper than a mutex when, as almost
-// always, only the owning thread takes it.
+// A lock held for a few dozen instructions, a batch at a time by the owning
+// thread or a block at a time by another: cheaper than a mutex.
 class SpinLock {
 public:
   void lock() noexcept {
@@ -77,18 +75,22 @@ private:
   std::atomic<bool> mBusy{false};
 };
 
-struct Arena {
-  // Guards the classes: the owning thread allocates and frees under it, other
-  // threads free under it.
+} // namespace
+
+struct PoolArena {
+  // Guards the classes: the owning thread refills and drains its stacks under
+  // it, other threads free under it.
   SpinLock lock;
-  SizeClass classes[kClasses];
-  Arena* nextIdle = nullptr;
+  SizeClass classes[kPoolClasses];
+  PoolArena* nextIdle = nullptr;
 };
+
+namespace {
 
 // Arenas of ended threads, handed to new ones; never released, so a block
 // freed after its thread ended still finds its arena.
 std::mutex gIdleLock;
-Arena* gIdle = nullptr;
+PoolArena* gIdle = nullptr;
 
 Slab* SlabOf(void* block) {
   return reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(block) & ~(kSlabBytes - 1));
@@ -116,56 +118,7 @@ void ReleaseSlab(Slab* slab) {
   ::operator delete (static_cast<void*>(slab), std::align_val_t{kSlabBytes});
 }
 
-void ReleaseSpares(Arena& arena) {
-  std::lock_guard<SpinLock> guard(arena.lock);
-  for (SizeClass& sizeClass : arena.classes) {
-    if (sizeClass.spare != nullptr) {
-      ReleaseSlab(sizeClass.spare);
-      sizeClass.spare = nullptr;
-    }
-  }
-}
-
-// The calling thread's arena: a plain pointer, so that the common path is
-// one thread-local load.
-thread_local Arena* tArena GENATTR_FAST_TLS = nullptr;
-
-// Gives the thread's arena back, without its spare slabs, when the thread
-// ends. Constructed, and its destructor registered, on the thread's first
-// allocation.
-struct ArenaRelease {
-  ArenaRelease() = default;
-  ArenaRelease(const ArenaRelease&) = delete;
-  ArenaRelease& operator=(const ArenaRelease&) = delete;
-  ~ArenaRelease() {
-    if (tArena == nullptr) {
-      return;
-    }
-    ReleaseSpares(*tArena);
-    std::lock_guard<std::mutex> guard(gIdleLock);
-    tArena->nextIdle = gIdle;
-    gIdle = tArena;
-    tArena = nullptr;
-  }
-};
-thread_local ArenaRelease tArenaRelease;
-
-Arena& CurrentArena() {
-  if (tArena == nullptr) {
-    ArenaRelease& release = tArenaRelease;
-    static_cast<void>(release);
-    std::lock_guard<std::mutex> guard(gIdleLock);
-    if (gIdle != nullptr) {
-      tArena = gIdle;
-      gIdle = gIdle->nextIdle;
-    } else {
-      tArena = new Arena();
-    }
-  }
-  return *tArena;
-}
-
-Slab* NewSlab(Arena& arena, std::size_t blockSize) {
+Slab* NewSlab(PoolArena& arena, std::size_t blockSize) {
   auto* slab = static_cast<Slab*>(::operator new (kSlabBytes, std::align_val_t{kSlabBytes}));
   slab->owner = &arena;
   slab->prev = slab->next = nullptr;
@@ -181,25 +134,15 @@ bool HasRoom(const Slab& slab) {
   return slab.freeList != nullptr || slab.untouched + slab.blockSize <= kSlabBytes;
 }
 
-} // namespace
-
-namespace genattr {
-namespace detail {
-
-void* AllocateBlock(std::size_t size) {
-  if (size == 0 || size > kLargestBlock || PoolBypassed()) {
-    return ::operator new(size);
-  }
-  const std::size_t index = (size - 1) / kStep;
-  Arena& arena = CurrentArena();
-  std::lock_guard<SpinLock> guard(arena.lock);
+// A block of the class from the arena's slabs; the arena's lock is held.
+void* TakeBlock(PoolArena& arena, std::size_t index) {
   SizeClass& sizeClass = arena.classes[index];
   Slab* slab = sizeClass.roomy;
   if (slab == nullptr) {
     slab = sizeClass.spare;
     sizeClass.spare = nullptr;
     if (slab == nullptr) {
-      slab = NewSlab(arena, (index + 1) * kStep);
+      slab = NewSlab(arena, (index + 1) * kPoolStep);
     }
     List(sizeClass, *slab);
   }
@@ -218,18 +161,11 @@ void* AllocateBlock(std::size_t size) {
   return block;
 }
 
-void FreeBlock(void* block, std::size_t size) noexcept {
-  if (block == nullptr) {
-    return;
-  }
-  if (size == 0 || size > kLargestBlock || PoolBypassed()) {
-    ::operator delete(block);
-    return;
-  }
+// Gives `block` back to its slab; the lock of the slab's arena is held. The
+// class is the slab's own: a caller's size only has to be no larger.
+void ReturnBlock(void* block) noexcept {
   Slab* const slab = SlabOf(block);
-  Arena& arena = *slab->owner;
-  std::lock_guard<SpinLock> guard(arena.lock);
-  SizeClass& sizeClass = arena.classes[(size - 1) / kStep];
+  SizeClass& sizeClass = slab->owner->classes[slab->blockSize / kPoolStep - 1];
   *static_cast<void**>(block) = slab->freeList;
   slab->freeList = block;
   if (--slab->live == 0) {
@@ -247,6 +183,105 @@ void FreeBlock(void* block, std::size_t size) noexcept {
   } else if (!slab->listed) {
     List(sizeClass, *slab);
   }
+}
+
+// Moves up to `count` blocks from the top of the stack of a class back to the
+// slabs; the arena's lock is taken here.
+void Drain(PoolCache& cache, std::size_t index, std::uint32_t count) noexcept {
+  std::lock_guard<SpinLock> guard(cache.arena->lock);
+  for (; count > 0 && cache.top[index] != nullptr; --count) {
+    void* const block = cache.top[index];
+    cache.top[index] = *static_cast<void**>(block);
+    --cache.count[index];
+    ReturnBlock(block);
+  }
+}
+
+// Drains the thread's stacks and gives its arena back, without its spare
+// slabs, when the thread ends. Constructed, and its destructor registered,
+// when the thread makes its stacks.
+struct CacheRelease {
+  CacheRelease() = default;
+  CacheRelease(const CacheRelease&) = delete;
+  CacheRelease& operator=(const CacheRelease&) = delete;
+  ~CacheRelease() {
+    PoolCache* const cache = gPoolCache;
+    if (cache == nullptr) {
+      return;
+    }
+    gPoolCache = nullptr;
+    PoolArena& arena = *cache->arena;
+    for (std::size_t index = 0; index < kPoolClasses; ++index) {
+      Drain(*cache, index, cache->count[index]);
+    }
+    delete cache;
+    {
+      std::lock_guard<SpinLock> guard(arena.lock);
+      for (SizeClass& sizeClass : arena.classes) {
+        if (sizeClass.spare != nullptr) {
+          ReleaseSlab(sizeClass.spare);
+          sizeClass.spare = nullptr;
+        }
+      }
+    }
+    std::lock_guard<std::mutex> guard(gIdleLock);
+    arena.nextIdle = gIdle;
+    gIdle = &arena;
+  }
+};
+thread_local CacheRelease tCacheRelease;
+
+PoolCache& CreateCache() {
+  CacheRelease& release = tCacheRelease;
+  static_cast<void>(release);
+  auto* cache = new PoolCache{};
+  std::lock_guard<std::mutex> guard(gIdleLock);
+  if (gIdle != nullptr) {
+    cache->arena = gIdle;
+    gIdle = gIdle->nextIdle;
+  } else {
+    cache->arena = new PoolArena();
+  }
+  gPoolCache = cache;
+  return *cache;
+}
+
+} // namespace
+
+void* AllocateSlow(std::size_t size) {
+  if (size == 0 || size > kLargestPooledBlock || PoolBypassed()) {
+    return ::operator new(size);
+  }
+  PoolCache& cache = gPoolCache != nullptr ? *gPoolCache : CreateCache();
+  const std::size_t index = (size - 1) / kPoolStep;
+  std::lock_guard<SpinLock> guard(cache.arena->lock);
+  // A batch for the stack and one for the caller; a slab that cannot be had
+  // part way leaves the stack with what was taken so far.
+  for (std::uint32_t i = 0; i < kBatch; ++i) {
+    void* const block = TakeBlock(*cache.arena, index);
+    *static_cast<void**>(block) = cache.top[index];
+    cache.top[index] = block;
+    ++cache.count[index];
+  }
+  return TakeBlock(*cache.arena, index);
+}
+
+void FreeSlow(void* block, std::size_t size) noexcept {
+  if (block == nullptr) {
+    return;
+  }
+  if (size == 0 || size > kLargestPooledBlock || PoolBypassed()) {
+    ::operator delete(block);
+    return;
+  }
+  // Another thread's block, or a thread that has no stacks (any more).
+  PoolArena& arena = *SlabOf(block)->owner;
+  std::lock_guard<SpinLock> guard(arena.lock);
+  ReturnBlock(block);
+}
+
+void DrainSome(PoolCache& cache, std::size_t sizeClass) noexcept {
+  Drain(cache, sizeClass, kBatch);
 }
 
 } // namespace detail

@@ -46,7 +46,7 @@ void StoreName(char*& field, char (&shortText)[kCapacity], const char* text) {
     field = CopyText(text);
   }
   if (old != shortText) {
-    delete[] old;
+    ReleaseText(old);
   }
 }
 
@@ -99,6 +99,14 @@ void* GenAttrBase::operator new(std::size_t size) {
   return genattr::detail::AllocateBlock(size);
 }
 
+void* GenAttrBase::operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return genattr::detail::AllocateBlock(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 void GenAttrBase::operator delete(void* node, std::size_t size) noexcept {
   genattr::detail::FreeBlock(node, size);
 }
@@ -145,9 +153,9 @@ GenAttrBase::~GenAttrBase() {
     ReleaseValueBuffer();
   }
   if (mpName != mShortName) {
-    delete[] mpName;
+    ReleaseText(mpName);
   }
-  delete[] mpDescription;
+  ReleaseText(mpDescription);
   delete mpRecord;
 }
 

@@ -26,7 +26,7 @@ GenAttrCont::GenAttrCont(const GenAttrCont* source) : GenAttrBase(source), mpId(
 }
 
 GenAttrCont::~GenAttrCont() {
-  delete[] mpId;
+  genattr::detail::ReleaseText(mpId);
 }
 
 const char* GenAttrCont::GetId() const {

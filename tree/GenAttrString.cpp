@@ -25,7 +25,7 @@ GenAttrString::GenAttrString(const GenAttrString* source)
 }
 
 GenAttrString::~GenAttrString() {
-  delete[] mpValue;
+  genattr::detail::ReleaseText(mpValue);
 }
 
 const char* GenAttrString::GetValue() const {

@@ -26,7 +26,7 @@ GenAttrUnicodeString::GenAttrUnicodeString(const GenAttrUnicodeString* source)
 }
 
 GenAttrUnicodeString::~GenAttrUnicodeString() {
-  delete[] mpValue;
+  genattr::detail::ReleaseText(mpValue);
 }
 
 const wchar_t* GenAttrUnicodeString::GetValue() const {

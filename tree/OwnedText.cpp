@@ -3,6 +3,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "tree/BlockPool.h"
+
 namespace genattr {
 namespace detail {
 
@@ -20,14 +22,20 @@ template <typename Char> Char* Copy(const Char* text) {
   if (text == nullptr) {
     text = empty;
   }
-  const std::size_t units = Length(text) + 1;
-  Char* copy = new Char[units];
-  std::memcpy(copy, text, units * sizeof(Char));
+  const std::size_t bytes = (Length(text) + 1) * sizeof(Char);
+  Char* copy = static_cast<Char*>(AllocateBlock(bytes));
+  std::memcpy(copy, text, bytes);
   return copy;
 }
 
+template <typename Char> void Release(Char* text) noexcept {
+  if (text != nullptr) {
+    FreeBlock(text, (Length(text) + 1) * sizeof(Char));
+  }
+}
+
 template <typename Char> void Replace(Char*& field, Char* copy) {
-  delete[] field;
+  Release(field);
   field = copy;
 }
 
@@ -41,6 +49,13 @@ wchar_t* CopyText(const wchar_t* text) {
 }
 char* CopyOptionalText(const char* text) {
   return text == nullptr ? nullptr : Copy(text);
+}
+
+void ReleaseText(char* text) noexcept {
+  Release(text);
+}
+void ReleaseText(wchar_t* text) noexcept {
+  Release(text);
 }
 
 void ReplaceText(char*& field, const char* text) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "genattr/Export.h"
 #include "genattr/GenAttrChildLink.h"
@@ -106,8 +107,12 @@ public:
   // Nodes of every class, a host's own subclasses included, are made with
   // `new` and ended through Free() or UnRef() as always; the memory comes from
   // the library's pool of small blocks, which a node may be returned to from
-  // any thread. Placement `new` works as for any class.
+  // any thread. Placement `new` works as for any class, and `new
+  // (std::nothrow)` gives null when no memory is left (a constructor that then
+  // throws leaves that node's block allocated: the block's size is not known
+  // to the matching placement delete).
   static void* operator new(std::size_t size);
+  static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
   static void* operator new(std::size_t, void* place) noexcept { return place; }
   static void operator delete(void* node, std::size_t size) noexcept;
   static void operator delete(void*, void*) noexcept {}
