@@ -66,14 +66,14 @@ GenAttrBase* AppendCopy(GenAttrBase& parent, const GenAttrBase& source) {
   GenAttrBase* const copy = CopyNode(source);
   copy->AddRef();
   link->mpAttr = copy;
-  GenAttrChildLink*& last = GenAttrTreeAccess::Last(parent);
+  GenAttrChildLink* const last = GenAttrTreeAccess::Last(parent);
   link->mpPrev = last;
   if (last != nullptr) {
     last->mpNext = link.get();
   } else {
     GenAttrTreeAccess::First(parent) = link.get();
   }
-  last = link.release();
+  GenAttrTreeAccess::SetLast(parent, link.release());
   return copy;
 }
 

@@ -111,7 +111,7 @@ void GenAttrBase::RemoveAllAttr() {
   if (Alone(*this)) {
     GenAttrChildLink* link = mpFirst;
     mpFirst = nullptr;
-    mpLast = nullptr;
+    Access::SetLast(*this, nullptr);
     mpCurrent = nullptr;
     for (GenAttrChildLink* l = link; l != nullptr; l = l->mpNext) {
       if (l->mpAttr->mpInitialParent == this) {

@@ -24,7 +24,7 @@ GenAttrChildLink* TakeOwnLinks(GenAttrBase& node) {
   }
   GenAttrChildLink* const links = Access::First(node);
   Access::First(node) = nullptr;
-  Access::Last(node) = nullptr;
+  Access::SetLast(node, nullptr);
   Access::Cursor(node) = nullptr;
   return links;
 }
@@ -113,8 +113,8 @@ void GenAttrBase::operator delete(void* node, std::size_t size) noexcept {
 
 GenAttrBase::GenAttrBase(const char* name)
     : mpName(nullptr), mpDescription(nullptr), mType(Base), mEdits(0), mpFirst(nullptr),
-      mpCurrent(nullptr), mpInitialParent(nullptr), mIsReference(0), mRefCount(0), mpLast(nullptr),
-      mpRecord(nullptr) {
+      mpCurrent(nullptr), mpInitialParent(nullptr), mIsReference(0), mRefCount(0),
+      mpLastOrRecord(nullptr) {
   StoreName(mpName, mShortName, name);
 }
 
@@ -156,7 +156,7 @@ GenAttrBase::~GenAttrBase() {
     ReleaseText(mpName);
   }
   ReleaseText(mpDescription);
-  delete mpRecord;
+  Access::DropRecord(*this);
 }
 
 const char* GenAttrBase::GetName() const {
@@ -187,15 +187,15 @@ void GenAttrBase::AddAttr(GenAttrBase* child) {
   // chain, which its owner holds.
   GenAttrBase& owner = ChainOwner(*this);
   ChildAdoption adopt(*this, *child, &owner == this);
-  GenAttrChildLink* const link =
-      genattr::detail::NewLink(GenAttrChildLink{child, nullptr, owner.mpLast});
-  if (owner.mpLast != nullptr) {
-    owner.mpLast->mpNext = link;
+  GenAttrChildLink* const last = Access::Last(owner);
+  GenAttrChildLink* const link = genattr::detail::NewLink(GenAttrChildLink{child, nullptr, last});
+  if (last != nullptr) {
+    last->mpNext = link;
   } else {
     owner.mpFirst = link;
   }
-  owner.mpLast = link;
-  if (owner.mpRecord != nullptr) {
+  Access::SetLast(owner, link);
+  if (Access::Record(owner) != nullptr) {
     JoinAppended(owner, link);
   }
   ++owner.mEdits;
@@ -212,7 +212,7 @@ void GenAttrBase::AddAttrAtTop(GenAttrBase* child) {
       genattr::detail::NewLink(GenAttrChildLink{child, mpFirst, nullptr});
   if (mpFirst == nullptr) {
     if (SharingRecord(*this) == nullptr) {
-      mpLast = link;
+      Access::SetLast(*this, link);
     }
   } else if (mpFirst != OwnEnd(*this)) {
     // A link of the shared chain keeps its previous link: the new one belongs

@@ -26,6 +26,9 @@
 // refers to, SetInitialParent(), a child linked through a reference into a
 // chain the reference does not own) is listed under that parent.
 struct GenAttrNodeRecord {
+  // The node's last link, kept here once the node has a record.
+  GenAttrChildLink* mpLast = nullptr;
+
   // --- as a reference sharing a chain
   GenAttrBase* mpOwner = nullptr;
   GenAttrBase* mpHolder = nullptr;

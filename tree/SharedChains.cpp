@@ -95,7 +95,7 @@ void StopSharing(GenAttrBase& sharer) {
   } else {
     Access::First(sharer) = nullptr;
   }
-  Access::Last(sharer) = last;
+  Access::SetLast(sharer, last);
   RemoveSharer(*record.mpOwner, record);
   record.mpOwner = nullptr;
   record.mpHolder = nullptr;
@@ -220,7 +220,7 @@ void Unlink(GenAttrBase& holder, GenAttrChildLink* link) {
     next->mpPrev = link->mpPrev;
   }
   if (holderRecord == nullptr && Access::Last(holder) == link) {
-    Access::Last(holder) = link->mpPrev;
+    Access::SetLast(holder, link->mpPrev);
   }
   Access::NoteEdit(holder);
 }

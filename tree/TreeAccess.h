@@ -12,6 +12,10 @@
 // The friend of GenAttrBase through which the library's internal routines
 // (tree walks, deep copy, chain bookkeeping) reach a node's fields.
 struct GenAttrTreeAccess {
+  // Marks a record in GenAttrBase::mpLastOrRecord (records and links are at
+  // least pointer-aligned, so the lowest bit of their address is free).
+  static constexpr std::uintptr_t kRecordTag = 1;
+
   static GenAttrChildLink* FirstLink(const GenAttrBase& node) { return node.mpFirst; }
   // GetName() and GetType() without a call into the library's exported table.
   static const char* Name(const GenAttrBase& node) { return node.mpName; }
@@ -20,7 +24,17 @@ struct GenAttrTreeAccess {
   static void NoteEdit(GenAttrBase& node) { ++node.mEdits; }
 
   static GenAttrChildLink*& First(GenAttrBase& node) { return node.mpFirst; }
-  static GenAttrChildLink*& Last(GenAttrBase& node) { return node.mpLast; }
+  static GenAttrChildLink* Last(const GenAttrBase& node) {
+    const GenAttrNodeRecord* const record = Record(node);
+    return record != nullptr ? record->mpLast : static_cast<GenAttrChildLink*>(node.mpLastOrRecord);
+  }
+  static void SetLast(GenAttrBase& node, GenAttrChildLink* link) {
+    if (GenAttrNodeRecord* const record = Record(node)) {
+      record->mpLast = link;
+    } else {
+      node.mpLastOrRecord = link;
+    }
+  }
   static GenAttrChildLink*& Cursor(GenAttrBase& node) { return node.mpCurrent; }
   // The cursor of a node whose first link was removed while the cursor stood
   // on it: GetNextAttr() then returns the (new) first child. Never written.
@@ -30,13 +44,27 @@ struct GenAttrTreeAccess {
   }
   static GenAttrBase*& InitialParent(GenAttrBase& node) { return node.mpInitialParent; }
   static int& RefCount(GenAttrBase& node) { return node.mRefCount; }
-  static GenAttrNodeRecord* Record(const GenAttrBase& node) { return node.mpRecord; }
-  // The record of `node`, made when it has none.
+  static GenAttrNodeRecord* Record(const GenAttrBase& node) {
+    return (reinterpret_cast<std::uintptr_t>(node.mpLastOrRecord) & kRecordTag) != 0
+               ? reinterpret_cast<GenAttrNodeRecord*>(static_cast<char*>(node.mpLastOrRecord) -
+                                                      kRecordTag)
+               : nullptr;
+  }
+  // The record of `node`, made when it has none; the last link moves into it.
   static GenAttrNodeRecord& EnsureRecord(GenAttrBase& node) {
-    if (node.mpRecord == nullptr) {
-      node.mpRecord = new GenAttrNodeRecord();
+    if (GenAttrNodeRecord* const record = Record(node)) {
+      return *record;
     }
-    return *node.mpRecord;
+    auto* const record = new GenAttrNodeRecord();
+    record->mpLast = static_cast<GenAttrChildLink*>(node.mpLastOrRecord);
+    node.mpLastOrRecord = reinterpret_cast<char*>(record) + kRecordTag;
+    return *record;
+  }
+  // Releases the record of `node`, if it has one (at the node's end).
+  static void DropRecord(GenAttrBase& node) {
+    GenAttrNodeRecord* const record = Record(node);
+    node.mpLastOrRecord = nullptr;
+    delete record;
   }
 
   // The UTF flags that a deep copy takes from its source.

@@ -271,11 +271,11 @@ protected:
 
 private:
   friend struct GenAttrTreeAccess;
-  // Last link of the chain this node owns (null when it owns none or shares).
-  GenAttrChildLink* mpLast;
-  // Bookkeeping of references and recorded initial parents; null for a node
-  // that takes part in neither, which is the case in most trees.
-  GenAttrNodeRecord* mpRecord;
+  // The last link of the chain this node owns (null when it owns none or
+  // shares), or, with its lowest bit set, the node's record of references and
+  // recorded initial parents, which then holds that link. Most nodes take part
+  // in neither and have no record.
+  void* mpLastOrRecord;
   // A name this short is kept here, mpName pointing at it, instead of in an
   // array of its own.
   char mShortName[8];
