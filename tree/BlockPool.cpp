@@ -130,71 +130,94 @@ Slab* NewSlab(PoolArena& arena, std::size_t blockSize) {
   return slab;
 }
 
-bool HasRoom(const Slab& slab) {
-  return slab.freeList != nullptr || slab.untouched + slab.blockSize <= kSlabBytes;
-}
-
-// A block of the class from the arena's slabs; the arena's lock is held.
-void* TakeBlock(PoolArena& arena, std::size_t index) {
-  SizeClass& sizeClass = arena.classes[index];
+// Moves up to `wanted` blocks of the class from the arena's slabs onto the
+// stack of `cache`, taking a new slab when none has room; returns how many it
+// moved (at least one). The arena's lock is held.
+std::uint32_t TakeBlocks(PoolCache& cache, std::size_t index, std::uint32_t wanted) {
+  SizeClass& sizeClass = cache.arena->classes[index];
   Slab* slab = sizeClass.roomy;
   if (slab == nullptr) {
     slab = sizeClass.spare;
     sizeClass.spare = nullptr;
     if (slab == nullptr) {
-      slab = NewSlab(arena, (index + 1) * kPoolStep);
+      slab = NewSlab(*cache.arena, (index + 1) * kPoolStep);
     }
     List(sizeClass, *slab);
   }
-  void* block;
-  if (slab->freeList != nullptr) {
-    block = slab->freeList;
+  void* top = cache.top[index];
+  std::uint32_t taken = 0;
+  for (; taken < wanted && slab->freeList != nullptr; ++taken) {
+    void* const block = slab->freeList;
     slab->freeList = *static_cast<void**>(block);
-  } else {
-    block = reinterpret_cast<char*>(slab) + slab->untouched;
-    slab->untouched += slab->blockSize;
+    *static_cast<void**>(block) = top;
+    top = block;
   }
-  ++slab->live;
-  if (!HasRoom(*slab)) {
+  // Then blocks never handed out, in address order from the stack's top.
+  const std::uint32_t size = slab->blockSize;
+  const std::uint32_t fresh = (static_cast<std::uint32_t>(kSlabBytes) - slab->untouched) / size;
+  const std::uint32_t carved = wanted - taken < fresh ? wanted - taken : fresh;
+  char* const first = reinterpret_cast<char*>(slab) + slab->untouched;
+  for (std::uint32_t i = carved; i > 0; --i) {
+    void* const block = first + static_cast<std::size_t>(i - 1) * size;
+    *static_cast<void**>(block) = top;
+    top = block;
+  }
+  slab->untouched += carved * size;
+  taken += carved;
+  slab->live += taken;
+  cache.top[index] = top;
+  cache.count[index] += taken;
+  if (slab->freeList == nullptr && slab->untouched + size > kSlabBytes) {
     Unlist(sizeClass, *slab);
   }
-  return block;
+  return taken;
 }
 
-// Gives `block` back to its slab; the lock of the slab's arena is held. The
-// class is the slab's own: a caller's size only has to be no larger.
-void ReturnBlock(void* block) noexcept {
-  Slab* const slab = SlabOf(block);
-  SizeClass& sizeClass = slab->owner->classes[slab->blockSize / kPoolStep - 1];
-  *static_cast<void**>(block) = slab->freeList;
-  slab->freeList = block;
-  if (--slab->live == 0) {
-    // Empty: kept as the class's spare, or given back to the heap.
-    if (slab->listed) {
-      Unlist(sizeClass, *slab);
+// Settles a slab whose blocks were just given back: an empty one is kept as
+// the class's spare or given back to the heap, one with room again is listed.
+void SettleSlab(Slab& slab) noexcept {
+  SizeClass& sizeClass = slab.owner->classes[slab.blockSize / kPoolStep - 1];
+  if (slab.live == 0) {
+    if (slab.listed) {
+      Unlist(sizeClass, slab);
     }
-    slab->freeList = nullptr;
-    slab->untouched = kHeaderBytes;
+    slab.freeList = nullptr;
+    slab.untouched = kHeaderBytes;
     if (sizeClass.spare == nullptr) {
-      sizeClass.spare = slab;
+      sizeClass.spare = &slab;
     } else {
-      ReleaseSlab(slab);
+      ReleaseSlab(&slab);
     }
-  } else if (!slab->listed) {
-    List(sizeClass, *slab);
+  } else if (!slab.listed) {
+    List(sizeClass, slab);
   }
 }
 
 // Moves up to `count` blocks from the top of the stack of a class back to the
-// slabs; the arena's lock is taken here.
+// slabs; the arena's lock is taken here. Blocks of one slab usually follow
+// each other: each run of them goes back with one update of the slab. A slab's
+// class is its own (a caller's size only has to be no larger).
 void Drain(PoolCache& cache, std::size_t index, std::uint32_t count) noexcept {
   std::lock_guard<SpinLock> guard(cache.arena->lock);
-  for (; count > 0 && cache.top[index] != nullptr; --count) {
-    void* const block = cache.top[index];
-    cache.top[index] = *static_cast<void**>(block);
-    --cache.count[index];
-    ReturnBlock(block);
+  void* block = cache.top[index];
+  while (count > 0 && block != nullptr) {
+    Slab* const slab = SlabOf(block);
+    void* freed = slab->freeList;
+    std::uint32_t run = 0;
+    do {
+      void* const next = *static_cast<void**>(block);
+      *static_cast<void**>(block) = freed;
+      freed = block;
+      block = next;
+      ++run;
+    } while (run < count && block != nullptr && SlabOf(block) == slab);
+    slab->freeList = freed;
+    slab->live -= run;
+    cache.count[index] -= run;
+    count -= run;
+    SettleSlab(*slab);
   }
+  cache.top[index] = block;
 }
 
 // Drains the thread's stacks and gives its arena back, without its spare
@@ -255,15 +278,16 @@ void* AllocateSlow(std::size_t size) {
   PoolCache& cache = gPoolCache != nullptr ? *gPoolCache : CreateCache();
   const std::size_t index = (size - 1) / kPoolStep;
   std::lock_guard<SpinLock> guard(cache.arena->lock);
-  // A batch for the stack and one for the caller; a slab that cannot be had
-  // part way leaves the stack with what was taken so far.
-  for (std::uint32_t i = 0; i < kBatch; ++i) {
-    void* const block = TakeBlock(*cache.arena, index);
-    *static_cast<void**>(block) = cache.top[index];
-    cache.top[index] = block;
-    ++cache.count[index];
+  // A batch for the stack, of which the caller takes the top. A slab that
+  // cannot be had part way leaves the stack with what was taken so far.
+  std::uint32_t taken = 0;
+  while (taken < kBatch + 1) {
+    taken += TakeBlocks(cache, index, kBatch + 1 - taken);
   }
-  return TakeBlock(*cache.arena, index);
+  void* const block = cache.top[index];
+  cache.top[index] = *static_cast<void**>(block);
+  --cache.count[index];
+  return block;
 }
 
 void FreeSlow(void* block, std::size_t size) noexcept {
@@ -275,9 +299,12 @@ void FreeSlow(void* block, std::size_t size) noexcept {
     return;
   }
   // Another thread's block, or a thread that has no stacks (any more).
-  PoolArena& arena = *SlabOf(block)->owner;
-  std::lock_guard<SpinLock> guard(arena.lock);
-  ReturnBlock(block);
+  Slab* const slab = SlabOf(block);
+  std::lock_guard<SpinLock> guard(slab->owner->lock);
+  *static_cast<void**>(block) = slab->freeList;
+  slab->freeList = block;
+  --slab->live;
+  SettleSlab(*slab);
 }
 
 void DrainSome(PoolCache& cache, std::size_t sizeClass) noexcept {

@@ -31,16 +31,22 @@ GenAttrChildLink* TakeOwnLinks(GenAttrBase& node) {
 
 // Stores a copy of `text` (null as empty) in `shortText` when it fits, else
 // in an array of its own, and then releases the old array (never
-// `shortText`), so `text` may point into the current name.
+// `shortText`). `text` may point into the current name: a short one is copied
+// forwards into the start of `shortText`, a long one before anything is freed.
 template <std::size_t kCapacity>
 void StoreName(char*& field, char (&shortText)[kCapacity], const char* text) {
   if (text == nullptr) {
     text = "";
   }
-  const std::size_t length = std::strlen(text);
+  std::size_t length = 0;
+  while (length < kCapacity && text[length] != '\0') {
+    ++length;
+  }
   char* const old = field;
   if (length < kCapacity) {
-    std::memmove(shortText, text, length + 1);
+    for (std::size_t i = 0; i <= length; ++i) {
+      shortText[i] = text[i];
+    }
     field = shortText;
   } else {
     field = CopyText(text);
@@ -148,7 +154,10 @@ GenAttrBase::~GenAttrBase() {
   if (mRefCount > 0) {
     std::printf("WARNING: deleting a GenAttrBase (%s) with RefCount = %d\n", mpName, mRefCount);
   }
-  ReleaseChain(*this);
+  // A leaf that takes part in no reference has nothing to give back.
+  if (mpFirst != nullptr || mpLastOrRecord != nullptr) {
+    ReleaseChain(*this);
+  }
   if (mIsReference == 0) {
     ReleaseValueBuffer();
   }
