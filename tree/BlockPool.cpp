@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -82,6 +83,9 @@ struct PoolArena {
   // it, other threads free under it.
   SpinLock lock;
   SizeClass classes[kPoolClasses];
+  // Set while no thread owns the arena: its empty slabs then go straight back
+  // to the heap.
+  bool idle = false;
   PoolArena* nextIdle = nullptr;
 };
 
@@ -91,6 +95,7 @@ namespace {
 // freed after its thread ended still finds its arena.
 std::mutex gIdleLock;
 PoolArena* gIdle = nullptr;
+std::atomic<std::size_t> gSlabsHeld{0};
 
 Slab* SlabOf(void* block) {
   return reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(block) & ~(kSlabBytes - 1));
@@ -115,11 +120,13 @@ void List(SizeClass& sizeClass, Slab& slab) {
 }
 
 void ReleaseSlab(Slab* slab) {
+  gSlabsHeld.fetch_sub(1, std::memory_order_relaxed);
   ::operator delete (static_cast<void*>(slab), std::align_val_t{kSlabBytes});
 }
 
 Slab* NewSlab(PoolArena& arena, std::size_t blockSize) {
   auto* slab = static_cast<Slab*>(::operator new (kSlabBytes, std::align_val_t{kSlabBytes}));
+  gSlabsHeld.fetch_add(1, std::memory_order_relaxed);
   slab->owner = &arena;
   slab->prev = slab->next = nullptr;
   slab->freeList = nullptr;
@@ -183,7 +190,7 @@ void SettleSlab(Slab& slab) noexcept {
     }
     slab.freeList = nullptr;
     slab.untouched = kHeaderBytes;
-    if (sizeClass.spare == nullptr) {
+    if (sizeClass.spare == nullptr && !slab.owner->idle) {
       sizeClass.spare = &slab;
     } else {
       ReleaseSlab(&slab);
@@ -240,6 +247,7 @@ struct CacheRelease {
     delete cache;
     {
       std::lock_guard<SpinLock> guard(arena.lock);
+      arena.idle = true;
       for (SizeClass& sizeClass : arena.classes) {
         if (sizeClass.spare != nullptr) {
           ReleaseSlab(sizeClass.spare);
@@ -257,16 +265,18 @@ thread_local CacheRelease tCacheRelease;
 PoolCache& CreateCache() {
   CacheRelease& release = tCacheRelease;
   static_cast<void>(release);
-  auto* cache = new PoolCache{};
+  auto cache = std::make_unique<PoolCache>();
   std::lock_guard<std::mutex> guard(gIdleLock);
   if (gIdle != nullptr) {
     cache->arena = gIdle;
     gIdle = gIdle->nextIdle;
+    std::lock_guard<SpinLock> arenaGuard(cache->arena->lock);
+    cache->arena->idle = false;
   } else {
     cache->arena = new PoolArena();
   }
-  gPoolCache = cache;
-  return *cache;
+  gPoolCache = cache.release();
+  return *gPoolCache;
 }
 
 } // namespace
@@ -305,6 +315,10 @@ void FreeSlow(void* block, std::size_t size) noexcept {
   slab->freeList = block;
   --slab->live;
   SettleSlab(*slab);
+}
+
+std::size_t PoolSlabsHeld() noexcept {
+  return gSlabsHeld.load(std::memory_order_relaxed);
 }
 
 void DrainSome(PoolCache& cache, std::size_t sizeClass) noexcept {

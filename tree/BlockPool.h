@@ -98,6 +98,9 @@ inline void FreeBlock(void* block, std::size_t size) noexcept {
   FreeSlow(block, size);
 }
 
+// Slabs the pool holds at the moment, all arenas together (for tests).
+std::size_t PoolSlabsHeld() noexcept;
+
 // A link of a child chain, a copy of `link`, in a block of the pool.
 inline GenAttrChildLink* NewLink(const GenAttrChildLink& link) {
   return new (AllocateBlock(sizeof(GenAttrChildLink))) GenAttrChildLink(link);

@@ -73,6 +73,50 @@ TEST(BlockPool, LiveBlocksKeepTheirBytesWhoeverFreesThem) {
   }
 }
 
+// Blocks of three node-like sizes, freed in the reverse order of their making
+// (as a tree is), either by the thread that made them while it lives or by
+// another thread after it ended: in both cases the pool gives the slabs back,
+// keeping at most a spare and the slabs of the few blocks its stacks hold.
+TEST(BlockPool, FreedMemoryGoesBackToTheHeap) {
+  const std::size_t sizes[] = {24, 88, 96};
+  const std::size_t before = genattr::detail::PoolSlabsHeld();
+  std::vector<Block> made;
+  std::size_t heldWhileAlive = 0;
+  std::thread maker([&] {
+    for (int i = 0; i < 60000; ++i) {
+      const std::size_t size = sizes[i % 3];
+      made.push_back({static_cast<unsigned char*>(AllocateBlock(size)), size, 0});
+    }
+    EXPECT_GT(genattr::detail::PoolSlabsHeld(), before + 200);
+    for (auto block = made.rbegin(); block != made.rend(); ++block) {
+      FreeBlock(block->bytes, block->size);
+    }
+    heldWhileAlive = genattr::detail::PoolSlabsHeld();
+    for (int i = 0; i < 60000; ++i) {
+      made[i].bytes = static_cast<unsigned char*>(AllocateBlock(sizes[i % 3]));
+    }
+  });
+  maker.join();
+  // Per class a spare and the one or two slabs of the blocks on the stack.
+  EXPECT_LE(heldWhileAlive, before + 3 * 3);
+  for (const Block& block : made) {
+    FreeBlock(block.bytes, block.size);
+  }
+  EXPECT_EQ(genattr::detail::PoolSlabsHeld(), before);
+}
+
+// The host's ways of making nodes keep working with the class's allocation.
+TEST(BlockPool, NodesMadeWithEveryFormOfNew) {
+  GenAttrBase* plain = new (std::nothrow) GenAttrInt("n", 1);
+  ASSERT_NE(plain, nullptr);
+  alignas(GenAttrInt) unsigned char place[sizeof(GenAttrInt)];
+  auto* placed = new (place) GenAttrBase("placed");
+  plain->AddAttr(new GenAttrString("s", "a value longer than any short name"));
+  EXPECT_STREQ(plain->GetAttr("s")->GetValueAsString(), "a value longer than any short name");
+  placed->~GenAttrBase();
+  GenAttrBase::Free(plain);
+}
+
 #if defined(__SANITIZE_ADDRESS__)
 #define GENATTR_TEST_ASAN 1
 #elif defined(__has_feature)
