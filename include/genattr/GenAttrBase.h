@@ -251,6 +251,10 @@ protected:
   static GenAttrThreadSlot<char*, &GenAttrBase::ThreadValueBuffer> smpBuffer;
   static GenAttrThreadSlot<std::uint64_t, &GenAttrBase::ThreadValueBufferLen> smBufferLen;
 
+  // The texts a node owns (these two, and the value and id texts of the
+  // typed classes) are the library's blocks: a subclass may read them, and
+  // changes them only through the Set functions (their length at release
+  // tells the block's size).
   char* mpName;
   char* mpDescription;
   GenAttrType mType;
