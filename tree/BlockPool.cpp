@@ -317,6 +317,10 @@ void FreeSlow(void* block, std::size_t size) noexcept {
   SettleSlab(*slab);
 }
 
+bool PoolInUse() noexcept {
+  return !PoolBypassed();
+}
+
 std::size_t PoolSlabsHeld() noexcept {
   return gSlabsHeld.load(std::memory_order_relaxed);
 }

@@ -98,8 +98,10 @@ inline void FreeBlock(void* block, std::size_t size) noexcept {
   FreeSlow(block, size);
 }
 
-// Slabs the pool holds at the moment, all arenas together (for tests).
+// Slabs the pool holds at the moment, all arenas together, and whether the
+// pool is in use at all (for tests).
 std::size_t PoolSlabsHeld() noexcept;
+bool PoolInUse() noexcept;
 
 // A link of a child chain, a copy of `link`, in a block of the pool.
 inline GenAttrChildLink* NewLink(const GenAttrChildLink& link) {

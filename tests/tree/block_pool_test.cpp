@@ -78,6 +78,9 @@ TEST(BlockPool, LiveBlocksKeepTheirBytesWhoeverFreesThem) {
 // another thread after it ended: in both cases the pool gives the slabs back,
 // keeping at most a spare and the slabs of the few blocks its stacks hold.
 TEST(BlockPool, FreedMemoryGoesBackToTheHeap) {
+  if (!genattr::detail::PoolInUse()) {
+    GTEST_SKIP() << "every block comes from the heap in this build";
+  }
   const std::size_t sizes[] = {24, 88, 96};
   const std::size_t before = genattr::detail::PoolSlabsHeld();
   std::vector<Block> made;
