@@ -229,13 +229,16 @@ void Drain(PoolCache& cache, std::size_t index, std::uint32_t count) noexcept {
 
 // Drains the thread's stacks and gives its arena back, without its spare
 // slabs, when the thread ends. Constructed, and its destructor registered,
-// when the thread makes its stacks.
+// when the thread makes its stacks. It keeps its own pointer to them: where
+// thread-local variables are emulated (MinGW-w64), gPoolCache may already be
+// gone when this destructor runs.
 struct CacheRelease {
+  PoolCache* cache = nullptr;
+
   CacheRelease() = default;
   CacheRelease(const CacheRelease&) = delete;
   CacheRelease& operator=(const CacheRelease&) = delete;
   ~CacheRelease() {
-    PoolCache* const cache = gPoolCache;
     if (cache == nullptr) {
       return;
     }
@@ -245,6 +248,7 @@ struct CacheRelease {
       Drain(*cache, index, cache->count[index]);
     }
     delete cache;
+    cache = nullptr;
     {
       std::lock_guard<SpinLock> guard(arena.lock);
       arena.idle = true;
@@ -264,7 +268,6 @@ thread_local CacheRelease tCacheRelease;
 
 PoolCache& CreateCache() {
   CacheRelease& release = tCacheRelease;
-  static_cast<void>(release);
   auto cache = std::make_unique<PoolCache>();
   std::lock_guard<std::mutex> guard(gIdleLock);
   if (gIdle != nullptr) {
@@ -275,8 +278,9 @@ PoolCache& CreateCache() {
   } else {
     cache->arena = new PoolArena();
   }
-  gPoolCache = cache.release();
-  return *gPoolCache;
+  release.cache = cache.release();
+  gPoolCache = release.cache;
+  return *release.cache;
 }
 
 } // namespace
