@@ -52,10 +52,14 @@ GenAttrBase* ChildNamed(const GenAttrBase& node, const char* name, std::size_t l
 template <typename Stop> GenAttrBase* FirstInPreOrder(const GenAttrBase* root, Stop stop) {
   // The walk only marks nodes; nothing reachable from `root` is changed.
   TreeWalk walk(const_cast<GenAttrBase*>(root), TreeWalk::Links);
-  while (walk.Depth() > 0) {
+  for (;;) {
     GenAttrBase* node = walk.NextChild();
     if (node == nullptr) {
+      // The path shrinks only here, so only here can the walk end.
       walk.Ascend();
+      if (walk.Depth() == 0) {
+        return nullptr;
+      }
     } else if (Access::FirstLink(*node) == nullptr) {
       // A node without children lies on no path: only nodes whose children
       // are being visited do. Nothing to descend into.
@@ -66,7 +70,6 @@ template <typename Stop> GenAttrBase* FirstInPreOrder(const GenAttrBase* root, S
       return node;
     }
   }
-  return nullptr;
 }
 
 // The Find family: type first, then name; the value is left to the caller.

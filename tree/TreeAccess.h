@@ -30,6 +30,8 @@ struct GenAttrTreeAccess {
   }
   static GenAttrBase*& InitialParent(GenAttrBase& node) { return node.mpInitialParent; }
   static int& RefCount(GenAttrBase& node) { return node.mRefCount; }
+  // IsReference() without a call; fixed when the node is made.
+  static bool IsReference(const GenAttrBase& node) { return node.mIsReference != 0; }
   static GenAttrNodeRecord* Record(const GenAttrBase& node) { return node.mpRecord; }
   // The record of `node`, made when it has none.
   static GenAttrNodeRecord& EnsureRecord(GenAttrBase& node) {
