@@ -35,10 +35,6 @@ unsigned int GenAttrListImpl::GetCount() {
   return static_cast<unsigned int>(mAttrs.size());
 }
 
-void GenAttrListImpl::Append(GenAttrBase* node) {
-  mAttrs.push_back(node);
-}
-
 void GenAttrListImpl::Reverse() {
   std::reverse(mAttrs.begin(), mAttrs.end());
 }

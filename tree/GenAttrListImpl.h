@@ -17,7 +17,8 @@ public:
   GenAttrBase* GetNext() override;
   unsigned int GetCount() override;
 
-  void Append(GenAttrBase* node);
+  // Inline: collecting a whole tree appends once per node.
+  void Append(GenAttrBase* node) { mAttrs.push_back(node); }
   // Reverses the order of the entries in place.
   void Reverse();
 

@@ -175,6 +175,15 @@ void GenAttrBase::FillAttrList(GenAttrListImpl* list, const char* name, const ch
   if (list == nullptr) {
     return;
   }
+  // Collecting everything is common enough (a tree's node list) to have a
+  // walk without the filter's tests.
+  if (name == nullptr && value == nullptr) {
+    FirstInPreOrder(this, [list](GenAttrBase* node) {
+      list->Append(node);
+      return false;
+    });
+    return;
+  }
   FirstInPreOrder(this, [list, name, value](GenAttrBase* node) {
     if (PassesFilter(*node, name, value)) {
       list->Append(node);
