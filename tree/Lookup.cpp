@@ -50,7 +50,7 @@ GenAttrBase* ChildNamed(const GenAttrBase& node, const char* name, std::size_t l
 // root (a loop made by the caller, the root included) is skipped with its
 // subtree, so every walk ends and the root is never offered.
 template <typename Stop> GenAttrBase* FirstInPreOrder(const GenAttrBase* root, Stop stop) {
-  // The walk only marks nodes; nothing reachable from `root` is changed.
+  // The walk only reads the nodes; nothing reachable from `root` is changed.
   TreeWalk walk(const_cast<GenAttrBase*>(root), TreeWalk::Links);
   for (;;) {
     GenAttrBase* node = walk.NextChild();
