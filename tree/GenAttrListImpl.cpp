@@ -1,6 +1,8 @@
 #include "tree/GenAttrListImpl.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -12,33 +14,44 @@ constexpr std::size_t kNoEntry = static_cast<std::size_t>(-1);
 
 GenAttrListImpl::GenAttrListImpl() : mCurrent(kNoEntry) {}
 
-GenAttrListImpl::~GenAttrListImpl() = default;
+GenAttrListImpl::~GenAttrListImpl() {
+  std::free(mpAttrs);
+}
 
 GenAttrBase* GenAttrListImpl::GetFirst() {
-  if (mAttrs.empty()) {
+  if (mCount == 0) {
     mCurrent = kNoEntry;
     return nullptr;
   }
   mCurrent = 0;
-  return mAttrs.front();
+  return mpAttrs[0];
 }
 
 GenAttrBase* GenAttrListImpl::GetNext() {
-  if (mCurrent >= mAttrs.size() || ++mCurrent >= mAttrs.size()) {
+  if (mCurrent >= mCount || ++mCurrent >= mCount) {
     mCurrent = kNoEntry;
     return nullptr;
   }
-  return mAttrs[mCurrent];
+  return mpAttrs[mCurrent];
 }
 
 unsigned int GenAttrListImpl::GetCount() {
-  return static_cast<unsigned int>(mAttrs.size());
-}
-
-void GenAttrListImpl::Append(GenAttrBase* node) {
-  mAttrs.push_back(node);
+  return static_cast<unsigned int>(mCount);
 }
 
 void GenAttrListImpl::Reverse() {
-  std::reverse(mAttrs.begin(), mAttrs.end());
+  std::reverse(mpAttrs, mpAttrs + mCount);
+}
+
+void GenAttrListImpl::Grow() {
+  const std::size_t capacity = mCapacity == 0 ? 16 : 2 * mCapacity;
+  if (capacity > static_cast<std::size_t>(-1) / sizeof(GenAttrBase*)) {
+    throw std::bad_alloc();
+  }
+  void* const grown = std::realloc(mpAttrs, capacity * sizeof(GenAttrBase*));
+  if (grown == nullptr) {
+    throw std::bad_alloc();
+  }
+  mpAttrs = static_cast<GenAttrBase**>(grown);
+  mCapacity = capacity;
 }

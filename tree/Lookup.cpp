@@ -50,12 +50,16 @@ GenAttrBase* ChildNamed(const GenAttrBase& node, const char* name, std::size_t l
 // root (a loop made by the caller, the root included) is skipped with its
 // subtree, so every walk ends and the root is never offered.
 template <typename Stop> GenAttrBase* FirstInPreOrder(const GenAttrBase* root, Stop stop) {
-  // The walk only marks nodes; nothing reachable from `root` is changed.
+  // The walk only reads the nodes; nothing reachable from `root` is changed.
   TreeWalk walk(const_cast<GenAttrBase*>(root), TreeWalk::Links);
-  while (walk.Depth() > 0) {
+  for (;;) {
     GenAttrBase* node = walk.NextChild();
     if (node == nullptr) {
+      // The path shrinks only here, so only here can the walk end.
       walk.Ascend();
+      if (walk.Depth() == 0) {
+        return nullptr;
+      }
     } else if (Access::FirstLink(*node) == nullptr) {
       // A node without children lies on no path: only nodes whose children
       // are being visited do. Nothing to descend into.
@@ -66,7 +70,6 @@ template <typename Stop> GenAttrBase* FirstInPreOrder(const GenAttrBase* root, S
       return node;
     }
   }
-  return nullptr;
 }
 
 // The Find family: type first, then name; the value is left to the caller.
@@ -170,6 +173,15 @@ GenAttrList* GenAttrBase::GetAllAttr(const char* name, const char* value, int mo
 
 void GenAttrBase::FillAttrList(GenAttrListImpl* list, const char* name, const char* value) {
   if (list == nullptr) {
+    return;
+  }
+  // Collecting everything is common enough (a tree's node list) to have a
+  // walk without the filter's tests.
+  if (name == nullptr && value == nullptr) {
+    FirstInPreOrder(this, [list](GenAttrBase* node) {
+      list->Append(node);
+      return false;
+    });
     return;
   }
   FirstInPreOrder(this, [list, name, value](GenAttrBase* node) {

@@ -39,3 +39,21 @@ TEST(ResultList, EmptyListAndNullFree) {
   GenAttrList::Free(list);
   GenAttrList::Free(nullptr);
 }
+
+TEST(ResultList, KeepsOrderAcrossGrowth) {
+  GenAttrBase nodes[3] = {GenAttrBase("a"), GenAttrBase("b"), GenAttrBase("c")};
+  GenAttrListImpl list;
+  constexpr unsigned kCount = 1000; // several doublings of the array
+  for (unsigned i = 0; i < kCount; ++i) {
+    list.Append(&nodes[i % 3]);
+  }
+  list.Reverse();
+  ASSERT_EQ(list.GetCount(), kCount);
+  unsigned i = kCount;
+  for (GenAttrBase* node = list.GetFirst(); node != nullptr; node = list.GetNext()) {
+    ASSERT_GT(i, 0u);
+    --i;
+    ASSERT_EQ(node, &nodes[i % 3]) << "entry " << kCount - 1 - i;
+  }
+  EXPECT_EQ(i, 0u);
+}
