@@ -18,13 +18,16 @@
 //   - the string-utility instance (GenAttrStringUtils::smpInst) with its
 //     result buffer, and the one-character array of its ConvertToUTF8;
 //   - the time-stamp buffer of GenAttrSerializer::GetDateAndTime.
+// Per thread, in tree/BlockPool.cpp: the stacks of free blocks in front of
+// the thread's arena of the pool (drained when the thread ends).
 // Process-wide, read and written atomically:
-//   - the UTF transfer switch (UtfTransferSwitch below).
-// Process-wide and unguarded (the bookkeeping of the tree structure):
-//   - the deferred-destruction stack and its depth (tree/GenAttrBase.cpp);
-//   - the flag that stops nested deep-copy constructors (tree/DeepCopy.cpp);
-//   - the walk-mark counter (tree/TreeWalk.cpp) and the mark in every node;
-//   - the registries of tree/SharedChains.cpp and tree/InitialParents.cpp.
+//   - the UTF transfer switch (UtfTransferSwitch below);
+//   - the pool's count of slabs held.
+// Process-wide behind locks (tree/BlockPool.cpp): each arena of the pool
+// (a spin lock: its owning thread refills and drains under it, other threads
+// free single blocks under it) and the list of arenas of ended threads (a
+// mutex). The structure of a tree (shared chains, initial parents) is kept
+// in its nodes, and walks keep their paths to themselves.
 // Everything else outside the nodes is constant after load (name tables,
 // format descriptions, the build date and time).
 #ifndef GENATTR_TEXT_LIBRARYSTATE_H
