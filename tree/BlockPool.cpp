@@ -264,10 +264,10 @@ struct CacheRelease {
     gIdle = &arena;
   }
 };
-thread_local CacheRelease tCacheRelease;
+thread_local CacheRelease gCacheRelease;
 
 PoolCache& CreateCache() {
-  CacheRelease& release = tCacheRelease;
+  CacheRelease& release = gCacheRelease;
   auto cache = std::make_unique<PoolCache>();
   std::lock_guard<std::mutex> guard(gIdleLock);
   if (gIdle != nullptr) {

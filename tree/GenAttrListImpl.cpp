@@ -45,10 +45,11 @@ void GenAttrListImpl::Reverse() {
 
 void GenAttrListImpl::Grow() {
   const std::size_t capacity = mCapacity == 0 ? 16 : 2 * mCapacity;
-  if (capacity > static_cast<std::size_t>(-1) / sizeof(GenAttrBase*)) {
+  constexpr std::size_t kItemBytes = sizeof(void*); // an object pointer
+  if (capacity > static_cast<std::size_t>(-1) / kItemBytes) {
     throw std::bad_alloc();
   }
-  void* const grown = std::realloc(mpAttrs, capacity * sizeof(GenAttrBase*));
+  void* const grown = std::realloc(mpAttrs, capacity * kItemBytes);
   if (grown == nullptr) {
     throw std::bad_alloc();
   }

@@ -14,7 +14,7 @@
 struct GenAttrTreeAccess {
   // Marks a record in GenAttrBase::mpLastOrRecord (records and links are at
   // least pointer-aligned, so the lowest bit of their address is free).
-  static constexpr std::uintptr_t kRecordTag = 1;
+  static constexpr std::uintptr_t RECORD_TAG = 1;
 
   static GenAttrChildLink* FirstLink(const GenAttrBase& node) { return node.mpFirst; }
   // GetName() and GetType() without a call into the library's exported table.
@@ -47,9 +47,9 @@ struct GenAttrTreeAccess {
   // IsReference() without a call; fixed when the node is made.
   static bool IsReference(const GenAttrBase& node) { return node.mIsReference != 0; }
   static GenAttrNodeRecord* Record(const GenAttrBase& node) {
-    return (reinterpret_cast<std::uintptr_t>(node.mpLastOrRecord) & kRecordTag) != 0
+    return (reinterpret_cast<std::uintptr_t>(node.mpLastOrRecord) & RECORD_TAG) != 0
                ? reinterpret_cast<GenAttrNodeRecord*>(static_cast<char*>(node.mpLastOrRecord) -
-                                                      kRecordTag)
+                                                      RECORD_TAG)
                : nullptr;
   }
   // The record of `node`, made when it has none; the last link moves into it.
@@ -59,7 +59,7 @@ struct GenAttrTreeAccess {
     }
     auto* const record = new GenAttrNodeRecord();
     record->mpLast = static_cast<GenAttrChildLink*>(node.mpLastOrRecord);
-    node.mpLastOrRecord = reinterpret_cast<char*>(record) + kRecordTag;
+    node.mpLastOrRecord = reinterpret_cast<char*>(record) + RECORD_TAG;
     return *record;
   }
   // Releases the record of `node`, if it has one (at the node's end).
