@@ -72,6 +72,19 @@ private:
   std::size_t mCapacity = 0;
 };
 
+// Copies `length` bytes of `text` to `at`, in room made with
+// TextBuffer::Extend(), and returns the end of the copy.
+inline char* CopyInto(char* at, const char* text, std::size_t length) {
+  if (length != 0) {
+    std::memcpy(at, text, length);
+  }
+  return at + length;
+}
+// Copies a string literal, its length taken from its type.
+template <std::size_t N> char* CopyInto(char* at, const char (&literal)[N]) {
+  return CopyInto(at, literal, N - 1);
+}
+
 } // namespace detail
 } // namespace genattr
 
