@@ -64,11 +64,12 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     // The datum: a container's id, or the value text.
     const char* datum = nullptr;
     const char* label = "    Value: ";
+    std::size_t labelLength = sizeof "    Value: " - 1;
     if (type == Cont) {
       datum = static_cast<GenAttrCont*>(current)->GetId();
       label = datum == nullptr ? "    " : current->IsReference() != 0 ? "    RefId: " : "    Id: ";
+      labelLength = std::strlen(label);
     }
-    const std::size_t labelLength = std::strlen(label);
 
     // The name in its column, the label and a number value in one piece of
     // room: a byte of a name takes at most two bytes of UTF-8.
@@ -80,7 +81,11 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
       std::memset(at, out.fill(), static_cast<std::size_t>(column + nameColumn - at));
       at = column + nameColumn;
     }
-    at = CopyInto(at, label, labelLength);
+    if (type == Cont) {
+      at = CopyInto(at, label, labelLength);
+    } else {
+      at = CopyInto(at, "    Value: ");
+    }
     if (type == String) {
       datum = static_cast<GenAttrString*>(current)->GetValue();
     } else if (type != Cont) {
@@ -105,7 +110,7 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
 
     // The rest of the line in one more piece of room.
     at = text.Extend(datumLength + sizeof " (Description: )" + 2 * descriptionLength +
-                     sizeof "  (Type: )" + typeName.length);
+                     sizeof "  (Type: )" + sizeof typeName.text);
     at = CopyInto(at, datum, datumLength);
     if (description != nullptr) {
       at = CopyInto(at, " (Description: ");
@@ -113,7 +118,9 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
       *at++ = ')';
     }
     at = CopyInto(at, "  (Type: ");
-    at = CopyInto(at, typeName.text, typeName.length);
+    // The whole padded piece: a copy of a fixed size takes no call.
+    std::memcpy(at, typeName.text, sizeof typeName.text);
+    at += typeName.length;
     *at++ = ')';
     text.Truncate(at);
     if (current->GetRefCount() > 1) {

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <memory>
 #include <ostream>
-#include <string>
 #include <vector>
 
 #include "genattr/GenAttrBase.h"
@@ -79,20 +78,20 @@ public:
     char* const start = out.Extend(length == 0 ? 1 : 2 * length);
     char* const end = genattr::detail::EncodeXmlName(name, length, start);
     out.Truncate(end);
-    mStarts.push_back(mNames.size());
-    mNames.append(start, static_cast<std::size_t>(end - start));
+    mStarts.push_back(mNames.Size());
+    mNames.Append(start, static_cast<std::size_t>(end - start));
   }
 
   // Appends the name of the innermost open element to `out` and closes it.
   void Close(genattr::detail::TextBuffer& out) {
     const std::size_t start = mStarts.back();
     mStarts.pop_back();
-    out.Append(mNames.data() + start, mNames.size() - start);
-    mNames.resize(start);
+    out.Append(mNames.Data() + start, mNames.Size() - start);
+    mNames.Truncate(mNames.Data() + start);
   }
 
 private:
-  std::string mNames;
+  genattr::detail::TextBuffer mNames;
   std::vector<std::size_t> mStarts;
 };
 

@@ -83,7 +83,7 @@ public:
   }
 
   // Ends the line: a line feed, and a flush when every line is flushed.
-  // Without the flush, lines gather until there are 128 KiB of them, which
+  // Without the flush, lines gather until there are 256 KiB of them, which
   // saves a call into the stream per line; a file stream hands a block that
   // size to the system in one write, and fewer, larger writes cost the
   // system markedly less time per byte than blocks of a few kilobytes.
@@ -100,7 +100,7 @@ public:
   std::ostream& Stream() { return mOut; }
 
 private:
-  static constexpr std::size_t GATHERED = 131072;
+  static constexpr std::size_t GATHERED = 262144;
 
   std::ostream& mOut;
   bool mFlushEachLine;

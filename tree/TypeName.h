@@ -16,18 +16,21 @@ namespace detail {
 const char* TypeName(GenAttrType type);
 
 // The names of TypeName() with their lengths, for a writer that copies them
-// into many lines.
+// into many lines: each is padded with zeros to kRoom bytes, so that a copy of
+// the whole piece takes a fixed number of bytes.
 class TypeNames {
 public:
+  static constexpr std::size_t kRoom = 16;
   struct Piece {
-    const char* text;
+    char text[kRoom];
     std::size_t length;
   };
 
-  TypeNames() {
+  TypeNames() : mPieces() {
     for (std::uint32_t code = 0; code <= kUnknown; ++code) {
-      mPieces[code].text = TypeName(static_cast<GenAttrType>(code));
-      mPieces[code].length = std::strlen(mPieces[code].text);
+      const char* name = TypeName(static_cast<GenAttrType>(code));
+      mPieces[code].length = std::strlen(name);
+      std::memcpy(mPieces[code].text, name, mPieces[code].length);
     }
   }
 
