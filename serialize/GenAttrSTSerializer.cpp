@@ -78,7 +78,9 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     char* const column = at;
     at = genattr::detail::EncodeLatin1AsUtf8(name, nameLength, at);
     if (at < column + nameColumn) {
-      std::memset(at, out.fill(), static_cast<std::size_t>(column + nameColumn - at));
+      // A fill of the whole column's size takes no call, and stays within the
+      // room, which holds the column after the longest name.
+      std::memset(at, out.fill(), nameColumn);
       at = column + nameColumn;
     }
     if (type == Cont) {
@@ -104,7 +106,7 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
       text.Truncate(at);
     }
     const std::size_t datumLength = datum != nullptr ? std::strlen(datum) : 0;
-    const char* description = current->GetDescription();
+    const char* description = GenAttrTreeAccess::Description(*current);
     const std::size_t descriptionLength = description != nullptr ? std::strlen(description) : 0;
     const genattr::detail::TypeNames::Piece& typeName = typeNames.Of(type);
 
@@ -123,7 +125,7 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     at += typeName.length;
     *at++ = ')';
     text.Truncate(at);
-    if (current->GetRefCount() > 1) {
+    if (GenAttrTreeAccess::RefCount(*current) > 1) {
       text.AppendLiteral("  (RefCount: ");
       // The count as the stream formats numbers.
       line.Emit();

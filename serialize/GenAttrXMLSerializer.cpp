@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "genattr/GenAttrBase.h"
+#include "genattr/GenAttrString.h"
 #include "genattr/GenAttrStringUtils.h"
 #include "genattr/GenAttrUnicodeString.h"
 #include "serialize/EscapedText.h"
@@ -113,6 +114,10 @@ void WriteValue(EscapedText& text, genattr::detail::LineOutput& line, const GenA
     text.Wide(value != nullptr ? value : L"", escapes);
     return;
   }
+  if (GenAttrTreeAccess::Type(node) == String) {
+    text.Narrow(static_cast<const GenAttrString&>(node).GetValue(), escapes);
+    return;
+  }
   if (genattr::detail::ValueMayReport(node)) {
     line.Emit();
   }
@@ -188,7 +193,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   };
 
   auto writeDescription = [&](const GenAttrBase& current) {
-    if (const char* description = current.GetDescription()) {
+    if (const char* description = GenAttrTreeAccess::Description(current)) {
       out.AppendLiteral(" desc=\"");
       text.Narrow(description, kAttribute);
       out.Append('"');

@@ -66,8 +66,14 @@ public:
     if (count > inMemory) {
       Emit();
       WriteIndent(mOut, count);
-    } else if (count > 0) {
+    } else if (count > static_cast<std::int64_t>(sizeof kSpaces)) {
       mText.Fill(static_cast<std::size_t>(count), ' ');
+    } else if (count > 0) {
+      // A copy of a fixed size takes no call; what lies beyond the count is
+      // given back.
+      char* const at = mText.Extend(sizeof kSpaces);
+      std::memcpy(at, kSpaces, sizeof kSpaces);
+      mText.Truncate(at + count);
     }
   }
 
@@ -101,6 +107,10 @@ public:
 
 private:
   static constexpr std::size_t GATHERED = 262144;
+  // The indentation of the usual depths, copied whole.
+  static constexpr char kSpaces[32] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
 
   std::ostream& mOut;
   bool mFlushEachLine;
