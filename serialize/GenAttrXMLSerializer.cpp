@@ -76,22 +76,41 @@ public:
   // name of the innermost open element.
   void Open(genattr::detail::TextBuffer& out, const char* name) {
     const std::size_t length = std::strlen(name);
-    char* const start = out.Extend(length == 0 ? 1 : 2 * length);
+    // At least kShort bytes of room, so that a short name can be read whole.
+    const std::size_t room = 2 * length > kShort ? 2 * length : kShort;
+    char* const start = out.Extend(room);
     char* const end = genattr::detail::EncodeXmlName(name, length, start);
     out.Truncate(end);
     mStarts.push_back(mNames.Size());
-    mNames.Append(start, static_cast<std::size_t>(end - start));
+    Copy(mNames, start, static_cast<std::size_t>(end - start));
   }
 
   // Appends the name of the innermost open element to `out` and closes it.
   void Close(genattr::detail::TextBuffer& out) {
     const std::size_t start = mStarts.back();
     mStarts.pop_back();
-    out.Append(mNames.Data() + start, mNames.Size() - start);
+    Copy(out, mNames.Data() + start, mNames.Size() - start);
     mNames.Truncate(mNames.Data() + start);
   }
 
 private:
+  // Names up to this length are copied in this fixed size, which takes no
+  // call into memcpy; the bytes beyond the name are given back.
+  static constexpr std::size_t kShort = 16;
+
+  // Appends the `length` bytes at `text` to `target`. `text` lies in the room
+  // of a TextBuffer that holds at least kShort bytes from it (either buffer
+  // here: Open() makes that room, and the names are copied in that room).
+  static void Copy(genattr::detail::TextBuffer& target, const char* text, std::size_t length) {
+    if (length > kShort) {
+      target.Append(text, length);
+      return;
+    }
+    char* const at = target.Extend(kShort);
+    std::memcpy(at, text, kShort);
+    target.Truncate(at + length);
+  }
+
   genattr::detail::TextBuffer mNames;
   std::vector<std::size_t> mStarts;
 };
