@@ -60,7 +60,7 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     out.setf(std::ios::left, std::ios::adjustfield);
     const GenAttrType type = GenAttrTreeAccess::Type(*current);
     const char* name = GenAttrTreeAccess::Name(*current);
-    const std::size_t nameLength = std::strlen(name);
+    const std::size_t nameLength = genattr::detail::ShortTextLength(name);
     // The datum: a container's id, or the value text.
     const char* datum = nullptr;
     const char* label = "    Value: ";

@@ -75,7 +75,7 @@ public:
   // Appends the element name made of the node name `name` to `out`, as the
   // name of the innermost open element.
   void Open(genattr::detail::TextBuffer& out, const char* name) {
-    const std::size_t length = std::strlen(name);
+    const std::size_t length = genattr::detail::ShortTextLength(name);
     // At least kShort bytes of room, so that a short name can be read whole.
     const std::size_t room = 2 * length > kShort ? 2 * length : kShort;
     char* const start = out.Extend(room);
