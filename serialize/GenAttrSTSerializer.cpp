@@ -67,7 +67,9 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     std::size_t labelLength = sizeof "    Value: " - 1;
     if (type == Cont) {
       datum = static_cast<GenAttrCont*>(current)->GetId();
-      label = datum == nullptr ? "    " : current->IsReference() != 0 ? "    RefId: " : "    Id: ";
+      label = datum == nullptr                                ? "    "
+              : GenAttrTreeAccess::IsReference(*current) != 0 ? "    RefId: "
+                                                              : "    Id: ";
       labelLength = std::strlen(label);
     }
 
@@ -135,7 +137,7 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     line.EndLine();
     // A reference's children are those of the container it was made from,
     // which the listing shows there.
-    return current->IsReference() == 0;
+    return GenAttrTreeAccess::IsReference(*current) == 0;
   };
   genattr::detail::WalkSubtree(node, writeLine,
                                [&](GenAttrBase*, std::size_t level) { depth.At(level); });
