@@ -7,20 +7,14 @@
 
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrCont.h"
+#include "genattr/GenAttrString.h"
 #include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
 #include "text/NarrowText.h"
+#include "tree/NumberText.h"
+#include "tree/TreeAccess.h"
+#include "tree/TypeName.h"
 #include "tree/ValueBuffer.h"
-
-namespace {
-
-// Appends `text`, read as ISO 8859-1, in UTF-8.
-void AppendLatin1AsUtf8(genattr::detail::TextBuffer& out, const char* text) {
-  const std::size_t length = std::strlen(text);
-  out.Truncate(genattr::detail::EncodeLatin1AsUtf8(text, length, out.Extend(2 * length)));
-}
-
-} // namespace
 
 GenAttrSTSerializer::GenAttrSTSerializer(GenAttrBase* root, std::ostream* out)
     : GenAttrSerializer(root), mpOut(out) {}
@@ -44,12 +38,16 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
   if (node == nullptr || mpOut == nullptr) {
     return 0;
   }
+  using genattr::detail::CopyInto;
   std::ostream& out = *mpOut;
   genattr::detail::LineOutput line(out, mFlushEachLine);
   genattr::detail::TextBuffer& text = line.Text();
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
   constexpr std::size_t nameColumn = 16;
+  // Asked once: nothing in a write changes the locale or the rounding mode.
+  const bool fixedIsPrintfs = genattr::detail::FixedIsPrintfs();
+  const genattr::detail::TypeNames typeNames;
 
   genattr::detail::DepthCounter depth(mDepth);
 
@@ -60,44 +58,76 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     // The column counts bytes of the UTF-8 name, not characters. The left
     // adjustment is not undone: it belongs to the stream state a write leaves.
     out.setf(std::ios::left, std::ios::adjustfield);
-    // The name and the padding of its column in one piece of room: a name
-    // byte takes at most two bytes of UTF-8.
-    const char* name = current->GetName();
-    const std::size_t nameLength = std::strlen(name);
-    char* const column = text.Extend(2 * nameLength + nameColumn);
-    char* at = genattr::detail::EncodeLatin1AsUtf8(name, nameLength, column);
+    const GenAttrType type = GenAttrTreeAccess::Type(*current);
+    const char* name = GenAttrTreeAccess::Name(*current);
+    const std::size_t nameLength = genattr::detail::ShortTextLength(name);
+    // The datum: a container's id, or the value text.
+    const char* datum = nullptr;
+    const char* label = "    Value: ";
+    std::size_t labelLength = sizeof "    Value: " - 1;
+    if (type == Cont) {
+      datum = static_cast<GenAttrCont*>(current)->GetId();
+      label = datum == nullptr                                ? "    "
+              : GenAttrTreeAccess::IsReference(*current) != 0 ? "    RefId: "
+                                                              : "    Id: ";
+      labelLength = std::strlen(label);
+    }
+
+    // The name in its column, the label and a number value in one piece of
+    // room: a byte of a name takes at most two bytes of UTF-8.
+    char* at =
+        text.Extend(2 * nameLength + nameColumn + labelLength + genattr::detail::kShortNumberRoom);
+    char* const column = at;
+    at = genattr::detail::EncodeLatin1AsUtf8(name, nameLength, at);
     if (at < column + nameColumn) {
-      std::memset(at, out.fill(), static_cast<std::size_t>(column + nameColumn - at));
+      // A fill of the whole column's size takes no call, and stays within the
+      // room, which holds the column after the longest name.
+      std::memset(at, out.fill(), nameColumn);
       at = column + nameColumn;
     }
-    text.Truncate(at);
-    if (current->GetType() == Cont) {
-      text.AppendLiteral("    ");
-      const char* id = static_cast<GenAttrCont*>(current)->GetId();
-      if (id != nullptr) {
-        if (current->IsReference() != 0) {
-          text.AppendLiteral("RefId: ");
-        } else {
-          text.AppendLiteral("Id: ");
-        }
-        text.Append(id);
-      }
+    if (type == Cont) {
+      at = CopyInto(at, label, labelLength);
     } else {
-      text.AppendLiteral("    Value: ");
-      if (genattr::detail::ValueMayReport(*current)) {
-        line.Emit();
+      at = CopyInto(at, "    Value: ");
+    }
+    if (type == String) {
+      datum = static_cast<GenAttrString*>(current)->GetValue();
+    } else if (type != Cont) {
+      if (char* end = genattr::detail::WriteShortNumber(*current, at, fixedIsPrintfs)) {
+        at = end;
+      } else {
+        text.Truncate(at);
+        if (genattr::detail::ValueMayReport(*current)) {
+          line.Emit();
+        }
+        datum = current->GetValueAsString();
+        at = nullptr;
       }
-      text.Append(current->GetValueAsString());
     }
-    if (const char* description = current->GetDescription()) {
-      text.AppendLiteral(" (Description: ");
-      AppendLatin1AsUtf8(text, description);
-      text.Append(')');
+    if (at != nullptr) {
+      text.Truncate(at);
     }
-    text.AppendLiteral("  (Type: ");
-    text.Append(current->GetTypeAsString());
-    text.Append(')');
-    if (current->GetRefCount() > 1) {
+    const std::size_t datumLength = datum != nullptr ? std::strlen(datum) : 0;
+    const char* description = GenAttrTreeAccess::Description(*current);
+    const std::size_t descriptionLength = description != nullptr ? std::strlen(description) : 0;
+    const genattr::detail::TypeNames::Piece& typeName = typeNames.Of(type);
+
+    // The rest of the line in one more piece of room.
+    at = text.Extend(datumLength + sizeof " (Description: )" + 2 * descriptionLength +
+                     sizeof "  (Type: )" + sizeof typeName.text);
+    at = CopyInto(at, datum, datumLength);
+    if (description != nullptr) {
+      at = CopyInto(at, " (Description: ");
+      at = genattr::detail::EncodeLatin1AsUtf8(description, descriptionLength, at);
+      *at++ = ')';
+    }
+    at = CopyInto(at, "  (Type: ");
+    // The whole padded piece: a copy of a fixed size takes no call.
+    std::memcpy(at, typeName.text, sizeof typeName.text);
+    at += typeName.length;
+    *at++ = ')';
+    text.Truncate(at);
+    if (GenAttrTreeAccess::RefCount(*current) > 1) {
       text.AppendLiteral("  (RefCount: ");
       // The count as the stream formats numbers.
       line.Emit();
@@ -107,7 +137,7 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     line.EndLine();
     // A reference's children are those of the container it was made from,
     // which the listing shows there.
-    return current->IsReference() == 0;
+    return GenAttrTreeAccess::IsReference(*current) == 0;
   };
   genattr::detail::WalkSubtree(node, writeLine,
                                [&](GenAttrBase*, std::size_t level) { depth.At(level); });

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <memory>
 #include <ostream>
+#include <vector>
 
 #include "genattr/GenAttrBase.h"
+#include "genattr/GenAttrString.h"
 #include "genattr/GenAttrStringUtils.h"
 #include "genattr/GenAttrUnicodeString.h"
 #include "serialize/EscapedText.h"
@@ -13,7 +15,9 @@
 #include "serialize/SubtreeWalk.h"
 #include "serialize/TypedMarkup.h"
 #include "text/NarrowText.h"
+#include "tree/NumberText.h"
 #include "tree/OwnedText.h"
+#include "tree/TreeAccess.h"
 #include "tree/ValueBuffer.h"
 
 namespace {
@@ -64,22 +68,79 @@ constexpr const char* AttributeReference(char32_t c) {
 constexpr TextEscapes kContent(ContentReference, IsXmlChar);
 constexpr TextEscapes kAttribute(AttributeReference, IsXmlChar);
 
-// Appends the element name made of the node name `text`.
-void AppendXmlName(genattr::detail::TextBuffer& out, const char* text) {
-  const std::size_t length = std::strlen(text);
-  out.Truncate(
-      genattr::detail::EncodeXmlName(text, length, out.Extend(length == 0 ? 1 : 2 * length)));
-}
+// The element names of the open elements: each is made once, for its start
+// tag, and copied for its end tag.
+class OpenElements {
+public:
+  // Appends the element name made of the node name `name` to `out`, as the
+  // name of the innermost open element.
+  void Open(genattr::detail::TextBuffer& out, const char* name) {
+    const std::size_t length = genattr::detail::ShortTextLength(name);
+    // At least kShort bytes of room, so that a short name can be read whole.
+    const std::size_t room = 2 * length > kShort ? 2 * length : kShort;
+    char* const start = out.Extend(room);
+    char* const end = genattr::detail::EncodeXmlName(name, length, start);
+    out.Truncate(end);
+    mStarts.push_back(mNames.Size());
+    Copy(mNames, start, static_cast<std::size_t>(end - start));
+  }
 
-void WriteValue(EscapedText& text, const GenAttrBase& node, const TextEscapes& escapes) {
-  if (node.GetType() == UnicodeString) {
+  // Appends the name of the innermost open element to `out` and closes it.
+  void Close(genattr::detail::TextBuffer& out) {
+    const std::size_t start = mStarts.back();
+    mStarts.pop_back();
+    Copy(out, mNames.Data() + start, mNames.Size() - start);
+    mNames.Truncate(mNames.Data() + start);
+  }
+
+private:
+  // Names up to this length are copied in this fixed size, which takes no
+  // call into memcpy; the bytes beyond the name are given back.
+  static constexpr std::size_t kShort = 16;
+
+  // Appends the `length` bytes at `text` to `target`. `text` lies in the room
+  // of a TextBuffer that holds at least kShort bytes from it (either buffer
+  // here: Open() makes that room, and the names are copied in that room).
+  static void Copy(genattr::detail::TextBuffer& target, const char* text, std::size_t length) {
+    if (length > kShort) {
+      target.Append(text, length);
+      return;
+    }
+    char* const at = target.Extend(kShort);
+    std::memcpy(at, text, kShort);
+    target.Truncate(at + length);
+  }
+
+  genattr::detail::TextBuffer mNames;
+  std::vector<std::size_t> mStarts;
+};
+
+// Appends the value text of `node`: a number straight into the line (its
+// characters need no escape anywhere), any other value through `text`.
+void WriteValue(EscapedText& text, genattr::detail::LineOutput& line, const GenAttrBase& node,
+                const TextEscapes& escapes, bool fixedIsPrintfs) {
+  genattr::detail::TextBuffer& out = line.Text();
+  char* const room = out.Extend(genattr::detail::kShortNumberRoom);
+  if (char* end = genattr::detail::WriteShortNumber(node, room, fixedIsPrintfs)) {
+    out.Truncate(end);
+    return;
+  }
+  out.Truncate(room);
+  if (GenAttrTreeAccess::Type(node) == UnicodeString) {
     // The wide value itself, not its rendering: the rendering may be in a
     // locale that cannot hold every character.
     const wchar_t* value = static_cast<const GenAttrUnicodeString&>(node).GetValue();
     text.Wide(value != nullptr ? value : L"", escapes);
-  } else {
-    text.Narrow(node.GetValueAsString(), escapes);
+    return;
   }
+  if (GenAttrTreeAccess::Type(node) == String) {
+    text.Narrow(static_cast<const GenAttrString&>(node).GetValue(), escapes);
+    return;
+  }
+  if (genattr::detail::ValueMayReport(node)) {
+    line.Emit();
+  }
+  text.Narrow(node.GetValueAsString(), escapes);
 }
 
 } // namespace
@@ -133,8 +194,11 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   genattr::detail::LineOutput line(*mpOut, mFlushEachLine);
   genattr::detail::TextBuffer& out = line.Text();
   EscapedText text(out);
+  OpenElements open;
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
+  // Asked once: nothing in a write changes the locale or the rounding mode.
+  const bool fixedIsPrintfs = genattr::detail::FixedIsPrintfs();
   genattr::detail::DepthCounter depth(mDepth);
   std::unique_ptr<genattr::detail::TypedMarkup> typed;
   if (mTypedOutput) {
@@ -148,32 +212,26 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   };
 
   auto writeDescription = [&](const GenAttrBase& current) {
-    if (const char* description = current.GetDescription()) {
-      out.Append(" desc=\"");
+    if (const char* description = GenAttrTreeAccess::Description(current)) {
+      out.AppendLiteral(" desc=\"");
       text.Narrow(description, kAttribute);
       out.Append('"');
     }
-  };
-  auto writeValue = [&](const GenAttrBase& current, const TextEscapes& escapes) {
-    if (genattr::detail::ValueMayReport(current)) {
-      line.Emit();
-    }
-    WriteValue(text, current, escapes);
   };
 
   auto enter = [&](GenAttrBase* current, std::size_t level) {
     depth.At(level);
     line.Indent(genattr::detail::IndentAt(initial, increment, level));
-    const bool hasChildren = current->HasChildren() != 0;
-    line.Piece("<");
-    AppendXmlName(out, current->GetName());
-    if (current->GetType() == Cont) {
+    const bool hasChildren = GenAttrTreeAccess::FirstLink(*current) != nullptr;
+    line.Piece("<", 1);
+    open.Open(out, GenAttrTreeAccess::Name(*current));
+    if (GenAttrTreeAccess::Type(*current) == Cont) {
       writeDescription(*current);
       closeStartTag(current, level);
     } else if (hasChildren) {
       // The value moves into an attribute to keep it apart from the children.
-      out.Append(" value=\"");
-      writeValue(*current, kAttribute);
+      out.AppendLiteral(" value=\"");
+      WriteValue(text, line, *current, kAttribute, fixedIsPrintfs);
       out.Append('"');
       line.EndLine();
       writeDescription(*current);
@@ -181,18 +239,18 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     } else {
       writeDescription(*current);
       closeStartTag(current, level);
-      writeValue(*current, kContent);
+      WriteValue(text, line, *current, kContent, fixedIsPrintfs);
     }
     if (level == 0) {
       if (mpCSSStylesheet != nullptr) {
-        out.Append("<CSS_StyleSheet>");
+        out.AppendLiteral("<CSS_StyleSheet>");
         text.Utf8(mpCSSStylesheet, kContent);
-        out.Append("</CSS_StyleSheet>");
+        out.AppendLiteral("</CSS_StyleSheet>");
         line.EndLine();
       }
-      out.Append("<DateAndTime>");
+      out.AppendLiteral("<DateAndTime>");
       out.Append(GetDateAndTime());
-      out.Append("</DateAndTime>");
+      out.AppendLiteral("</DateAndTime>");
       line.EndLine();
     }
     if (hasChildren) {
@@ -202,11 +260,11 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   };
   auto leave = [&](GenAttrBase* current, std::size_t level) {
     depth.At(level);
-    if (current->HasChildren() != 0) {
+    if (GenAttrTreeAccess::FirstLink(*current) != nullptr) {
       line.Indent(genattr::detail::IndentAt(initial, increment, level));
     }
-    out.Append("</");
-    AppendXmlName(out, current->GetName());
+    out.AppendLiteral("</");
+    open.Close(out);
     out.Append('>');
     line.EndLine();
     if (typed) {

@@ -72,6 +72,29 @@ private:
   std::size_t mCapacity = 0;
 };
 
+// The length of a text that is usually a few bytes long, such as a node
+// name: a plain scan, cheaper for those than a call into strlen.
+inline std::size_t ShortTextLength(const char* text) {
+  const char* end = text;
+  while (*end != '\0') {
+    ++end;
+  }
+  return static_cast<std::size_t>(end - text);
+}
+
+// Copies `length` bytes of `text` to `at`, in room made with
+// TextBuffer::Extend(), and returns the end of the copy.
+inline char* CopyInto(char* at, const char* text, std::size_t length) {
+  if (length != 0) {
+    std::memcpy(at, text, length);
+  }
+  return at + length;
+}
+// Copies a string literal, its length taken from its type.
+template <std::size_t N> char* CopyInto(char* at, const char (&literal)[N]) {
+  return CopyInto(at, literal, N - 1);
+}
+
 } // namespace detail
 } // namespace genattr
 

@@ -1,21 +1,12 @@
 // Type names, value texts and the ancestry listing of GenAttrBase.
-#include <cfenv>
 #include <charconv>
 #include <cinttypes>
-#include <clocale>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
-
-#if __has_include(<langinfo.h>)
-#include <langinfo.h>
-#define GENATTR_HAS_LANGINFO 1
-#else
-#define GENATTR_HAS_LANGINFO 0
-#endif
 
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrDouble.h"
@@ -29,6 +20,7 @@
 #include "text/LibraryState.h"
 #include "text/Transcode.h"
 #include "tree/GenAttrListImpl.h"
+#include "tree/NumberText.h"
 #include "tree/TypeName.h"
 #include "tree/ValueBuffer.h"
 
@@ -144,91 +136,28 @@ constexpr NumberFormat kPointerFormat{"%p", "%p", 0};
 // at most a sign, 309 digits, the point and the decimals.
 constexpr std::size_t kLongestNumber = 320;
 
-// The decimal point of the current locale's LC_NUMERIC, which printf uses.
-// nl_langinfo() reads it without filling localeconv()'s whole structure.
-bool DecimalPointIsDot() {
-#if GENATTR_HAS_LANGINFO
-  const char* point = nl_langinfo(RADIXCHAR);
-#else
-  const char* point = std::localeconv()->decimal_point;
-#endif
-  return point[0] == '.' && point[1] == '\0';
-}
-
-// Writes `value` with `decimals` (at most 4) decimals as printf's "%.Nf"
-// does, when its magnitude is below 2^63, and returns the end; null for other
-// values. Exact, in integers only: the fraction v - trunc(v) is m * 2^e with
-// m below 2^53, so fraction * 10^N = m * 5^N * 2^(e+N), where m * 5^N stays
-// below 2^63 (5^4 = 625 takes 10 bits). Shifting that right and rounding the
-// remainder half to even rounds the exact value as printf does by default.
-char* WriteFixed(char* text, double value, int decimals) {
-  static constexpr std::uint64_t powersOf5[] = {1, 5, 25, 125, 625};
-  static constexpr std::uint64_t powersOf10[] = {1, 10, 100, 1000, 10000};
-  if (decimals < 0 || decimals > 4 || !(std::fabs(value) < 9.2e18)) {
-    return nullptr;
-  }
-  const double magnitude = std::fabs(value);
-  const double whole = std::trunc(magnitude);
-  std::uint64_t integer = static_cast<std::uint64_t>(whole);
-  int exponent = 0;
-  const double significand = std::frexp(magnitude - whole, &exponent);
-  const auto mantissa = static_cast<std::uint64_t>(std::ldexp(significand, 53));
-  const std::uint64_t scaled = mantissa * powersOf5[decimals];
-  // fraction * 10^N = scaled * 2^(exponent - 53 + N), always below 10^N.
-  const int shift = 53 - exponent - decimals;
-  std::uint64_t fraction = 0;
-  if (shift <= 0) {
-    fraction = scaled << -shift;
-  } else if (shift < 64) {
-    fraction = scaled >> shift;
-    const std::uint64_t rest = scaled & ((std::uint64_t{1} << shift) - 1);
-    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
-    if (rest > half || (rest == half && (fraction & 1) != 0)) {
-      ++fraction;
-    }
-  } // else: scaled < 2^63 <= 2^(shift-1), below one half: rounds to 0
-  if (fraction == powersOf10[decimals]) {
-    ++integer;
-    fraction = 0;
-  }
-  if (std::signbit(value)) {
-    *text++ = '-';
-  }
-  // No integer part below 2^63 has more than 19 digits.
-  text = std::to_chars(text, text + 20, integer).ptr;
-  if (decimals > 0) {
-    *text++ = '.';
-    for (int d = decimals - 1; d >= 0; --d) {
-      text[d] = static_cast<char>('0' + fraction % 10);
-      fraction /= 10;
-    }
-    text += decimals;
-  }
-  return text;
-}
-
 // Writes `value` as snprintf with format.inBuffer would, terminated, and
 // returns its length. WriteFixed() and std::to_chars produce the same digits
 // several times faster (exact rounding, ties to even, as glibc does in the
 // default rounding mode), but always with a "." and never for infinities and
 // NaNs: printf keeps those cases and the other rounding modes.
 int FormatNumber(char* text, const NumberFormat& format, double value) {
-  if (std::isfinite(value) && DecimalPointIsDot() && std::fegetround() == FE_TONEAREST) {
-    if (char* end = WriteFixed(text, value, format.decimals)) {
-      *end = '\0';
-      return static_cast<int>(end - text);
+  if (std::isfinite(value) && genattr::detail::FixedIsPrintfs()) {
+    char* end = genattr::detail::WriteFixed(text, value);
+    if (end == nullptr) {
+      end = std::to_chars(text, text + kLongestNumber, value, std::chars_format::fixed,
+                          format.decimals)
+                .ptr;
     }
-    const std::to_chars_result end = std::to_chars(text, text + kLongestNumber, value,
-                                                   std::chars_format::fixed, format.decimals);
-    *end.ptr = '\0';
-    return static_cast<int>(end.ptr - text);
+    *end = '\0';
+    return static_cast<int>(end - text);
   }
   return std::snprintf(text, kLongestNumber + 1, format.inBuffer, value);
 }
 int FormatNumber(char* text, const NumberFormat&, int value) {
-  const std::to_chars_result end = std::to_chars(text, text + kLongestNumber, value);
-  *end.ptr = '\0';
-  return static_cast<int>(end.ptr - text);
+  char* const end = genattr::detail::WriteDecimal(text, value);
+  *end = '\0';
+  return static_cast<int>(end - text);
 }
 int FormatNumber(char* text, const NumberFormat& format, void* value) {
   return std::snprintf(text, kLongestNumber + 1, format.inBuffer, value);

@@ -17,9 +17,12 @@ struct GenAttrTreeAccess {
   static constexpr std::uintptr_t RECORD_TAG = 1;
 
   static GenAttrChildLink* FirstLink(const GenAttrBase& node) { return node.mpFirst; }
-  // GetName() and GetType() without a call into the library's exported table.
+  // GetName(), GetType(), GetDescription() and IsReference() without a call into the library's
+  // exported table.
   static const char* Name(const GenAttrBase& node) { return node.mpName; }
   static GenAttrType Type(const GenAttrBase& node) { return node.mType; }
+  static const char* Description(const GenAttrBase& node) { return node.mpDescription; }
+  static int IsReference(const GenAttrBase& node) { return node.mIsReference; }
   static std::uint32_t Edits(const GenAttrBase& node) { return node.mEdits; }
   static void NoteEdit(GenAttrBase& node) { ++node.mEdits; }
 

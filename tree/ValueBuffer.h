@@ -8,6 +8,7 @@
 
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrDouble.h"
+#include "tree/TreeAccess.h"
 
 namespace genattr {
 namespace detail {
@@ -42,7 +43,7 @@ constexpr double kOverflowThreshold = PowerOfTen(kOverflowExponent);
 // buffer. A writer emits its pending text first, so that the report lands
 // where it always did.
 inline bool ValueMayReport(const GenAttrBase& node) {
-  return node.GetType() == Double &&
+  return GenAttrTreeAccess::Type(node) == Double &&
          std::fabs(static_cast<const GenAttrDouble&>(node).GetValue()) >= kOverflowThreshold;
 }
 

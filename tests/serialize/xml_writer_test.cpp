@@ -3,6 +3,7 @@
 #include <ctime>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -171,6 +172,49 @@ TEST(XmlWriter, NamesElementsAfterNodesAndShowsNoIds) {
   auto* withId = new GenAttrCont("c");
   withId->SetId("ID1");
   EXPECT_TRUE(WritesAs(withId, "<c></c>\n"));
+}
+
+// End tags repeat the names their start tags were given, around children of
+// other names: nested containers whose names grow from 0 to 40 bytes (E9
+// becomes two bytes of name, so lengths around 16 and 32 come out of both
+// widths), each also holding a leaf named like itself.
+TEST(XmlWriter, EndTagsRepeatTheirStartTagsAtEveryNameLength) {
+  Tree root(new GenAttrCont("r"));
+  GenAttrBase* parent = root.get();
+  std::string expectedEnds;
+  for (std::size_t length = 0; length <= 40; ++length) {
+    std::string name(length, 'a');
+    for (std::size_t i = 1; i < length; i += 3) {
+      name[i] = '\xE9';
+    }
+    auto* inner = new GenAttrCont(name.c_str());
+    inner->AddAttr(new GenAttrInt(name.c_str(), static_cast<int>(length)));
+    parent->AddAttr(inner);
+    parent = inner;
+  }
+  std::istringstream lines(WriteXml(root.get()));
+  std::vector<std::string> open;
+  for (std::string line; std::getline(lines, line);) {
+    line = line.substr(0, line.find("<DateAndTime>")); // after the root's start tag
+    const std::size_t tag = line.find('<');
+    if (tag == std::string::npos || line.compare(tag, 2, "<?") == 0) {
+      continue;
+    }
+    if (line.compare(tag, 2, "</") == 0) {
+      ASSERT_FALSE(open.empty()) << line;
+      EXPECT_EQ(line.substr(tag), "</" + open.back() + ">");
+      open.pop_back();
+      continue;
+    }
+    const std::string name = line.substr(tag + 1, line.find('>', tag) - tag - 1);
+    const std::size_t end = line.find("</", tag);
+    if (end != std::string::npos) { // a leaf: start and end tag on one line
+      EXPECT_EQ(line.substr(end), "</" + name + ">");
+    } else {
+      open.push_back(name);
+    }
+  }
+  EXPECT_TRUE(open.empty());
 }
 
 TEST(XmlWriter, EscapesLongValuesInLinearTime) {
