@@ -47,8 +47,6 @@ struct GenAttrTreeAccess {
   }
   static GenAttrBase*& InitialParent(GenAttrBase& node) { return node.mpInitialParent; }
   static int& RefCount(GenAttrBase& node) { return node.mRefCount; }
-  // IsReference() without a call; fixed when the node is made.
-  static bool IsReference(const GenAttrBase& node) { return node.mIsReference != 0; }
   static GenAttrNodeRecord* Record(const GenAttrBase& node) {
     return (reinterpret_cast<std::uintptr_t>(node.mpLastOrRecord) & RECORD_TAG) != 0
                ? reinterpret_cast<GenAttrNodeRecord*>(static_cast<char*>(node.mpLastOrRecord) -
