@@ -76,8 +76,8 @@ public:
   // name of the innermost open element.
   void Open(genattr::detail::TextBuffer& out, const char* name) {
     const std::size_t length = genattr::detail::ShortTextLength(name);
-    // At least kShort bytes of room, so that a short name can be read whole.
-    const std::size_t room = 2 * length > kShort ? 2 * length : kShort;
+    // At least FIXED_COPY bytes of room, so that a short name can be read whole.
+    const std::size_t room = 2 * length > FIXED_COPY ? 2 * length : FIXED_COPY;
     char* const start = out.Extend(room);
     char* const end = genattr::detail::EncodeXmlName(name, length, start);
     out.Truncate(end);
@@ -96,18 +96,18 @@ public:
 private:
   // Names up to this length are copied in this fixed size, which takes no
   // call into memcpy; the bytes beyond the name are given back.
-  static constexpr std::size_t kShort = 16;
+  static constexpr std::size_t FIXED_COPY = 16;
 
   // Appends the `length` bytes at `text` to `target`. `text` lies in the room
-  // of a TextBuffer that holds at least kShort bytes from it (either buffer
+  // of a TextBuffer that holds at least FIXED_COPY bytes from it (either buffer
   // here: Open() makes that room, and the names are copied in that room).
   static void Copy(genattr::detail::TextBuffer& target, const char* text, std::size_t length) {
-    if (length > kShort) {
+    if (length > FIXED_COPY) {
       target.Append(text, length);
       return;
     }
-    char* const at = target.Extend(kShort);
-    std::memcpy(at, text, kShort);
+    char* const at = target.Extend(FIXED_COPY);
+    std::memcpy(at, text, FIXED_COPY);
     target.Truncate(at + length);
   }
 

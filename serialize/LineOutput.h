@@ -66,13 +66,13 @@ public:
     if (count > inMemory) {
       Emit();
       WriteIndent(mOut, count);
-    } else if (count > static_cast<std::int64_t>(sizeof kSpaces)) {
+    } else if (count > static_cast<std::int64_t>(sizeof SPACES)) {
       mText.Fill(static_cast<std::size_t>(count), ' ');
     } else if (count > 0) {
       // A copy of a fixed size takes no call; what lies beyond the count is
       // given back.
-      char* const at = mText.Extend(sizeof kSpaces);
-      std::memcpy(at, kSpaces, sizeof kSpaces);
+      char* const at = mText.Extend(sizeof SPACES);
+      std::memcpy(at, SPACES, sizeof SPACES);
       mText.Truncate(at + count);
     }
   }
@@ -108,9 +108,9 @@ public:
 private:
   static constexpr std::size_t GATHERED = 262144;
   // The indentation of the usual depths, copied whole.
-  static constexpr char kSpaces[32] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
-                                       ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  static constexpr char SPACES[32] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
 
   std::ostream& mOut;
   bool mFlushEachLine;

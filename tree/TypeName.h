@@ -16,18 +16,18 @@ namespace detail {
 const char* TypeName(GenAttrType type);
 
 // The names of TypeName() with their lengths, for a writer that copies them
-// into many lines: each is padded with zeros to kRoom bytes, so that a copy of
+// into many lines: each is padded with zeros to PIECE_ROOM bytes, so that a copy of
 // the whole piece takes a fixed number of bytes.
 class TypeNames {
 public:
-  static constexpr std::size_t kRoom = 16;
+  static constexpr std::size_t PIECE_ROOM = 16;
   struct Piece {
-    char text[kRoom];
+    char text[PIECE_ROOM];
     std::size_t length;
   };
 
   TypeNames() : mPieces() {
-    for (std::uint32_t code = 0; code <= kUnknown; ++code) {
+    for (std::uint32_t code = 0; code <= UNKNOWN_CODE; ++code) {
       const char* name = TypeName(static_cast<GenAttrType>(code));
       mPieces[code].length = std::strlen(name);
       std::memcpy(mPieces[code].text, name, mPieces[code].length);
@@ -36,13 +36,13 @@ public:
 
   const Piece& Of(GenAttrType type) const {
     const auto code = static_cast<std::uint32_t>(type);
-    return mPieces[code < kUnknown ? code : kUnknown];
+    return mPieces[code < UNKNOWN_CODE ? code : UNKNOWN_CODE];
   }
 
 private:
   // The first code without a name of its own.
-  static constexpr std::uint32_t kUnknown = 8;
-  Piece mPieces[kUnknown + 1];
+  static constexpr std::uint32_t UNKNOWN_CODE = 8;
+  Piece mPieces[UNKNOWN_CODE + 1];
 };
 
 } // namespace detail
