@@ -1,8 +1,6 @@
 #include "tree/GenAttrListImpl.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <new>
 
 namespace {
 
@@ -14,45 +12,29 @@ constexpr std::size_t kNoEntry = static_cast<std::size_t>(-1);
 
 GenAttrListImpl::GenAttrListImpl() : mCurrent(kNoEntry) {}
 
-GenAttrListImpl::~GenAttrListImpl() {
-  std::free(mpAttrs);
-}
+GenAttrListImpl::~GenAttrListImpl() = default;
 
 GenAttrBase* GenAttrListImpl::GetFirst() {
-  if (mCount == 0) {
+  if (mAttrs.empty()) {
     mCurrent = kNoEntry;
     return nullptr;
   }
   mCurrent = 0;
-  return mpAttrs[0];
+  return mAttrs.front();
 }
 
 GenAttrBase* GenAttrListImpl::GetNext() {
-  if (mCurrent >= mCount || ++mCurrent >= mCount) {
+  if (mCurrent >= mAttrs.size() || ++mCurrent >= mAttrs.size()) {
     mCurrent = kNoEntry;
     return nullptr;
   }
-  return mpAttrs[mCurrent];
+  return mAttrs[mCurrent];
 }
 
 unsigned int GenAttrListImpl::GetCount() {
-  return static_cast<unsigned int>(mCount);
+  return static_cast<unsigned int>(mAttrs.size());
 }
 
 void GenAttrListImpl::Reverse() {
-  std::reverse(mpAttrs, mpAttrs + mCount);
-}
-
-void GenAttrListImpl::Grow() {
-  const std::size_t capacity = mCapacity == 0 ? 16 : 2 * mCapacity;
-  constexpr std::size_t kItemBytes = sizeof(void*); // an object pointer
-  if (capacity > static_cast<std::size_t>(-1) / kItemBytes) {
-    throw std::bad_alloc();
-  }
-  void* const grown = std::realloc(mpAttrs, capacity * kItemBytes);
-  if (grown == nullptr) {
-    throw std::bad_alloc();
-  }
-  mpAttrs = static_cast<GenAttrBase**>(grown);
-  mCapacity = capacity;
+  std::reverse(mAttrs.begin(), mAttrs.end());
 }

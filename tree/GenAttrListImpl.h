@@ -3,6 +3,7 @@
 #define GENATTR_TREE_GENATTRLISTIMPL_H
 
 #include <cstddef>
+#include <vector>
 
 #include "genattr/GenAttrList.h"
 
@@ -10,8 +11,6 @@
 class GenAttrListImpl : public GenAttrList {
 public:
   GenAttrListImpl();
-  GenAttrListImpl(const GenAttrListImpl&) = delete;
-  GenAttrListImpl& operator=(const GenAttrListImpl&) = delete;
   ~GenAttrListImpl() override;
 
   GenAttrBase* GetFirst() override;
@@ -19,26 +18,13 @@ public:
   unsigned int GetCount() override;
 
   // Inline: collecting a whole tree appends once per node.
-  void Append(GenAttrBase* node) {
-    if (mCount == mCapacity) {
-      Grow();
-    }
-    mpAttrs[mCount++] = node;
-  }
+  void Append(GenAttrBase* node) { mAttrs.push_back(node); }
   // Reverses the order of the entries in place.
   void Reverse();
 
 private:
-  // Doubles the capacity; throws std::bad_alloc when memory runs out.
-  void Grow();
-
-  // Held with malloc() so that growing is a realloc(): the C library can
-  // extend or move a large block by remapping its pages instead of copying
-  // them, which makes collecting a large tree markedly faster.
-  GenAttrBase** mpAttrs = nullptr;
-  std::size_t mCount = 0;
-  std::size_t mCapacity = 0;
-  // Entry last returned; mCount or beyond when none.
+  std::vector<GenAttrBase*> mAttrs;
+  // Entry last returned; mAttrs.size() or beyond when none.
   std::size_t mCurrent;
 };
 
