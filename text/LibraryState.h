@@ -34,6 +34,7 @@
 #define GENATTR_TEXT_LIBRARYSTATE_H
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "genattr/GenAttrStringUtils.h"
@@ -86,6 +87,8 @@ extern thread_local ThreadState* gThreadState GENATTR_FAST_TLS;
 
 // Creates the calling thread's state; CurrentThreadState() calls it once.
 ThreadState& CreateThreadState();
+// States of threads that have not ended yet (for tests).
+std::size_t ThreadStatesAlive() noexcept;
 
 // The calling thread's state, created by the first call on the thread. Inline:
 // every rendering asks for it.
