@@ -27,8 +27,18 @@ constexpr bool kToolBuild = false;
 constexpr bool kToolBuild = false;
 #endif
 
+// Windows builds take every block from the heap for now: with the pool, a
+// test whose threads end while others make nodes hung in about one run of a
+// hundred under Wine, and the cause is not found yet.
+#if defined(_WIN32)
+constexpr bool kPlatformBypass = true;
+#else
+constexpr bool kPlatformBypass = false;
+#endif
+
 bool PoolBypassed() {
-  static const bool bypassed = kToolBuild || std::getenv("GENATTR_NO_POOL") != nullptr;
+  static const bool bypassed =
+      kToolBuild || kPlatformBypass || std::getenv("GENATTR_NO_POOL") != nullptr;
   return bypassed;
 }
 
