@@ -48,8 +48,11 @@ constexpr std::size_t kHeaderBytes = 64;
 // Blocks moved between a thread's stack and its arena's slabs at a time.
 constexpr std::uint32_t kBatch = kCachedBlocks / 2;
 
+struct Segment;
+
 struct Slab {
   PoolArena* owner; // first: BlockPool.h reads it by masking a block's address
+  Segment* segment;
   // Neighbours in the owner's list of slabs with free room.
   Slab* prev;
   Slab* next;
@@ -129,15 +132,97 @@ void List(SizeClass& sizeClass, Slab& slab) {
   slab.listed = true;
 }
 
+// Slabs are cut from segments of kSegmentSlabs adjacent slabs. Aligned blocks
+// of one slab each would lie apart (the C library places 16 KB-aligned blocks
+// 32 KB from each other), spreading a tree over twice the pages, which the
+// processor's address translation feels on every walk. A segment goes back
+// to the heap when its last slab does. Segments are shared by all arenas,
+// under one lock taken once per slab. Six slabs and the alignment slack stay
+// below the size from which the C library maps a block on its own (128 KB by
+// default): larger segments would be mapped and unmapped anew, with fresh
+// page faults, each time a tree is built after another was freed.
+constexpr std::uint32_t kSegmentSlabs = 6;
+constexpr std::uint32_t kAllSlabsFree = (1U << kSegmentSlabs) - 1;
+static_assert(kSegmentSlabs < 32, "a segment's free slabs are bits of one word");
+
+struct Segment {
+  char* base;
+  std::uint32_t freeSlabs; // bit i set: slab i is free
+  // Neighbours in the list of segments with a free slab.
+  Segment* prev;
+  Segment* next;
+};
+
+std::mutex gSegmentLock;
+Segment* gRoomySegments = nullptr;
+std::size_t gSegmentsHeld = 0; // guarded by gSegmentLock
+
+void UnlistSegment(Segment& segment) {
+  (segment.prev != nullptr ? segment.prev->next : gRoomySegments) = segment.next;
+  if (segment.next != nullptr) {
+    segment.next->prev = segment.prev;
+  }
+}
+
+void ListSegment(Segment& segment) {
+  segment.prev = nullptr;
+  segment.next = gRoomySegments;
+  if (segment.next != nullptr) {
+    segment.next->prev = &segment;
+  }
+  gRoomySegments = &segment;
+}
+
+// The lowest free slab of the first segment with room, a new segment made
+// when none has any.
+void* TakeSlab(Segment*& owner) {
+  std::lock_guard<std::mutex> guard(gSegmentLock);
+  Segment* segment = gRoomySegments;
+  if (segment == nullptr) {
+    auto fresh = std::make_unique<Segment>();
+    fresh->base = static_cast<char*>(
+        ::operator new (kSegmentSlabs* kSlabBytes, std::align_val_t{kSlabBytes}));
+    fresh->freeSlabs = kAllSlabsFree;
+    segment = fresh.release();
+    ++gSegmentsHeld;
+    ListSegment(*segment);
+  }
+  std::uint32_t index = 0;
+  while ((segment->freeSlabs & (1U << index)) == 0) {
+    ++index;
+  }
+  segment->freeSlabs &= ~(1U << index);
+  if (segment->freeSlabs == 0) {
+    UnlistSegment(*segment);
+  }
+  owner = segment;
+  return segment->base + static_cast<std::size_t>(index) * kSlabBytes;
+}
+
 void ReleaseSlab(Slab* slab) {
   gSlabsHeld.fetch_sub(1, std::memory_order_relaxed);
-  ::operator delete (static_cast<void*>(slab), std::align_val_t{kSlabBytes});
+  Segment* const segment = slab->segment;
+  const auto index =
+      static_cast<std::uint32_t>((reinterpret_cast<char*>(slab) - segment->base) / kSlabBytes);
+  std::lock_guard<std::mutex> guard(gSegmentLock);
+  if (segment->freeSlabs == 0) {
+    ListSegment(*segment);
+  }
+  segment->freeSlabs |= 1U << index;
+  if (segment->freeSlabs == kAllSlabsFree) {
+    UnlistSegment(*segment);
+    ::operator delete (static_cast<void*>(segment->base), std::align_val_t{kSlabBytes});
+    delete segment;
+    --gSegmentsHeld;
+  }
 }
 
 Slab* NewSlab(PoolArena& arena, std::size_t blockSize) {
-  auto* slab = static_cast<Slab*>(::operator new (kSlabBytes, std::align_val_t{kSlabBytes}));
+  Segment* segment = nullptr;
+  auto* slab = static_cast<Slab*>(TakeSlab(segment));
   gSlabsHeld.fetch_add(1, std::memory_order_relaxed);
   slab->owner = &arena;
+  slab->segment = segment;
   slab->prev = slab->next = nullptr;
   slab->freeList = nullptr;
   slab->live = 0;
@@ -337,6 +422,11 @@ bool PoolInUse() noexcept {
 
 std::size_t PoolSlabsHeld() noexcept {
   return gSlabsHeld.load(std::memory_order_relaxed);
+}
+
+std::size_t PoolSegmentsHeld() noexcept {
+  std::lock_guard<std::mutex> guard(gSegmentLock);
+  return gSegmentsHeld;
 }
 
 void DrainSome(PoolCache& cache, std::size_t sizeClass) noexcept {

@@ -99,9 +99,10 @@ inline void FreeBlock(void* block, std::size_t size) noexcept {
   FreeSlow(block, size);
 }
 
-// Slabs the pool holds at the moment, all arenas together, and whether the
-// pool is in use at all (for tests).
+// Slabs and segments the pool holds at the moment, all arenas together, and
+// whether the pool is in use at all (for tests).
 std::size_t PoolSlabsHeld() noexcept;
+std::size_t PoolSegmentsHeld() noexcept;
 bool PoolInUse() noexcept;
 
 // A link of a child chain, a copy of `link`, in a block of the pool.

@@ -83,6 +83,7 @@ TEST(BlockPool, FreedMemoryGoesBackToTheHeap) {
   }
   const std::size_t sizes[] = {24, 88, 96};
   const std::size_t before = genattr::detail::PoolSlabsHeld();
+  const std::size_t segmentsBefore = genattr::detail::PoolSegmentsHeld();
   std::vector<Block> made;
   std::size_t heldWhileAlive = 0;
   std::thread maker([&] {
@@ -106,6 +107,7 @@ TEST(BlockPool, FreedMemoryGoesBackToTheHeap) {
     FreeBlock(block.bytes, block.size);
   }
   EXPECT_EQ(genattr::detail::PoolSlabsHeld(), before);
+  EXPECT_EQ(genattr::detail::PoolSegmentsHeld(), segmentsBefore);
 }
 
 // The host's ways of making nodes keep working with the class's allocation.
