@@ -108,27 +108,35 @@ namespace {
 // freed after its thread ended still finds its arena.
 std::mutex gIdleLock;
 PoolArena* gIdle = nullptr;
-std::atomic<std::size_t> gSlabsHeld{0};
 
-Slab* SlabOf(void* block) {
-  return reinterpret_cast<Slab*>(reinterpret_cast<std::uintptr_t>(block) & ~(kSlabBytes - 1));
+Slab* SlabOf(const void* block) {
+  return static_cast<Slab*>(SlabStart(block));
+}
+
+// Lists of slabs or segments with room, linked through their prev and next.
+template <typename Item> void Unlink(Item*& head, Item& item) {
+  (item.prev != nullptr ? item.prev->next : head) = item.next;
+  if (item.next != nullptr) {
+    item.next->prev = item.prev;
+  }
+}
+
+template <typename Item> void PushFront(Item*& head, Item& item) {
+  item.prev = nullptr;
+  item.next = head;
+  if (item.next != nullptr) {
+    item.next->prev = &item;
+  }
+  head = &item;
 }
 
 void Unlist(SizeClass& sizeClass, Slab& slab) {
-  (slab.prev != nullptr ? slab.prev->next : sizeClass.roomy) = slab.next;
-  if (slab.next != nullptr) {
-    slab.next->prev = slab.prev;
-  }
+  Unlink(sizeClass.roomy, slab);
   slab.listed = false;
 }
 
 void List(SizeClass& sizeClass, Slab& slab) {
-  slab.prev = nullptr;
-  slab.next = sizeClass.roomy;
-  if (slab.next != nullptr) {
-    slab.next->prev = &slab;
-  }
-  sizeClass.roomy = &slab;
+  PushFront(sizeClass.roomy, slab);
   slab.listed = true;
 }
 
@@ -154,24 +162,10 @@ struct Segment {
 };
 
 std::mutex gSegmentLock;
+// Guarded by gSegmentLock.
 Segment* gRoomySegments = nullptr;
-std::size_t gSegmentsHeld = 0; // guarded by gSegmentLock
-
-void UnlistSegment(Segment& segment) {
-  (segment.prev != nullptr ? segment.prev->next : gRoomySegments) = segment.next;
-  if (segment.next != nullptr) {
-    segment.next->prev = segment.prev;
-  }
-}
-
-void ListSegment(Segment& segment) {
-  segment.prev = nullptr;
-  segment.next = gRoomySegments;
-  if (segment.next != nullptr) {
-    segment.next->prev = &segment;
-  }
-  gRoomySegments = &segment;
-}
+std::size_t gSegmentsHeld = 0;
+std::size_t gSlabsHeld = 0;
 
 // The lowest free slab of the first segment with room, a new segment made
 // when none has any.
@@ -185,7 +179,7 @@ void* TakeSlab(Segment*& owner) {
     fresh->freeSlabs = kAllSlabsFree;
     segment = fresh.release();
     ++gSegmentsHeld;
-    ListSegment(*segment);
+    PushFront(gRoomySegments, *segment);
   }
   std::uint32_t index = 0;
   while ((segment->freeSlabs & (1U << index)) == 0) {
@@ -193,24 +187,25 @@ void* TakeSlab(Segment*& owner) {
   }
   segment->freeSlabs &= ~(1U << index);
   if (segment->freeSlabs == 0) {
-    UnlistSegment(*segment);
+    Unlink(gRoomySegments, *segment);
   }
+  ++gSlabsHeld;
   owner = segment;
   return segment->base + static_cast<std::size_t>(index) * kSlabBytes;
 }
 
 void ReleaseSlab(Slab* slab) {
-  gSlabsHeld.fetch_sub(1, std::memory_order_relaxed);
   Segment* const segment = slab->segment;
   const auto index =
       static_cast<std::uint32_t>((reinterpret_cast<char*>(slab) - segment->base) / kSlabBytes);
   std::lock_guard<std::mutex> guard(gSegmentLock);
+  --gSlabsHeld;
   if (segment->freeSlabs == 0) {
-    ListSegment(*segment);
+    PushFront(gRoomySegments, *segment);
   }
   segment->freeSlabs |= 1U << index;
   if (segment->freeSlabs == kAllSlabsFree) {
-    UnlistSegment(*segment);
+    Unlink(gRoomySegments, *segment);
     ::operator delete (static_cast<void*>(segment->base), std::align_val_t{kSlabBytes});
     delete segment;
     --gSegmentsHeld;
@@ -220,7 +215,6 @@ void ReleaseSlab(Slab* slab) {
 Slab* NewSlab(PoolArena& arena, std::size_t blockSize) {
   Segment* segment = nullptr;
   auto* slab = static_cast<Slab*>(TakeSlab(segment));
-  gSlabsHeld.fetch_add(1, std::memory_order_relaxed);
   slab->owner = &arena;
   slab->segment = segment;
   slab->prev = slab->next = nullptr;
@@ -421,7 +415,8 @@ bool PoolInUse() noexcept {
 }
 
 std::size_t PoolSlabsHeld() noexcept {
-  return gSlabsHeld.load(std::memory_order_relaxed);
+  std::lock_guard<std::mutex> guard(gSegmentLock);
+  return gSlabsHeld;
 }
 
 std::size_t PoolSegmentsHeld() noexcept {

@@ -59,10 +59,14 @@ void* AllocateSlow(std::size_t size);
 void FreeSlow(void* block, std::size_t size) noexcept;
 void DrainSome(PoolCache& cache, std::size_t sizeClass) noexcept;
 
+// The start of the slab that holds the pooled `block`.
+inline void* SlabStart(const void* block) noexcept {
+  return reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(block) & ~(kSlabBytes - 1));
+}
+
 // Whether the pooled `block` came from a slab of the arena of `cache`.
 inline bool OwnBlock(const PoolCache& cache, const void* block) noexcept {
-  const std::uintptr_t slab = reinterpret_cast<std::uintptr_t>(block) & ~(kSlabBytes - 1);
-  return *reinterpret_cast<PoolArena* const*>(slab) == cache.arena;
+  return *static_cast<PoolArena* const*>(SlabStart(block)) == cache.arena;
 }
 
 // Most blocks a thread keeps on the stack of one size class.
