@@ -223,7 +223,7 @@ void TypedMarkup::Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, E
     OpenAttribute(out, names::kNamespaceAttribute);
     out.Append(names::kNamespace);
     out.Append('"');
-    Define(node, frame, false, out, text);
+    Define(node, level, false, out, text);
     return;
   }
   Frame& parent = mFrames[level - 1];
@@ -233,12 +233,12 @@ void TypedMarkup::Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, E
   if (parent.copy) {
     frame.copy = true;
   } else if (parent.sharing && index >= parent.own) {
-    // A shared child: the reader takes it from the target's chain. Written
-    // before the target, it is defined here, for the target to link it.
-    if (parent.targetComplete || defined) {
+    // A shared child: the reader takes it from the target's chain. One the
+    // document does not hold yet is defined here, for the target to link it.
+    if (parent.targetListed || defined) {
       frame.copy = true;
     } else {
-      Define(node, frame, true, out, text);
+      Define(node, level, true, out, text);
     }
   } else if (defined) {
     OpenAttribute(out, names::kLink);
@@ -246,7 +246,7 @@ void TypedMarkup::Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, E
     out.Append('"');
     frame.copy = true;
   } else {
-    Define(node, frame, false, out, text);
+    Define(node, level, false, out, text);
   }
 }
 
@@ -256,8 +256,9 @@ void TypedMarkup::Leave(std::size_t level) {
   }
 }
 
-void TypedMarkup::Define(GenAttrBase* node, Frame& frame, bool forceSerial, TextBuffer& out,
+void TypedMarkup::Define(GenAttrBase* node, std::size_t level, bool forceSerial, TextBuffer& out,
                          EscapedText& text) {
+  Frame& frame = mFrames[level];
   const GenAttrType type = node->GetType();
   const bool knownType = type >= Base && type <= Ptr;
   OpenAttribute(out, names::kType);
@@ -314,11 +315,12 @@ void TypedMarkup::Define(GenAttrBase* node, Frame& frame, bool forceSerial, Text
     out.Append('"');
   }
   if (node->IsReference() != 0) {
-    Reference(node, frame, out);
+    Reference(node, level, out);
   }
 }
 
-void TypedMarkup::Reference(GenAttrBase* node, Frame& frame, TextBuffer& out) {
+void TypedMarkup::Reference(GenAttrBase* node, std::size_t level, TextBuffer& out) {
+  Frame& frame = mFrames[level];
   OpenAttribute(out, names::kRef);
   const GenAttrBase* target = SharedTarget(*node);
   if (target == nullptr) {
@@ -330,7 +332,12 @@ void TypedMarkup::Reference(GenAttrBase* node, Frame& frame, TextBuffer& out) {
   out.Append('"');
   frame.sharing = true;
   frame.own = OwnLinks(*node);
-  frame.targetComplete = known.complete;
+  // Inside the container it shares, the reference finds the target's
+  // element open: that element lists every child, those still to come too.
+  frame.targetListed = known.complete;
+  for (std::size_t i = 0; i < level && !frame.targetListed; ++i) {
+    frame.targetListed = mFrames[i].node == target && !mFrames[i].copy;
+  }
   if (frame.own != 0) {
     OpenAttribute(out, names::kOwn);
     AppendNumber(out, frame.own);

@@ -23,7 +23,7 @@ namespace detail {
 // defined at its first occurrence (with a serial) and linked at the others;
 // a reference names the node whose chain it shares. Elements whose content a
 // reader skips (under a link, or the shared children of a reference whose
-// target was written before) carry no typed attributes at all.
+// target has an element before it) carry no typed attributes at all.
 class TypedMarkup {
 public:
   // Finds the nodes that references below `root` share their chains with.
@@ -51,14 +51,15 @@ private:
     std::size_t children; // child elements met so far
     std::size_t own;      // a sharing reference: its own links in front
     bool sharing;         // a reference that shares a chain
-    bool targetComplete;  // ... whose target was written completely before
+    bool targetListed;    // ... whose target's element, ended or open, lists
+                          // the shared children
     bool copy;            // the content is a copy that readers skip
   };
 
   Known& SerialOf(const GenAttrBase* node);
-  void Define(GenAttrBase* node, Frame& frame, bool forceSerial, TextBuffer& out,
+  void Define(GenAttrBase* node, std::size_t level, bool forceSerial, TextBuffer& out,
               EscapedText& text);
-  void Reference(GenAttrBase* node, Frame& frame, TextBuffer& out);
+  void Reference(GenAttrBase* node, std::size_t level, TextBuffer& out);
 
   const TextEscapes& mAttribute;
   std::unordered_set<const GenAttrBase*> mTargets;

@@ -164,7 +164,7 @@ void TreeBuilder::Start(const char* element, const char** attributes) {
       Fail(3, "a link names a node that was not defined before");
       return;
     }
-    if (entry->open) {
+    if (entry->open && !LinkBelowSharedChild(*entry)) {
       Fail(3, "a link names an enclosing element: the tree would hold a cycle");
       return;
     }
@@ -444,6 +444,22 @@ GenAttrBase* TreeBuilder::MakeTyped() {
   }
 }
 
+bool TreeBuilder::LinkBelowSharedChild(const Entry& entry) {
+  // The frame of the link's parent is the last; a link directly under the
+  // reference would be its own child.
+  for (std::size_t i = 0; i + 1 < mFrames.size(); ++i) {
+    const Frame& frame = mFrames[i];
+    if (frame.entry == &entry) {
+      if (frame.role != Role::Reference || frame.children - 1 < mRefs[frame.ref].own) {
+        return false;
+      }
+      mRefs[frame.ref].linkedInside = true;
+      return true;
+    }
+  }
+  return false;
+}
+
 void TreeBuilder::StartPendingRef() {
   Element& e = mElement;
   const bool isCont = e.typeName == "Cont";
@@ -536,6 +552,10 @@ void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
     // The target's chain is not whole yet: a reference shares the chain it
     // sees when it is made.
     mAfterFlush[target].push_back(index);
+    return;
+  }
+  if (!sharing && ref.linkedInside) {
+    Fail(3, "a link names an enclosing element: the tree would hold a cycle");
     return;
   }
   if (sharing) {

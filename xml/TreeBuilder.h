@@ -103,6 +103,9 @@ private:
     std::vector<Queued> shared;        // the shared children met under it, held
     std::vector<GenAttrBase*> parents; // parents whose queue holds it
     bool isRoot = false;
+    // Linked below one of its own shared children. Sharing, it is no cycle:
+    // those children are its target's; without a target they would be its own.
+    bool linkedInside = false;
   };
   static constexpr std::uint32_t NO_REF = 0xFFFFFFFFu;
 
@@ -111,6 +114,9 @@ private:
   void Materialize(bool children);
   GenAttrBase* MakeTyped();
   GenAttrBase* MakeUntyped(bool children);
+  // Whether a link to the open element of `entry` is no cycle: it is a
+  // waiting reference and the link lies below one of its shared children.
+  bool LinkBelowSharedChild(const Entry& entry);
   void StartPendingRef();
   void EndPendingRef(std::uint32_t index);
   // The frame of the element around the innermost one, or null.

@@ -70,6 +70,21 @@ TEST(ReaderHostile, Statuses) {
       {"<a ga:link=\"1\"/>", 3},
       // A reference to itself, or to nothing in the document, keeps its children.
       {"<a ga:type=\"Cont\"><r ga:type=\"Cont\" ga:node=\"1\" ga:ref=\"1\"/></a>", 0},
+      // A reference linked below its own shared children: no cycle while it
+      // shares, one when it would keep them as its own.
+      {"<a ga:type=\"Cont\"><r ga:type=\"Cont\" ga:node=\"1\" ga:ref=\"2\"><b ga:type=\"Cont\" "
+       "ga:node=\"3\"><c ga:link=\"1\"/></b></r><t ga:type=\"Cont\" ga:node=\"2\"><b "
+       "ga:link=\"3\"/></t></a>",
+       0},
+      {"<a ga:type=\"Cont\"><r ga:type=\"Cont\" ga:node=\"1\" ga:ref=\"9\"><b ga:type=\"Cont\">"
+       "<c ga:link=\"1\"/></b></r></a>",
+       3},
+      {"<a ga:type=\"Cont\"><r ga:type=\"Cont\" ga:node=\"1\" ga:ref=\"2\"><c ga:link=\"1\"/></r>"
+       "<t ga:type=\"Cont\" ga:node=\"2\"/></a>",
+       3},
+      {"<a ga:type=\"Cont\"><r ga:type=\"Cont\" ga:node=\"1\" ga:ref=\"2\" ga:own=\"1\"><b "
+       "ga:type=\"Cont\"><c ga:link=\"1\"/></b></r><t ga:type=\"Cont\" ga:node=\"2\"/></a>",
+       3},
       {"<a ga:type=\"Cont\" ga:ref=\"9\" ga:own=\"1\"><b ga:type=\"Int\">1</b>"
        "<c ga:type=\"Int\">2</c><d>copy</d></a>",
        0},

@@ -127,4 +127,34 @@ TEST(ReaderRoundTrip, ReferenceToAContainerOutsideTheTree) {
   GenAttrBase::Free(outside);
 }
 
+// Loops through references: one placed inside the container it shares (the
+// container's element is still open when the reference's is written), and one
+// whose shared child, written before its target, links the reference again.
+TEST(ReaderRoundTrip, LoopsThroughReferences) {
+  {
+    Tree tree(new GenAttrCont("root"));
+    auto* part = new GenAttrCont("Part");
+    tree.root->AddAttr(part);
+    auto* mass = new GenAttrDouble("Mass", 12.5);
+    part->AddAttr(mass);
+    part->AddAttr(new GenAttrInt("Count", 3));
+    auto* ref = new GenAttrCont("ref", part);
+    ref->AddAttrAtTop(new GenAttrInt("a", 1));
+    mass->AddAttr(ref);
+    RoundTrip(tree.root, true);
+  }
+  {
+    Tree tree(new GenAttrCont("root"));
+    auto* outer = new GenAttrCont("X");
+    auto* inner = new GenAttrCont("T");
+    outer->AddAttr(inner);
+    auto* back = new GenAttrCont("B", outer);
+    back->AddAttrAtTop(new GenAttrInt("own", 1));
+    inner->AddAttr(back);
+    tree.root->AddAttr(new GenAttrCont("A", inner));
+    tree.root->AddAttr(outer);
+    RoundTrip(tree.root, true);
+  }
+}
+
 } // namespace
