@@ -267,9 +267,6 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     open.Close(out);
     out.Append('>');
     line.EndLine();
-    if (typed) {
-      typed->Leave(level);
-    }
   };
   genattr::detail::WalkSubtree(node, enter, leave);
   return 0;

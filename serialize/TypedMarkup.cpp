@@ -180,28 +180,42 @@ bool NameIsElementName(const char* name) {
   return static_cast<std::size_t>(end - buffer) == length && std::memcmp(buffer, name, length) == 0;
 }
 
-} // namespace
-
-TypedMarkup::TypedMarkup(GenAttrBase* root, const TextEscapes& attribute) : mAttribute(attribute) {
-  // The targets must be known at their own first occurrence, which may come
-  // before the reference.
+// Calls visit(node) for `root` and every node below it, shared or looped
+// ones once per occurrence the walk makes.
+template <class Visit> void VisitTree(GenAttrBase* root, Visit visit) {
   TreeWalk walk(root, TreeWalk::Links);
-  auto note = [this](const GenAttrBase& node) {
-    if (node.IsReference() != 0) {
-      if (const GenAttrBase* target = SharedTarget(node)) {
-        mTargets.insert(target);
-      }
-    }
-  };
-  note(*root);
+  visit(*root);
   while (walk.Depth() > 0) {
     GenAttrBase* child = walk.NextChild();
     if (child == nullptr) {
       walk.Ascend();
       continue;
     }
-    note(*child);
+    visit(*child);
     walk.Descend(child);
+  }
+}
+
+} // namespace
+
+TypedMarkup::TypedMarkup(GenAttrBase* root, const TextEscapes& attribute) : mAttribute(attribute) {
+  // The targets must be known at their own first occurrence, which may come
+  // before the reference. Only those in the tree count: the others have no
+  // element to define their children.
+  std::unordered_set<const GenAttrBase*> named;
+  VisitTree(root, [&named](const GenAttrBase& node) {
+    if (node.IsReference() != 0) {
+      if (const GenAttrBase* target = SharedTarget(node)) {
+        named.insert(target);
+      }
+    }
+  });
+  if (!named.empty()) {
+    VisitTree(root, [this, &named](const GenAttrBase& node) {
+      if (named.count(&node) != 0) {
+        mTargets.insert(&node);
+      }
+    });
   }
 }
 
@@ -218,12 +232,12 @@ void TypedMarkup::Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, E
     mFrames.resize(level + 1);
   }
   Frame& frame = mFrames[level];
-  frame = Frame{node, nullptr, 0, 0, false, false, false};
+  frame = Frame{0, 0, false, false, false};
   if (level == 0) {
     OpenAttribute(out, names::kNamespaceAttribute);
     out.Append(names::kNamespace);
     out.Append('"');
-    Define(node, level, false, out, text);
+    Define(node, frame, out, text);
     return;
   }
   Frame& parent = mFrames[level - 1];
@@ -233,12 +247,14 @@ void TypedMarkup::Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, E
   if (parent.copy) {
     frame.copy = true;
   } else if (parent.sharing && index >= parent.own) {
-    // A shared child: the reader takes it from the target's chain. One the
-    // document does not hold yet is defined here, for the target to link it.
-    if (parent.targetListed || defined) {
+    // A shared child: the reader takes it from the target's chain, which the
+    // target's own element lists, before this one or after. A target outside
+    // the tree has none: the reader then keeps what is defined here as the
+    // reference's own links.
+    if (parent.targetInTree || defined) {
       frame.copy = true;
     } else {
-      Define(node, level, true, out, text);
+      Define(node, frame, out, text);
     }
   } else if (defined) {
     OpenAttribute(out, names::kLink);
@@ -246,19 +262,11 @@ void TypedMarkup::Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, E
     out.Append('"');
     frame.copy = true;
   } else {
-    Define(node, level, false, out, text);
+    Define(node, frame, out, text);
   }
 }
 
-void TypedMarkup::Leave(std::size_t level) {
-  if (Known* known = mFrames[level].known) {
-    known->complete = true;
-  }
-}
-
-void TypedMarkup::Define(GenAttrBase* node, std::size_t level, bool forceSerial, TextBuffer& out,
-                         EscapedText& text) {
-  Frame& frame = mFrames[level];
+void TypedMarkup::Define(GenAttrBase* node, Frame& frame, TextBuffer& out, EscapedText& text) {
   const GenAttrType type = node->GetType();
   const bool knownType = type >= Base && type <= Ptr;
   OpenAttribute(out, names::kType);
@@ -306,21 +314,19 @@ void TypedMarkup::Define(GenAttrBase* node, std::size_t level, bool forceSerial,
     break;
   }
 
-  if (forceSerial || node->GetRefCount() > 1 || mTargets.count(node) != 0) {
+  if (node->GetRefCount() > 1 || mTargets.count(node) != 0) {
     Known& known = SerialOf(node);
     known.defined = true;
-    frame.known = &known;
     OpenAttribute(out, names::kNode);
     AppendNumber(out, known.serial);
     out.Append('"');
   }
   if (node->IsReference() != 0) {
-    Reference(node, level, out);
+    Reference(node, frame, out);
   }
 }
 
-void TypedMarkup::Reference(GenAttrBase* node, std::size_t level, TextBuffer& out) {
-  Frame& frame = mFrames[level];
+void TypedMarkup::Reference(GenAttrBase* node, Frame& frame, TextBuffer& out) {
   OpenAttribute(out, names::kRef);
   const GenAttrBase* target = SharedTarget(*node);
   if (target == nullptr) {
@@ -332,12 +338,7 @@ void TypedMarkup::Reference(GenAttrBase* node, std::size_t level, TextBuffer& ou
   out.Append('"');
   frame.sharing = true;
   frame.own = OwnLinks(*node);
-  // Inside the container it shares, the reference finds the target's
-  // element open: that element lists every child, those still to come too.
-  frame.targetListed = known.complete;
-  for (std::size_t i = 0; i < level && !frame.targetListed; ++i) {
-    frame.targetListed = mFrames[i].node == target && !mFrames[i].copy;
-  }
+  frame.targetInTree = mTargets.count(target) != 0;
   if (frame.own != 0) {
     OpenAttribute(out, names::kOwn);
     AppendNumber(out, frame.own);

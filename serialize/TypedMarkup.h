@@ -16,17 +16,15 @@
 namespace genattr {
 namespace detail {
 
-// Follows the writer's walk (Enter / Leave for every element, in document
-// order) and appends to each start tag the typed attributes of its node:
-// type, exact name, description, value and id where the plain document
-// cannot carry them, and the shape. A node that occurs more than once is
-// defined at its first occurrence (with a serial) and linked at the others;
-// a reference names the node whose chain it shares. Elements whose content a
-// reader skips (under a link, or the shared children of a reference whose
-// target has an element before it) carry no typed attributes at all.
+// Follows the writer's walk (Enter for every element, in document order) and appends to each start
+// tag the typed attributes of its node: type, exact name, description, value and id where the plain
+// document cannot carry them, and the shape. A node that occurs more than once is defined at its
+// first occurrence (with a serial) and linked at the others; a reference names the node whose chain
+// it shares. Elements whose content a reader skips (under a link, or the shared children of a
+// reference whose target has an element of its own) carry no typed attributes at all.
 class TypedMarkup {
 public:
-  // Finds the nodes that references below `root` share their chains with.
+  // Finds the nodes below `root` that references share their chains with.
   // `attribute` is how the document escapes attribute values; it must
   // outlive the object.
   TypedMarkup(GenAttrBase* root, const TextEscapes& attribute);
@@ -36,30 +34,23 @@ public:
   // Appends the attributes of `node`, met at `level` (0 for the root), to
   // `out`, each with its leading space.
   void Enter(GenAttrBase* node, std::size_t level, TextBuffer& out, EscapedText& text);
-  // The end of the element of `node` at `level`.
-  void Leave(std::size_t level);
 
 private:
   struct Known {
     std::uint64_t serial = 0;
-    bool defined = false;  // its defining element was started
-    bool complete = false; // ... and ended
+    bool defined = false; // its defining element was started
   };
   struct Frame {
-    GenAttrBase* node;
-    Known* known;         // set when the element defines a node with a serial
     std::size_t children; // child elements met so far
     std::size_t own;      // a sharing reference: its own links in front
     bool sharing;         // a reference that shares a chain
-    bool targetListed;    // ... whose target's element, ended or open, lists
-                          // the shared children
+    bool targetInTree;    // ... whose target has an element of its own
     bool copy;            // the content is a copy that readers skip
   };
 
   Known& SerialOf(const GenAttrBase* node);
-  void Define(GenAttrBase* node, std::size_t level, bool forceSerial, TextBuffer& out,
-              EscapedText& text);
-  void Reference(GenAttrBase* node, std::size_t level, TextBuffer& out);
+  void Define(GenAttrBase* node, Frame& frame, TextBuffer& out, EscapedText& text);
+  void Reference(GenAttrBase* node, Frame& frame, TextBuffer& out);
 
   const TextEscapes& mAttribute;
   std::unordered_set<const GenAttrBase*> mTargets;

@@ -548,9 +548,11 @@ void TreeBuilder::Complete(Entry& entry) {
 void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
   PendingRef& ref = mRefs[index];
   const bool sharing = target != nullptr && (!ref.isCont || target->GetType() == Cont);
-  if (sharing && !mQueues.empty() && mQueues.count(target) != 0) {
-    // The target's chain is not whole yet: a reference shares the chain it
-    // sees when it is made.
+  if (sharing && target->HasChildren() == 0 && !mQueues.empty() && mQueues.count(target) != 0) {
+    // The target's chain has not begun yet: a reference made on an empty
+    // chain would never see it. Once it has begun, links appended later show
+    // through the reference, so waiting for them could only deadlock (two
+    // references, each in the other's target's queue).
     mAfterFlush[target].push_back(index);
     return;
   }

@@ -188,15 +188,25 @@ private:
     }
     // Any node may have children; a value node with children writes its
     // value as an attribute.
+    std::vector<GenAttrBase*> made;
     if (depth > 0 && (kind > 2 || Pick(0, 4) == 0)) {
       for (int n = Pick(0, 4); n > 0; --n) {
         if (!mFinished.empty() && Pick(0, 4) == 0) {
           // A finished node linked again: twice under one parent, or here too.
           node->AddAttr(mFinished[static_cast<std::size_t>(Pick(0, int(mFinished.size()) - 1))]);
         } else {
-          node->AddAttr(Subtree(depth - 1));
+          made.push_back(Subtree(depth - 1));
+          node->AddAttr(made.back());
         }
       }
+    }
+    if (!made.empty() && node->GetType() == Cont && Pick(0, 5) == 0) {
+      // A reference inside the container it shares: a loop the walks cut.
+      auto* ref = new GenAttrCont(Text().c_str(), static_cast<GenAttrCont*>(node));
+      if (Pick(0, 1) == 0) {
+        ref->AddAttrAtTop(Leaf());
+      }
+      made[static_cast<std::size_t>(Pick(0, int(made.size()) - 1))]->AddAttr(ref);
     }
     mFinished.push_back(node);
     if (node->GetType() == Cont && node->IsReference() == 0) {

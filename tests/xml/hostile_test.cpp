@@ -254,4 +254,23 @@ TEST(ReaderHostile, ReferenceToAChainThatWaits) {
   EXPECT_EQ(genattr_test::TreeCompare().Compare(tree.root, copy.root), "");
 }
 
+// A document of the earlier form, which defined a later target's children
+// under the reference: zb waits for t, whose chain holds c, which waits for f,
+// whose chain holds zb. Each reference is made once its target's chain has
+// begun, instead of both waiting to the end and keeping their children.
+TEST(ReaderRegression, ReferencesInEachOthersTargets) {
+  GenAttrReadError error;
+  Tree tree(Read("<r ga:type=\"Cont\"><f ga:type=\"Cont\" ga:node=\"1\"><u ga:type=\"Int\">1</u>"
+                 "<zb ga:type=\"Cont\" ga:ref=\"2\"><c ga:type=\"Cont\" ga:node=\"3\" ga:ref=\"1\" "
+                 "ga:own=\"1\"><o ga:type=\"Int\">2</o></c></zb></f>"
+                 "<t ga:type=\"Cont\" ga:node=\"2\"><c ga:link=\"3\"/></t></r>",
+                 error));
+  ASSERT_EQ(error.mStatus, 0) << error.mMessage;
+  GenAttrBase* c = tree.root->GetAttrByPath("t/c");
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->GetRefCount(), 1);
+  EXPECT_EQ(tree.root->GetAttrByPath("f/zb/c"), c);
+  EXPECT_EQ(c->GetNumberChildren(), 3u); // o, then f's u and zb
+}
+
 } // namespace
