@@ -1,4 +1,5 @@
-// Operating-system calls of the writers and the command behind one interface. Internal.
+// Operating-system and runtime calls of the writers, the command and the block
+// pool behind one interface. Internal.
 #ifndef GENATTR_SERIALIZE_PLATFORM_H
 #define GENATTR_SERIALIZE_PLATFORM_H
 
@@ -9,6 +10,10 @@
 #include <io.h>
 #else
 #include <unistd.h>
+#endif
+#if defined(__MINGW32__)
+#include <cxxabi.h>
+#include <new>
 #endif
 
 namespace genattr {
@@ -32,6 +37,32 @@ inline bool IsTerminal(std::FILE* stream) {
   return _isatty(_fileno(stream)) != 0;
 #else
   return isatty(fileno(stream)) != 0;
+#endif
+}
+
+// Has End(value) called when the calling thread ends, where the destructors
+// of its thread_local objects run; at most one call per thread for each End.
+// Throws std::bad_alloc when the call cannot be noted. End
+// gets `value` itself, not an object of thread storage: MinGW-w64 emulates
+// thread-local variables and frees a thread's copies of them before the
+// destructors of its thread_local objects run, so such a destructor reads
+// freed memory there.
+template <void (*End)(void*)> void CallAtThreadEnd(void* value) {
+#if defined(__MINGW32__)
+  if (abi::__cxa_thread_atexit(End, value, nullptr) != 0) {
+    throw std::bad_alloc();
+  }
+#else
+  struct Call {
+    void* value = nullptr;
+    ~Call() {
+      if (value != nullptr) {
+        End(value);
+      }
+    }
+  };
+  static thread_local Call call;
+  call.value = value;
 #endif
 }
 

@@ -8,6 +8,8 @@
 #include <new>
 #include <thread>
 
+#include "serialize/Platform.h"
+
 namespace genattr {
 namespace detail {
 
@@ -27,18 +29,8 @@ constexpr bool kToolBuild = false;
 constexpr bool kToolBuild = false;
 #endif
 
-// Windows builds take every block from the heap for now: with the pool, a
-// test whose threads end while others make nodes hung in about one run of a
-// hundred under Wine, and the cause is not found yet.
-#if defined(_WIN32)
-constexpr bool kPlatformBypass = true;
-#else
-constexpr bool kPlatformBypass = false;
-#endif
-
 bool PoolBypassed() {
-  static const bool bypassed =
-      kToolBuild || kPlatformBypass || std::getenv("GENATTR_NO_POOL") != nullptr;
+  static const bool bypassed = kToolBuild || std::getenv("GENATTR_NO_POOL") != nullptr;
   return bypassed;
 }
 
@@ -316,60 +308,58 @@ void Drain(PoolCache& cache, std::size_t index, std::uint32_t count) noexcept {
   cache.top[index] = block;
 }
 
-// Drains the thread's stacks and gives its arena back, without its spare
-// slabs, when the thread ends. Constructed, and its destructor registered,
-// when the thread makes its stacks. It keeps its own pointer to them: where
-// thread-local variables are emulated (MinGW-w64), gPoolCache may already be
-// gone when this destructor runs.
-struct CacheRelease {
-  PoolCache* cache = nullptr;
-
-  CacheRelease() = default;
-  CacheRelease(const CacheRelease&) = delete;
-  CacheRelease& operator=(const CacheRelease&) = delete;
-  ~CacheRelease() {
-    if (cache == nullptr) {
-      return;
-    }
-    gPoolCache = nullptr;
-    PoolArena& arena = *cache->arena;
-    for (std::size_t index = 0; index < kPoolClasses; ++index) {
-      Drain(*cache, index, cache->count[index]);
-    }
-    delete cache;
-    cache = nullptr;
-    {
-      std::lock_guard<SpinLock> guard(arena.lock);
-      arena.idle = true;
-      for (SizeClass& sizeClass : arena.classes) {
-        if (sizeClass.spare != nullptr) {
-          ReleaseSlab(sizeClass.spare);
-          sizeClass.spare = nullptr;
-        }
+// Gives the arena of an ending thread back for the next one, without its
+// spare slabs.
+void ParkArena(PoolArena& arena) noexcept {
+  {
+    std::lock_guard<SpinLock> guard(arena.lock);
+    arena.idle = true;
+    for (SizeClass& sizeClass : arena.classes) {
+      if (sizeClass.spare != nullptr) {
+        ReleaseSlab(sizeClass.spare);
+        sizeClass.spare = nullptr;
       }
     }
-    std::lock_guard<std::mutex> guard(gIdleLock);
-    arena.nextIdle = gIdle;
-    gIdle = &arena;
   }
-};
-thread_local CacheRelease gCacheRelease;
+  std::lock_guard<std::mutex> guard(gIdleLock);
+  arena.nextIdle = gIdle;
+  gIdle = &arena;
+}
+
+// Drains the stacks of an ending thread and parks its arena; CreateCache has
+// it called at the thread's end.
+void ReleaseCache(void* stacks) noexcept {
+  auto* const cache = static_cast<PoolCache*>(stacks);
+  gPoolCache = nullptr;
+  PoolArena& arena = *cache->arena;
+  for (std::size_t index = 0; index < kPoolClasses; ++index) {
+    Drain(*cache, index, cache->count[index]);
+  }
+  delete cache;
+  ParkArena(arena);
+}
 
 PoolCache& CreateCache() {
-  CacheRelease& release = gCacheRelease;
   auto cache = std::make_unique<PoolCache>();
-  std::lock_guard<std::mutex> guard(gIdleLock);
-  if (gIdle != nullptr) {
-    cache->arena = gIdle;
-    gIdle = gIdle->nextIdle;
-    std::lock_guard<SpinLock> arenaGuard(cache->arena->lock);
-    cache->arena->idle = false;
-  } else {
-    cache->arena = new PoolArena();
+  {
+    std::lock_guard<std::mutex> guard(gIdleLock);
+    if (gIdle != nullptr) {
+      cache->arena = gIdle;
+      gIdle = gIdle->nextIdle;
+      std::lock_guard<SpinLock> arenaGuard(cache->arena->lock);
+      cache->arena->idle = false;
+    } else {
+      cache->arena = new PoolArena();
+    }
   }
-  release.cache = cache.release();
-  gPoolCache = release.cache;
-  return *release.cache;
+  try {
+    CallAtThreadEnd<ReleaseCache>(cache.get());
+  } catch (...) {
+    ParkArena(*cache->arena);
+    throw;
+  }
+  gPoolCache = cache.release();
+  return *gPoolCache;
 }
 
 } // namespace

@@ -14,10 +14,9 @@
 // each running thread.
 //
 // The pool is bypassed (every block comes from ::operator new) in builds with
-// AddressSanitizer or ThreadSanitizer, in Windows builds (see BlockPool.cpp),
-// and when the environment variable GENATTR_NO_POOL is set at the first
-// allocation (memcheck runs set it), so that those tools still see every
-// block alone.
+// AddressSanitizer or ThreadSanitizer, and when the environment variable
+// GENATTR_NO_POOL is set at the first allocation (memcheck runs set it), so
+// that those tools still see every block alone.
 #ifndef GENATTR_TREE_BLOCKPOOL_H
 #define GENATTR_TREE_BLOCKPOOL_H
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -108,6 +109,45 @@ TEST(BlockPool, FreedMemoryGoesBackToTheHeap) {
   }
   EXPECT_EQ(genattr::detail::PoolSlabsHeld(), before);
   EXPECT_EQ(genattr::detail::PoolSegmentsHeld(), segmentsBefore);
+}
+
+// A host's thread-local object whose destructor uses the heap at the
+// thread's end: it takes and scribbles over small heap blocks, among them
+// those just given back by the thread's storage of thread-local variables
+// where these are emulated (MinGW-w64 frees that storage first).
+struct HeapAtThreadEnd {
+  void Touch() {}
+  ~HeapAtThreadEnd() {
+    void* taken[256];
+    for (std::size_t i = 0; i < 256; ++i) {
+      taken[i] = std::malloc(8 + i % 8 * 8);
+      if (taken[i] != nullptr) {
+        std::memset(taken[i], 0xa5, 8 + i % 8 * 8);
+      }
+    }
+    for (void* block : taken) {
+      std::free(block);
+    }
+  }
+};
+
+// The thread's stacks still go back, and its slabs with them, when the
+// thread's other thread-local objects, made after its first block and so
+// destroyed before the pool lets go of the thread, use the heap.
+TEST(BlockPool, ThreadEndReleasesTheStacksAfterOtherThreadLocals) {
+  if (!genattr::detail::PoolInUse()) {
+    GTEST_SKIP() << "every block comes from the heap in this build";
+  }
+  const std::size_t before = genattr::detail::PoolSlabsHeld();
+  for (int round = 0; round < 4; ++round) {
+    std::thread([] {
+      void* const block = AllocateBlock(40);
+      static thread_local HeapAtThreadEnd later;
+      later.Touch();
+      FreeBlock(block, 40);
+    }).join();
+    EXPECT_EQ(genattr::detail::PoolSlabsHeld(), before) << "round " << round;
+  }
 }
 
 // The host's ways of making nodes keep working with the class's allocation.
