@@ -31,22 +31,28 @@ GenAttrChildLink* TakeOwnLinks(GenAttrBase& node) {
 
 // Stores a copy of `text` (null as empty) in `shortText` when it fits, else
 // in an array of its own, and then releases the old array (never
-// `shortText`). `text` may point into the current name: a short one is copied
-// forwards into the start of `shortText`, a long one before anything is freed.
+// `shortText`). `text` may point into the current name: a short one is
+// gathered before `shortText` is written, a long one copied before anything
+// is freed.
 template <std::size_t kCapacity>
 void StoreName(char*& field, char (&shortText)[kCapacity], const char* text) {
   if (text == nullptr) {
     text = "";
   }
+  // Scanning and gathering in one loop, then storing the whole array at
+  // once, spares a short name a call to memcpy.
+  char gathered[kCapacity] = {};
   std::size_t length = 0;
-  while (length < kCapacity && text[length] != '\0') {
-    ++length;
+  for (; length < kCapacity; ++length) {
+    const char c = text[length];
+    if (c == '\0') {
+      break;
+    }
+    gathered[length] = c;
   }
   char* const old = field;
   if (length < kCapacity) {
-    for (std::size_t i = 0; i <= length; ++i) {
-      shortText[i] = text[i];
-    }
+    std::memcpy(shortText, gathered, kCapacity);
     field = shortText;
   } else {
     field = CopyText(text);
@@ -63,7 +69,7 @@ void GiveBack(GenAttrBase& parent, GenAttrChildLink* links, GenAttrChildLink*& d
   for (GenAttrChildLink* link = links; link != nullptr;) {
     GenAttrChildLink* const next = link->mpNext;
     GenAttrBase& child = *link->mpAttr;
-    if (child.GetInitialParent() == &parent) {
+    if (Access::InitialParent(child) == &parent) {
       // A child without a record is listed nowhere.
       if (Access::Record(child) != nullptr) {
         ClearInitialParent(child);
@@ -94,7 +100,10 @@ void ReleaseChain(GenAttrBase& node) {
     doomed = link->mpNext;
     GenAttrBase* const child = link->mpAttr;
     genattr::detail::DeleteLink(link);
-    GiveBack(*child, TakeOwnLinks(*child), doomed);
+    // Most doomed nodes are leaves outside every reference: nothing to give.
+    if (Access::First(*child) != nullptr || Access::Record(*child) != nullptr) {
+      GiveBack(*child, TakeOwnLinks(*child), doomed);
+    }
     delete child;
   }
 }
