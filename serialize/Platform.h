@@ -42,11 +42,10 @@ inline bool IsTerminal(std::FILE* stream) {
 
 // Has End(value) called when the calling thread ends, where the destructors
 // of its thread_local objects run; at most one call per thread for each End.
-// Throws std::bad_alloc when the call cannot be noted. End
-// gets `value` itself, not an object of thread storage: MinGW-w64 emulates
-// thread-local variables and frees a thread's copies of them before the
-// destructors of its thread_local objects run, so such a destructor reads
-// freed memory there.
+// Throws std::bad_alloc when the call cannot be noted. End gets `value`
+// itself, not an object of thread storage: MinGW-w64 emulates thread-local
+// variables and frees a thread's copies of them before the destructors of its
+// thread_local objects run, so such a destructor reads freed memory there.
 template <void (*End)(void*)> void CallAtThreadEnd(void* value) {
 #if defined(__MINGW32__)
   if (abi::__cxa_thread_atexit(End, value, nullptr) != 0) {

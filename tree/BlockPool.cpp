@@ -308,8 +308,8 @@ void Drain(PoolCache& cache, std::size_t index, std::uint32_t count) noexcept {
   cache.top[index] = block;
 }
 
-// Gives the arena of an ending thread back for the next one, without its
-// spare slabs.
+// Gives an arena back for the next thread, without its spare slabs: its
+// thread ends, or could not have its end noted.
 void ParkArena(PoolArena& arena) noexcept {
   {
     std::lock_guard<SpinLock> guard(arena.lock);
@@ -330,6 +330,8 @@ void ParkArena(PoolArena& arena) noexcept {
 // it called at the thread's end.
 void ReleaseCache(void* stacks) noexcept {
   auto* const cache = static_cast<PoolCache*>(stacks);
+  // Blocks freed later on the thread, by thread_local objects destroyed after
+  // this call, go back the slow way.
   gPoolCache = nullptr;
   PoolArena& arena = *cache->arena;
   for (std::size_t index = 0; index < kPoolClasses; ++index) {
