@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "serialize/Platform.h"
+#include "text/Platform.h"
 
 namespace genattr {
 namespace cli {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "serialize/Platform.h"
+#include "text/Platform.h"
 #include "text/LibraryState.h"
 
 namespace {

@@ -1,5 +1,9 @@
 #include "text/LibraryState.h"
 
+#include <memory>
+
+#include "text/Platform.h"
+
 namespace genattr {
 namespace detail {
 
@@ -11,32 +15,17 @@ namespace {
 
 std::atomic<std::size_t> gStatesAlive{0};
 
-// Deletes the thread's state when the thread ends. It is constructed, and
-// its destructor registered, only on threads that create a state. A state
-// created after it ran (a host's thread-local object destroyed later that
-// renders) is not released. It keeps its own pointer to the state: where
-// thread-local variables are emulated (MinGW-w64), gThreadState may already
-// read null when this destructor runs.
-struct ThreadEnd {
-  ThreadState* state = nullptr;
-
-  ThreadEnd() = default;
-  ThreadEnd(const ThreadEnd&) = delete;
-  ThreadEnd& operator=(const ThreadEnd&) = delete;
-  // The pointer is set while the state is deleted: the string-utility
-  // destructor clears its slot in it.
-  ~ThreadEnd() {
-    if (state == nullptr) {
-      return;
-    }
-    gThreadState = state;
-    delete state;
-    gThreadState = nullptr;
-    state = nullptr;
-    gStatesAlive.fetch_sub(1, std::memory_order_relaxed);
-  }
-};
-thread_local ThreadEnd gThreadEnd;
+// Deletes the thread's state when the thread ends; registered only on
+// threads that create a state. A state created after it ran (a host's
+// thread-local object destroyed later that renders) is not released. The
+// pointer is set while the state is deleted: the string-utility destructor
+// clears its slot in it.
+void DeleteThreadState(void* state) {
+  gThreadState = static_cast<ThreadState*>(state);
+  delete gThreadState;
+  gThreadState = nullptr;
+  gStatesAlive.fetch_sub(1, std::memory_order_relaxed);
+}
 
 std::atomic<bool> gUtfTransferEnabled{false};
 
@@ -48,13 +37,11 @@ ThreadState::~ThreadState() {
 }
 
 ThreadState& CreateThreadState() {
-  // Naming the object constructs it on this thread, which registers its
-  // destructor.
-  ThreadEnd& end = gThreadEnd;
-  end.state = new ThreadState();
-  gThreadState = end.state;
+  std::unique_ptr<ThreadState> state(new ThreadState());
+  CallAtThreadEnd<DeleteThreadState>(state.get());
+  gThreadState = state.release();
   gStatesAlive.fetch_add(1, std::memory_order_relaxed);
-  return *end.state;
+  return *gThreadState;
 }
 
 std::size_t ThreadStatesAlive() noexcept {

@@ -8,7 +8,7 @@
 #include <new>
 #include <thread>
 
-#include "serialize/Platform.h"
+#include "text/Platform.h"
 
 namespace genattr {
 namespace detail {

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "genattr/GenAttr.h"
-#include "serialize/Platform.h"
+#include "text/Platform.h"
 #include "tests/serialize/WriterTestUtil.h"
 #include "tests/support/Platform.h"
 

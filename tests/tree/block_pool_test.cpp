@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "genattr/GenAttr.h"
+#include "tests/support/HeapAtThreadEnd.h"
 #include "tree/BlockPool.h"
 
 namespace {
@@ -111,29 +112,10 @@ TEST(BlockPool, FreedMemoryGoesBackToTheHeap) {
   EXPECT_EQ(genattr::detail::PoolSegmentsHeld(), segmentsBefore);
 }
 
-// A host's thread-local object whose destructor uses the heap at the
-// thread's end: it takes and scribbles over small heap blocks, among them
-// those just given back by the thread's storage of thread-local variables
-// where these are emulated (MinGW-w64 frees that storage first).
-struct HeapAtThreadEnd {
-  void Touch() {}
-  ~HeapAtThreadEnd() {
-    void* taken[256];
-    for (std::size_t i = 0; i < 256; ++i) {
-      taken[i] = std::malloc(8 + i % 8 * 8);
-      if (taken[i] != nullptr) {
-        std::memset(taken[i], 0xa5, 8 + i % 8 * 8);
-      }
-    }
-    for (void* block : taken) {
-      std::free(block);
-    }
-  }
-};
-
 // The thread's stacks still go back, and its slabs with them, when the
 // thread's other thread-local objects, made after its first block and so
-// destroyed before the pool lets go of the thread, use the heap.
+// destroyed before the pool lets go of the thread, use the heap (and so
+// overwrite freed thread-local storage where it is emulated).
 TEST(BlockPool, ThreadEndReleasesTheStacksAfterOtherThreadLocals) {
   if (!genattr::detail::PoolInUse()) {
     GTEST_SKIP() << "every block comes from the heap in this build";
@@ -142,7 +124,7 @@ TEST(BlockPool, ThreadEndReleasesTheStacksAfterOtherThreadLocals) {
   for (int round = 0; round < 4; ++round) {
     std::thread([] {
       void* const block = AllocateBlock(40);
-      static thread_local HeapAtThreadEnd later;
+      static thread_local genattr_test::HeapAtThreadEnd later;
       later.Touch();
       FreeBlock(block, 40);
     }).join();
