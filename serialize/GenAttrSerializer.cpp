@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "text/Platform.h"
 #include "text/LibraryState.h"
+#include "text/Platform.h"
 
 namespace {
 

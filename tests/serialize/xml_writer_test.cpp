@@ -8,9 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "genattr/GenAttr.h"
-#include "text/Platform.h"
 #include "tests/serialize/WriterTestUtil.h"
 #include "tests/support/Platform.h"
+#include "text/Platform.h"
 
 namespace {
 
