@@ -180,42 +180,41 @@ bool NameIsElementName(const char* name) {
   return static_cast<std::size_t>(end - buffer) == length && std::memcmp(buffer, name, length) == 0;
 }
 
-// Calls visit(node) for `root` and every node below it, shared or looped
-// ones once per occurrence the walk makes.
-template <class Visit> void VisitTree(GenAttrBase* root, Visit visit) {
+} // namespace
+
+TypedMarkup::TypedMarkup(GenAttrBase* root, const TextEscapes& attribute) : mAttribute(attribute) {
+  // The targets must be known at their own first occurrence, which may come
+  // before the reference. Only those in the tree count: the others have no
+  // element to define their children. A target is the owner of a chain that
+  // references share, which its record tells.
+  std::unordered_set<const GenAttrBase*> named;
+  std::vector<const GenAttrBase*> owners;
+  auto note = [&named, &owners](const GenAttrBase& node) {
+    const GenAttrNodeRecord* const record = Access::Record(node);
+    if (record != nullptr && record->mpFirstSharer != nullptr) {
+      owners.push_back(&node);
+    }
+    if (node.IsReference() != 0) {
+      if (const GenAttrBase* target = SharedTarget(node)) {
+        named.insert(target);
+      }
+    }
+  };
   TreeWalk walk(root, TreeWalk::Links);
-  visit(*root);
+  note(*root);
   while (walk.Depth() > 0) {
     GenAttrBase* child = walk.NextChild();
     if (child == nullptr) {
       walk.Ascend();
       continue;
     }
-    visit(*child);
+    note(*child);
     walk.Descend(child);
   }
-}
-
-} // namespace
-
-TypedMarkup::TypedMarkup(GenAttrBase* root, const TextEscapes& attribute) : mAttribute(attribute) {
-  // The targets must be known at their own first occurrence, which may come
-  // before the reference. Only those in the tree count: the others have no
-  // element to define their children.
-  std::unordered_set<const GenAttrBase*> named;
-  VisitTree(root, [&named](const GenAttrBase& node) {
-    if (node.IsReference() != 0) {
-      if (const GenAttrBase* target = SharedTarget(node)) {
-        named.insert(target);
-      }
+  for (const GenAttrBase* owner : owners) {
+    if (named.count(owner) != 0) {
+      mTargets.insert(owner);
     }
-  });
-  if (!named.empty()) {
-    VisitTree(root, [this, &named](const GenAttrBase& node) {
-      if (named.count(&node) != 0) {
-        mTargets.insert(&node);
-      }
-    });
   }
 }
 

@@ -100,8 +100,8 @@ void ReleaseChain(GenAttrBase& node) {
     doomed = link->mpNext;
     GenAttrBase* const child = link->mpAttr;
     genattr::detail::DeleteLink(link);
-    // Most doomed nodes are leaves outside every reference: nothing to give.
-    if (Access::First(*child) != nullptr || Access::Record(*child) != nullptr) {
+    // Most doomed nodes are leaves outside every reference.
+    if (!Access::Bare(*child)) {
       GiveBack(*child, TakeOwnLinks(*child), doomed);
     }
     delete child;
@@ -163,8 +163,7 @@ GenAttrBase::~GenAttrBase() {
   if (mRefCount > 0) {
     std::printf("WARNING: deleting a GenAttrBase (%s) with RefCount = %d\n", mpName, mRefCount);
   }
-  // A leaf that takes part in no reference has nothing to give back.
-  if (mpFirst != nullptr || mpLastOrRecord != nullptr) {
+  if (!Access::Bare(*this)) {
     ReleaseChain(*this);
   }
   if (mIsReference == 0) {

@@ -63,6 +63,11 @@ struct GenAttrTreeAccess {
     node.mpLastOrRecord = reinterpret_cast<char*>(record) + RECORD_TAG;
     return *record;
   }
+  // Whether `node` owns no links and has no record: a leaf outside every
+  // reference, with nothing to give back at its end.
+  static bool Bare(const GenAttrBase& node) {
+    return node.mpFirst == nullptr && node.mpLastOrRecord == nullptr;
+  }
   // Releases the record of `node`, if it has one (at the node's end).
   static void DropRecord(GenAttrBase& node) {
     GenAttrNodeRecord* const record = Record(node);

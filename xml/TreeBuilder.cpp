@@ -164,7 +164,7 @@ void TreeBuilder::Start(const char* element, const char** attributes) {
       Fail(3, "a link names a node that was not defined before");
       return;
     }
-    if (entry->open && !LinkBelowSharedChild(*entry)) {
+    if (entry->open && !AcceptLinkBelowSharedChild(*entry)) {
       Fail(3, "a link names an enclosing element: the tree would hold a cycle");
       return;
     }
@@ -444,7 +444,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
   }
 }
 
-bool TreeBuilder::LinkBelowSharedChild(const Entry& entry) {
+bool TreeBuilder::AcceptLinkBelowSharedChild(const Entry& entry) {
   // The frame of the link's parent is the last; a link directly under the
   // reference would be its own child.
   for (std::size_t i = 0; i + 1 < mFrames.size(); ++i) {

@@ -114,9 +114,10 @@ private:
   void Materialize(bool children);
   GenAttrBase* MakeTyped();
   GenAttrBase* MakeUntyped(bool children);
-  // Whether a link to the open element of `entry` is no cycle: it is a
-  // waiting reference and the link lies below one of its shared children.
-  bool LinkBelowSharedChild(const Entry& entry);
+  // Whether a link to the open element of `entry` can be taken: it is a
+  // waiting reference and the link lies below one of its shared children. If
+  // so, notes on the reference that it must end up sharing.
+  bool AcceptLinkBelowSharedChild(const Entry& entry);
   void StartPendingRef();
   void EndPendingRef(std::uint32_t index);
   // The frame of the element around the innermost one, or null.
