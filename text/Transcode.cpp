@@ -4,6 +4,10 @@
 #include <cstddef>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace genattr {
 namespace detail {
 namespace {
@@ -85,9 +89,25 @@ void CopyAsciiRun(const unsigned char*& s, const unsigned char* sourceEnd, Unit*
   }
 }
 
-// Narrows the ASCII run at *s, 8 units per step, while both sides have room.
+// Narrows the ASCII run at *s, 16 units per step where the processor packs
+// them in one instruction, then 8 units per step, while both sides have room.
 void CopyAsciiRun(const char16_t*& s, const char16_t* sourceEnd, unsigned char*& t,
                   unsigned char* targetEnd) {
+#if defined(__SSE2__)
+  constexpr std::ptrdiff_t kWide = 16;
+  const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
+  while (sourceEnd - s >= kWide && targetEnd - t >= kWide) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
+    const __m128i flagged = _mm_and_si128(_mm_or_si128(low, high), nonAscii);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(flagged, _mm_setzero_si128())) != 0xFFFF)
+      break;
+    // Every unit is below 0x80, so the saturating pack keeps each one as is.
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(t), _mm_packus_epi16(low, high));
+    s += kWide;
+    t += kWide;
+  }
+#endif
   constexpr std::ptrdiff_t kBlock = 8;
   while (sourceEnd - s >= kBlock && targetEnd - t >= kBlock) {
     if ((Load64(s) | Load64(s + 4)) & kNonAsciiBitsOfEachUnit)
