@@ -381,6 +381,26 @@ void EncodeBlock(const char16_t*& s, const char16_t* blockEnd, unsigned char*& t
   while (s < blockEnd) {
     const char32_t c = *s;
     if (c < 0x80) {
+#if defined(__SSE2__)
+      // A run of ASCII between other characters, up to eight units, at once:
+      // all eight are narrowed and stored, and the cursors move past the
+      // ASCII ones. Text that mixes ASCII with other characters then takes a
+      // branch per run rather than one, hard to predict, per character. The
+      // block leaves room for three bytes per unit, so the store fits.
+      if (blockEnd - s >= 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i flagged = _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80)));
+        // Two bits per unit, set for each ASCII unit; the upper half of the
+        // complement is set, so the run ends by the eighth unit.
+        const auto ascii =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(flagged, _mm_setzero_si128())));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(t), _mm_packus_epi16(units, units));
+        const auto run = static_cast<unsigned>(__builtin_ctz(~ascii)) / 2;
+        s += run;
+        t += run;
+        continue;
+      }
+#endif
       *t++ = static_cast<unsigned char>(c);
       ++s;
     } else if (c < 0x800) {
