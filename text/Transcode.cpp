@@ -371,6 +371,52 @@ bool StoreUTF8(char32_t c, unsigned char*& t, unsigned char* targetEnd) {
   return true;
 }
 
+#if defined(__SSE2__)
+// Whether every surrogate among the eight units `units` is half of a pair,
+// both halves among them or, for a high surrogate last, completed by `next`.
+// The first unit is no surrogate.
+bool PairsComplete(__m128i units, char16_t next) {
+  const __m128i halves = _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFC00)));
+  const auto laneMask = [](__m128i lanes) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(lanes, _mm_setzero_si128())));
+  };
+  const unsigned high =
+      laneMask(_mm_cmpeq_epi16(halves, _mm_set1_epi16(static_cast<short>(0xD800))));
+  const unsigned low =
+      laneMask(_mm_cmpeq_epi16(halves, _mm_set1_epi16(static_cast<short>(0xDC00)))) |
+      (IsLowSurrogate(next) ? 0x100U : 0U);
+  // Units 1 to 8 that must be low surrogates, and those that are.
+  const unsigned wanted = high << 1;
+  return ((wanted & ~low) | (low & 0xFEU & ~wanted)) == 0;
+}
+
+// Narrows a run of ASCII between other characters, up to eight units, at
+// once: all eight units at s are narrowed and stored, and the cursors move
+// past the ASCII ones. Text that mixes ASCII with other characters then takes
+// a branch per run rather than one, hard to predict, per character. The
+// caller's block leaves room for three bytes per unit, so the store fits, and
+// the characters that follow the run overwrite the rest of it, as long as
+// none of the eight units stops the conversion: false, with nothing written,
+// when one could, or when the block ends too soon.
+inline bool NarrowAsciiRun(const char16_t*& s, const char16_t* blockEnd, unsigned char*& t) {
+  if (blockEnd - s <= 8)
+    return false;
+  const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  const __m128i flagged = _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80)));
+  // Two bits per unit, set for each ASCII unit; the upper half of the
+  // complement is set, so the run ends by the eighth unit.
+  const auto ascii =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(flagged, _mm_setzero_si128())));
+  const auto run = static_cast<unsigned>(__builtin_ctz(~ascii)) / 2;
+  if (run < 8 && !PairsComplete(units, s[8]))
+    return false;
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(t), _mm_packus_epi16(units, units));
+  s += run;
+  t += run;
+  return true;
+}
+#endif
+
 // The common case of encoding: encodes characters from s while s is before
 // blockEnd, which the caller has put at most a third of the room after s, so
 // that every unit in the block, which yields at most three bytes (a pair four
@@ -382,24 +428,8 @@ void EncodeBlock(const char16_t*& s, const char16_t* blockEnd, unsigned char*& t
     const char32_t c = *s;
     if (c < 0x80) {
 #if defined(__SSE2__)
-      // A run of ASCII between other characters, up to eight units, at once:
-      // all eight are narrowed and stored, and the cursors move past the
-      // ASCII ones. Text that mixes ASCII with other characters then takes a
-      // branch per run rather than one, hard to predict, per character. The
-      // block leaves room for three bytes per unit, so the store fits.
-      if (blockEnd - s >= 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-        const __m128i flagged = _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80)));
-        // Two bits per unit, set for each ASCII unit; the upper half of the
-        // complement is set, so the run ends by the eighth unit.
-        const auto ascii =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(flagged, _mm_setzero_si128())));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(t), _mm_packus_epi16(units, units));
-        const auto run = static_cast<unsigned>(__builtin_ctz(~ascii)) / 2;
-        s += run;
-        t += run;
+      if (NarrowAsciiRun(s, blockEnd, t))
         continue;
-      }
 #endif
       *t++ = static_cast<unsigned char>(c);
       ++s;

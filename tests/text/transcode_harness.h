@@ -27,7 +27,13 @@ template <typename To> struct Outcome {
   TranscodeResult result;
   std::size_t consumed;
   std::vector<To> written;
+  // Whether a unit past the target cursor was changed: the target past the
+  // cursor must keep what it held.
+  bool scribbled = false;
 };
+
+// What the target holds before a conversion.
+constexpr unsigned kUntouched = 0xA5;
 
 // A heap array of exactly `count` units (never a null pointer, even for 0).
 template <typename Unit> std::unique_ptr<Unit[]> ExactCopy(const Unit* units, std::size_t count) {
@@ -41,12 +47,15 @@ Outcome<To> Convert(Conversion<From, To> convert, const std::vector<From>& input
                     int mode) {
   const std::unique_ptr<From[]> source = ExactCopy(input.data(), input.size());
   const std::unique_ptr<To[]> target(new To[room]);
+  std::fill(target.get(), target.get() + room, static_cast<To>(kUntouched));
   const From* sourceCursor = source.get();
   To* targetCursor = target.get();
   const TranscodeResult result =
       convert(&sourceCursor, source.get() + input.size(), &targetCursor, target.get() + room, mode);
+  const bool scribbled = std::any_of(targetCursor, target.get() + room,
+                                     [](To unit) { return unit != static_cast<To>(kUntouched); });
   return {result, static_cast<std::size_t>(sourceCursor - source.get()),
-          std::vector<To>(target.get(), targetCursor)};
+          std::vector<To>(target.get(), targetCursor), scribbled};
 }
 
 inline const char* ResultName(TranscodeResult result) {
@@ -75,14 +84,14 @@ template <typename Unit> std::string Hex(const std::vector<Unit>& units) {
 template <typename To> std::string Describe(const Outcome<To>& outcome) {
   std::ostringstream out;
   out << ResultName(outcome.result) << ", source cursor at " << outcome.consumed << ", wrote "
-      << Hex(outcome.written);
+      << Hex(outcome.written) << (outcome.scribbled ? ", and past the cursor" : "");
   return out.str();
 }
 
 template <typename To>
 ::testing::AssertionResult SameOutcome(const Outcome<To>& expected, const Outcome<To>& actual) {
   if (expected.result == actual.result && expected.consumed == actual.consumed &&
-      expected.written == actual.written)
+      expected.written == actual.written && expected.scribbled == actual.scribbled)
     return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure()
          << "\n  expected: " << Describe(expected) << "\n  actual:   " << Describe(actual);
