@@ -11,9 +11,8 @@ namespace detail {
 // Result of every conversion. On return the source cursor points just past the
 // last unit whose character was converted and the target cursor just past the
 // last unit written; a stop leaves the source cursor on the first unit of the
-// character that stopped it, nothing of which was written. Units between the
-// returned target cursor and the target end may have been overwritten: the
-// whole target is the conversion's to write.
+// character that stopped it, nothing of which was written. Units past the
+// returned target cursor keep what they held.
 enum TranscodeResult : std::int32_t {
   // The whole source was converted.
   TranscodeOk = 0,
