@@ -307,19 +307,16 @@ void Drain(PoolCache& cache, std::size_t index, std::uint32_t count) noexcept {
   void* block = cache.top[index];
   while (count > 0 && block != nullptr) {
     Slab* const slab = SlabOf(block);
-    // The run is linked through the blocks' first words already, as the
-    // slab's free list is: it goes onto that list whole, by one write.
-    void* const first = block;
-    void* last = block;
-    block = *static_cast<void**>(block);
-    std::uint32_t run = 1;
-    while (run < count && block != nullptr && SlabOf(block) == slab) {
-      last = block;
-      block = *static_cast<void**>(block);
+    void* freed = slab->freeList;
+    std::uint32_t run = 0;
+    do {
+      void* const next = *static_cast<void**>(block);
+      *static_cast<void**>(block) = freed;
+      freed = block;
+      block = next;
       ++run;
-    }
-    *static_cast<void**>(last) = slab->freeList;
-    slab->freeList = first;
+    } while (run < count && block != nullptr && SlabOf(block) == slab);
+    slab->freeList = freed;
     slab->live -= run;
     cache.count[index] -= run;
     count -= run;
