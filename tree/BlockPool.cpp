@@ -248,7 +248,7 @@ std::uint32_t TakeBlocks(PoolCache& cache, std::size_t index, std::uint32_t want
   // linking them in address order lets the processor's prefetcher follow, and
   // the memory of the next batch is asked for now, so that it has arrived by
   // the time the stack runs empty again. A tree of a million nodes is built
-  // about a third faster for it.
+  // in a fifth less time for it, a million appends in a third less.
   const std::uint32_t size = slab->blockSize;
   const std::uint32_t fresh = (static_cast<std::uint32_t>(kSlabBytes) - slab->untouched) / size;
   const std::uint32_t carved = wanted - taken < fresh ? wanted - taken : fresh;
