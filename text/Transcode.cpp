@@ -89,17 +89,23 @@ void CopyAsciiRun(const unsigned char*& s, const unsigned char* sourceEnd, Unit*
   }
 }
 
+#if defined(__SSE2__)
+// The bits of each of eight UTF-16 units that only a unit beyond ASCII has.
+__m128i NonAsciiBits(__m128i units) {
+  return _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80)));
+}
+#endif
+
 // Narrows the ASCII run at *s, 16 units per step where the processor packs
 // them in one instruction, then 8 units per step, while both sides have room.
 void CopyAsciiRun(const char16_t*& s, const char16_t* sourceEnd, unsigned char*& t,
                   unsigned char* targetEnd) {
 #if defined(__SSE2__)
   constexpr std::ptrdiff_t kWide = 16;
-  const __m128i nonAscii = _mm_set1_epi16(static_cast<short>(0xFF80));
   while (sourceEnd - s >= kWide && targetEnd - t >= kWide) {
     const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 8));
-    const __m128i flagged = _mm_and_si128(_mm_or_si128(low, high), nonAscii);
+    const __m128i flagged = NonAsciiBits(_mm_or_si128(low, high));
     if (_mm_movemask_epi8(_mm_cmpeq_epi8(flagged, _mm_setzero_si128())) != 0xFFFF)
       break;
     // Every unit is below 0x80, so the saturating pack keeps each one as is.
@@ -402,7 +408,7 @@ inline bool NarrowAsciiRun(const char16_t*& s, const char16_t* blockEnd, unsigne
   if (blockEnd - s <= 8)
     return false;
   const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-  const __m128i flagged = _mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80)));
+  const __m128i flagged = NonAsciiBits(units);
   // Two bits per unit, set for each ASCII unit; the upper half of the
   // complement is set, so the run ends by the eighth unit.
   const auto ascii =
