@@ -67,17 +67,12 @@ public:
   }
 
   // Hands `size` bytes at `data` to the parser; `last` after the final piece.
-  // False when the parse stopped.
+  // False when the parse stopped. The bytes go in as they are: expat keeps
+  // what it still needs, and asking it for a buffer of 0 bytes may fail.
   bool Feed(const char* data, std::size_t size, bool last) {
-    void* buffer = XML_GetBuffer(mParser, static_cast<int>(size));
-    if (buffer == nullptr) {
-      mBuilder.Fail(4, "out of memory: no buffer for the input");
-      return false;
-    }
-    if (size != 0) {
-      std::memcpy(buffer, data, size);
-    }
-    return Parsed(static_cast<int>(size), last);
+    return XML_Parse(mParser, data, static_cast<int>(size), last ? XML_TRUE : XML_FALSE) ==
+               XML_STATUS_OK &&
+           !mBuilder.Failed();
   }
   // The parser's own buffer, to read a file into directly.
   void* Buffer(std::size_t size) {
