@@ -750,14 +750,21 @@ TreeBuilder::Entry* TreeBuilder::Lookup(const std::string& serialText, bool crea
 }
 
 void TreeBuilder::ReleaseHolds() {
-  // First the references made but never linked, which no one else owns: a
-  // hold released below may end the subtree that links the others. The root
-  // goes last, or was handed out.
-  for (PendingRef& ref : mRefs) {
-    if (ref.made != nullptr && !ref.isRoot && ref.made->GetRefCount() == 0) {
-      GenAttrBase::Free(ref.made);
+  // Every made reference and the root get a count of ours first. Releasing
+  // one hold may end a subtree that links a made reference, and releasing a
+  // made reference may end the subtree of another: with our count none of
+  // them ends before its own release at the end, and none is touched after
+  // it. (The root is the made node of a reference that is the root.)
+  const auto pinned = [](const PendingRef& ref) { return ref.made != nullptr && !ref.isRoot; };
+  for (const PendingRef& ref : mRefs) {
+    if (pinned(ref)) {
+      ref.made->AddRef();
     }
-    ref.made = nullptr;
+  }
+  GenAttrBase* const root = mRoot;
+  mRoot = nullptr;
+  if (root != nullptr) {
+    root->AddRef();
   }
   for (auto& queue : mQueues) {
     for (const Queued& item : queue.second) {
@@ -771,16 +778,22 @@ void TreeBuilder::ReleaseHolds() {
     for (GenAttrBase* node : ref.front) {
       node->UnRef();
     }
+    ref.front.clear();
     for (const Queued& item : ref.shared) {
       if (item.node != nullptr) {
         item.node->UnRef();
       }
     }
+    ref.shared.clear();
+  }
+  for (const PendingRef& ref : mRefs) {
+    if (pinned(ref)) {
+      ref.made->UnRef();
+    }
   }
   mRefs.clear();
-  if (mRoot != nullptr) {
-    GenAttrBase::Free(mRoot);
-    mRoot = nullptr;
+  if (root != nullptr) {
+    root->UnRef();
   }
 }
 

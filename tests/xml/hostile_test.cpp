@@ -223,6 +223,15 @@ TEST(ReaderRegression, UnlinkedReferencesAreReleasedFirst) {
                 2));
 }
 
+// Found by fuzzing: a made reference linked below another made reference
+// that no one else held was destroyed with it, then released again.
+TEST(ReaderRegression, MadeReferenceInsideAReleasedReference) {
+  EXPECT_TRUE(ReadsWith("<f ga:type=\"Cont\" ga:ref=\"2\"><r ga:type=\"Cont\" ga:ref=\"2\">"
+                        "<q ga:type=\"Cont\" ga:ref=\"2\"><x ga:type=\"String\" ga:node=\"2\">"
+                        "</x></q></r>",
+                        2));
+}
+
 // Found by fuzzing: a child defined under a reference but missing from its
 // target's chain ended with the reference's hold while its serial still
 // named it.
