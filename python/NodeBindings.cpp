@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "python/Bindings.h"
 #include "python/PyText.h"
+#include "tree/TreeAccess.h"
 
 namespace genattr_python {
 
@@ -14,27 +16,15 @@ namespace {
 
 constexpr auto kBorrowed = py::return_value_policy::reference;
 
-// Sets the UTF transfer switch for the lifetime of the guard, so that String
-// and UnicodeString values set from Python carry the UTF flag: their bytes are
-// UTF-8, whatever the locale.
-class UtfFlagOn {
-public:
-  UtfFlagOn() : mSaved(GenAttr_CatiaJtUtfTransferEnabled()) {
-    if (!mSaved) {
-      GenAttr_EnableCatiaJtUtfTransfer();
-    }
+// String and UnicodeString values set from Python are UTF-8 (or whole code
+// points), whatever the locale: their nodes carry the UTF flag. The host's
+// switch is not touched.
+template <class Node> Node* FlagUtf(Node* node) {
+  if constexpr (std::is_same_v<Node, GenAttrString> || std::is_same_v<Node, GenAttrUnicodeString>) {
+    GenAttrTreeAccess::UtfFlag(*node) = true;
   }
-  UtfFlagOn(const UtfFlagOn&) = delete;
-  UtfFlagOn& operator=(const UtfFlagOn&) = delete;
-  ~UtfFlagOn() {
-    if (!mSaved) {
-      GenAttr_DisableCatiaJtUtfTransfer();
-    }
-  }
-
-private:
-  bool mSaved;
-};
+  return node;
+}
 
 [[noreturn]] void ThrowOverflow(const std::string& message) {
   PyErr_SetString(PyExc_OverflowError, message.c_str());
@@ -141,14 +131,16 @@ void SetValue(GenAttrBase& node, py::handle value) {
   switch (node.GetType()) {
   case String: {
     const std::string text = NarrowFromPy(value, "a String value");
-    UtfFlagOn utf;
-    static_cast<GenAttrString&>(node).SetValue(text.c_str());
+    auto& string = static_cast<GenAttrString&>(node);
+    string.SetValue(text.c_str()); // samples the host's switch: the flag is set after
+    FlagUtf(&string);
     break;
   }
   case UnicodeString: {
     const std::wstring text = WideFromPy(value, "an UnicodeString value");
-    UtfFlagOn utf;
-    static_cast<GenAttrUnicodeString&>(node).SetValue(text.c_str());
+    auto& string = static_cast<GenAttrUnicodeString&>(node);
+    string.SetValue(text.c_str());
+    FlagUtf(&string);
     break;
   }
   case Int:
@@ -188,8 +180,7 @@ void BindValued(py::module_& module, const char* name, const char* doc, py::obje
              const std::string text = NarrowFromPy(nodeName, "name");
              const OptionalText desc(description, "description");
              const auto converted = convert(value);
-             UtfFlagOn utf;
-             return new Node(text.c_str(), desc.Get(), ConstructorArg(converted));
+             return FlagUtf(new Node(text.c_str(), desc.Get(), ConstructorArg(converted)));
            }),
            py::arg("name"), py::arg("value") = fallback, py::arg("description") = py::none(),
            "A new node named `name` holding `value`, with an optional description.");

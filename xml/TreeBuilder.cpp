@@ -13,8 +13,8 @@
 #include "genattr/GenAttrPtr.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrUnicodeString.h"
-#include "genattr/GenAttrUtfTransfer.h"
 #include "serialize/TypedNames.h"
+#include "tree/TreeAccess.h"
 #include "xml/TypedValues.h"
 
 namespace genattr {
@@ -27,23 +27,15 @@ namespace names = genattr::detail::typed;
 constexpr const char* kTypeNames[] = {"Base", "String", "Float",         "Double",
                                       "Int",  "Cont",   "UnicodeString", "Ptr"};
 
-// Sets the UTF transfer switch for the making of one string node, so that
-// the node's flag comes out as the document says, and sets it back.
-class UtfSwitch {
-public:
-  explicit UtfSwitch(bool wanted) : mSaved(GenAttr_CatiaJtUtfTransferEnabled()) { Set(wanted); }
-  UtfSwitch(const UtfSwitch&) = delete;
-  UtfSwitch& operator=(const UtfSwitch&) = delete;
-  ~UtfSwitch() { Set(mSaved); }
-
-private:
-  static void Set(bool on) {
-    if (on != GenAttr_CatiaJtUtfTransferEnabled()) {
-      on ? GenAttr_EnableCatiaJtUtfTransfer() : GenAttr_DisableCatiaJtUtfTransfer();
-    }
-  }
-  bool mSaved;
-};
+// A string node of class `Node` with `value` and the UTF flag `utf`, as the
+// document says, whatever the host's switch is at this moment.
+template <class Node, class Value>
+GenAttrBase* MakeFlagged(const char* name, const char* desc, const Value* value, bool utf) {
+  auto* node =
+      static_cast<Node*>(desc != nullptr ? new Node(name, desc, value) : new Node(name, value));
+  GenAttrTreeAccess::UtfFlag(*node) = utf;
+  return node;
+}
 
 // Whether the attributes make an element typed: a definition or a link.
 bool IsTyped(const char** attributes) {
@@ -397,8 +389,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       return nullptr;
     }
     const char* value = e.hasXValue ? mBytes.c_str() : text.c_str();
-    const UtfSwitch flag(utf);
-    return Make<GenAttrString>(name, desc, value);
+    return MakeFlagged<GenAttrString>(name, desc, value, utf);
   }
   case UnicodeString: {
     if (e.hasXValue) {
@@ -409,8 +400,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
     } else {
       Utf8ToWide(text.data(), text.size(), mWide);
     }
-    const UtfSwitch flag(utf);
-    return Make<GenAttrUnicodeString>(name, desc, mWide.c_str());
+    return MakeFlagged<GenAttrUnicodeString>(name, desc, mWide.c_str(), utf);
   }
   case Int: {
     int value = 0;

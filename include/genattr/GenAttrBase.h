@@ -71,6 +71,9 @@ enum GenAttrType : std::int32_t {
 // both, a reference and the node it refers to) make them one tree for this rule.
 // The node bookkeeping (references, initial parents, destruction, walks) is kept
 // in the nodes and in the call; value rendering uses the buffers named below.
+// The one process-wide setting is the UTF transfer switch (GenAttrUtfTransfer.h):
+// it is the host's, set before threads start; no code of the library, its
+// reader, command or bindings turns it on or off.
 //
 // Null arguments never crash: a null name or value is taken as the empty text,
 // a null description or id as none, a null child or node is ignored, and

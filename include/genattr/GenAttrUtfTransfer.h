@@ -6,8 +6,12 @@
 
 // String nodes sample the switch whenever their value is set and record it as
 // their UTF flag; changing the switch never alters existing nodes. Off at load.
-// One switch for all threads, read and written atomically: any thread may
-// change it while others create string nodes.
+// One switch for all threads, read and written atomically, and the host's
+// alone: set it before threads start, since a string node made on another
+// thread while it changes takes either value. The library, its reader, the
+// command and the bindings never turn it on or off; nodes they make with a
+// flag of their own (a typed document's ga:utf, a Python text) are flagged
+// directly.
 GENATTR_API void GenAttr_EnableCatiaJtUtfTransfer();
 GENATTR_API void GenAttr_DisableCatiaJtUtfTransfer();
 GENATTR_API bool GenAttr_CatiaJtUtfTransferEnabled();

@@ -34,8 +34,8 @@ struct GenAttrReadError {
 //
 // The reader never loads external entities or DTDs and refuses documents with
 // a DOCTYPE. Nesting of any depth is read without recursion. It changes no
-// process-wide state it does not restore (the UTF transfer switch is set for
-// the moment a string node is made and set back).
+// process-wide state: a typed string node takes its UTF flag from the
+// document, any other string node from the host's UTF transfer switch.
 class GENATTR_XML_API GenAttrXMLReader {
 public:
   // Reads the file `fileName` (opened as binary). Returns the new root, owned

@@ -1,10 +1,12 @@
 // Typed documents of random trees read back equal node for node and in shape.
 #include <algorithm>
+#include <atomic>
 #include <clocale>
 #include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -78,6 +80,53 @@ TEST(ReaderRoundTrip, UtfSwitchOfTheHostIsLeftAlone) {
   EXPECT_TRUE(GenAttr_CatiaJtUtfTransferEnabled());
   GenAttr_DisableCatiaJtUtfTransfer();
   EXPECT_EQ(genattr_test::TreeCompare().Compare(tree.root, copy.root), "");
+}
+
+// The switch is the host's, set before threads start: a thread that reads
+// typed documents with flagged and unflagged strings never lets another
+// thread's new strings take a flag the host did not set, and the strings it
+// reads carry the flags of the document.
+TEST(ReaderRoundTrip, ReadingOnOneThreadLeavesTheFlagsOfAnotherAlone) {
+  // Mostly flagged strings, so that a reader that set the switch to make them
+  // would hold it on most of the time.
+  std::string document = "<r ga:type=\"Cont\"><b ga:type=\"String\">y</b>"
+                         "<d ga:type=\"UnicodeString\">w</d>";
+  for (int i = 0; i < 200; ++i) {
+    document += "<a ga:type=\"String\" ga:utf=\"1\">x</a>"
+                "<c ga:type=\"UnicodeString\" ga:utf=\"1\">z</c>";
+  }
+  document += "</r>";
+  ASSERT_FALSE(GenAttr_CatiaJtUtfTransferEnabled());
+  std::atomic<bool> done{false};
+  std::atomic<int> wrongReads{0};
+  std::thread reader([&] {
+    for (int i = 0; i < 300; ++i) {
+      GenAttrReadError error;
+      Tree tree(Read(document, error));
+      const auto flag = [&](const char* name) {
+        GenAttrBase* node = tree.root->GetAttr(name);
+        return node->GetType() == String ? static_cast<GenAttrString*>(node)->isUtfEncoded()
+                                         : static_cast<GenAttrUnicodeString*>(node)->isUtfEncoded();
+      };
+      if (!flag("a") || flag("b") || !flag("c") || flag("d")) {
+        ++wrongReads;
+      }
+    }
+    done = true;
+  });
+  long made = 0, wrong = 0;
+  while (!done || made < 1000) {
+    auto* plain = new GenAttrString("s", "v");
+    auto* wide = new GenAttrUnicodeString("w", L"v");
+    wrong += (plain->isUtfEncoded() ? 1 : 0) + (wide->isUtfEncoded() ? 1 : 0) +
+             (GenAttr_CatiaJtUtfTransferEnabled() ? 1 : 0);
+    GenAttrBase::Free(plain);
+    GenAttrBase::Free(wide);
+    ++made;
+  }
+  reader.join();
+  EXPECT_EQ(wrong, 0) << "of " << made;
+  EXPECT_EQ(wrongReads.load(), 0);
 }
 
 // The README's model tree: the typed document, and what comes back.
