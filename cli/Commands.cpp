@@ -194,7 +194,7 @@ int RunGet(const std::string& file, const std::string& path) {
     NoSuchNode(file, path);
     return kExitNo;
   }
-  std::cout << node->GetValueAsString() << '\n';
+  std::cout << ValueText(node) << '\n';
   return Finish(kExitOk);
 }
 

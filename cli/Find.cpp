@@ -1,4 +1,5 @@
 #include "cli/Find.h"
+#include "cli/Output.h"
 
 #include <cstring>
 #include <string>
@@ -17,7 +18,7 @@ const char* const kTypeNames[] = {"Base", "String", "Float",         "Double",
 bool Passes(GenAttrBase* node, const FindFilter& filter) {
   return (filter.name == nullptr || std::strcmp(node->GetName(), filter.name) == 0) &&
          (filter.type < 0 || node->GetType() == filter.type) &&
-         (filter.value == nullptr || std::strcmp(node->GetValueAsString(), filter.value) == 0);
+         (filter.value == nullptr || std::strcmp(ValueText(node), filter.value) == 0);
 }
 
 } // namespace

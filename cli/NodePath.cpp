@@ -40,9 +40,44 @@ bool SplitIndex(std::string_view segment, std::string_view* name, unsigned long*
   return true;
 }
 
+// Whether `text` is well-formed UTF-8: no stray or missing continuation
+// byte, no overlong form, no surrogate, nothing beyond U+10FFFF.
+bool IsUtf8(const char* text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != 0) {
+    const unsigned char lead = *p++;
+    if (lead < 0x80) {
+      continue;
+    }
+    const int trail = lead >= 0xC2 && lead <= 0xDF   ? 1
+                      : lead >= 0xE0 && lead <= 0xEF ? 2
+                      : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                                     : -1;
+    if (trail < 0) {
+      return false;
+    }
+    // The second byte's range narrows after E0, ED, F0 and F4.
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (*p < low || *p > high) {
+      return false;
+    }
+    for (int i = 1; i < trail; ++i) {
+      if ((p[i] & 0xC0) != 0x80) {
+        return false;
+      }
+    }
+    p += trail;
+  }
+  return true;
+}
+
 } // namespace
 
 const char* ShownName(const char* text) {
+  if (text == nullptr || IsUtf8(text)) {
+    return text != nullptr ? text : "";
+  }
   return GenAttrStringUtils::Instance().GetUTF8EncodedString(text);
 }
 

@@ -1,9 +1,10 @@
 // Paths of nodes as the command prints and reads them. Internal.
 //
 // A path is the library's: child names joined by "/", starting below the root
-// (the root itself has the empty path). Names are shown as the listing shows
-// them, their bytes read as ISO 8859-1 and written in UTF-8; a path given to
-// the command may use either form. Siblings often share a name (every part of
+// (the root itself has the empty path). Names are shown as UTF-8: as they are
+// when they are well-formed UTF-8 (every name read from a document is), else
+// their bytes read as ISO 8859-1; a path given to the command may use either
+// form. Siblings often share a name (every part of
 // a parts list is a "Part"), so a child that is the k-th of its name under its
 // parent, k >= 2, is written "Part[k]"; the first keeps its plain name, so a
 // path of ASCII names without indices is one that GenAttrBase::GetAttrByPath()
@@ -23,9 +24,9 @@
 namespace genattr {
 namespace cli {
 
-// `text`, a name or description, as the listing shows it: its bytes read as
-// ISO 8859-1 and written in UTF-8. Borrowed from the string utility object
-// until its next call.
+// `text`, a name or description, as UTF-8: itself when it is well-formed
+// UTF-8, else its bytes read as ISO 8859-1 and written in UTF-8. Borrowed from
+// `text` or from the string utility object until its next call.
 const char* ShownName(const char* text);
 
 // Numbers the children of one parent by name.

@@ -13,6 +13,8 @@
 #include "genattr/GenAttrCont.h"
 #include "genattr/GenAttrHTMLSerializer.h"
 #include "genattr/GenAttrSTSerializer.h"
+#include "genattr/GenAttrStringUtils.h"
+#include "genattr/GenAttrUnicodeString.h"
 #include "genattr/GenAttrXMLSerializer.h"
 
 namespace genattr {
@@ -53,12 +55,23 @@ bool FormatFromFileName(const std::string& fileName, Format* format) {
   return false;
 }
 
+const char* ValueText(GenAttrBase* node) {
+  if (node->GetType() == UnicodeString) {
+    const wchar_t* value = static_cast<GenAttrUnicodeString*>(node)->GetValue();
+    return GenAttrStringUtils::Instance().GetUTF8EncodedString(value != nullptr ? value : L"");
+  }
+  return node->GetValueAsString();
+}
+
+// Every text the command writes is the characters of its source: the trees
+// it reads hold UTF-8.
 void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
                std::ostream& out) {
   switch (format) {
   case Format::Text: {
     GenAttrSTSerializer writer(root, &out);
     writer.SetFlushEachLine(false);
+    writer.SetUtf8Texts(true);
     writer.Write();
     return;
   }
@@ -66,6 +79,7 @@ void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
   case Format::Typed: {
     GenAttrXMLSerializer writer(root, &out);
     writer.SetFlushEachLine(false);
+    writer.SetUtf8Texts(true);
     writer.SetTypedOutput(format == Format::Typed);
     if (!stylesheets.xslHref.empty()) {
       writer.SetXSLStylesheet(stylesheets.xslHref.c_str());
@@ -78,6 +92,7 @@ void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
   }
   case Format::Html: {
     GenAttrHTMLSerializer writer(root, &out);
+    writer.SetUtf8Texts(true);
     writer.Write();
     return;
   }
@@ -103,8 +118,8 @@ LineRuns ListingRuns(GenAttrBase* root, std::size_t maxDepth) {
   while (walk.Next()) {
     GenAttrBase* node = walk.Node();
     const bool keep = walk.Depth() <= maxDepth;
-    const char* datum = node->GetType() == Cont ? static_cast<GenAttrCont*>(node)->GetId()
-                                                : node->GetValueAsString();
+    const char* datum =
+        node->GetType() == Cont ? static_cast<GenAttrCont*>(node)->GetId() : ValueText(node);
     const std::uint64_t lines =
         1 + LineFeeds(node->GetName()) + LineFeeds(datum) + LineFeeds(node->GetDescription());
     if (runs.back().second == keep) {

@@ -30,6 +30,12 @@ struct Stylesheets {
   std::string cssText;
 };
 
+// The value text of `node` as UTF-8, whatever the locale: a wide value's
+// characters, any other value's rendering (the 8-bit texts of a tree read
+// from a document are UTF-8 already). Borrowed, valid until the thread's next
+// value rendering or use of the string utilities.
+const char* ValueText(GenAttrBase* node);
+
 // Writes the tree below `root` to `out` in `format`, the stream being flushed
 // once at the end. The caller checks the stream's state.
 void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets, std::ostream& out);

@@ -1,4 +1,5 @@
 #include "cli/Stats.h"
+#include "cli/Output.h"
 
 #include <algorithm>
 #include <cstring>
@@ -87,7 +88,7 @@ TreeStats GatherStats(GenAttrBase* root, std::size_t keep) {
     if (node->GetType() == Cont) {
       longest.Offer(static_cast<GenAttrCont*>(node)->GetId(), "id", path);
     } else {
-      longest.Offer(node->GetValueAsString(), "value", path);
+      longest.Offer(ValueText(node), "value", path);
     }
   }
   stats.largest = longest.Take();

@@ -1,4 +1,5 @@
 #include "cli/TreeDiff.h"
+#include "cli/Output.h"
 
 #include <cstddef>
 #include <functional>
@@ -29,8 +30,7 @@ struct Facts {
 // The value text, or a container's id; null for a container without one.
 // A rendered text lives in a shared buffer until the next rendering.
 const char* DatumOf(GenAttrBase* node) {
-  return node->GetType() == Cont ? static_cast<GenAttrCont*>(node)->GetId()
-                                 : node->GetValueAsString();
+  return node->GetType() == Cont ? static_cast<GenAttrCont*>(node)->GetId() : ValueText(node);
 }
 
 Facts FactsOf(GenAttrBase* node) {

@@ -1,5 +1,11 @@
 // Files: genattr.read(), genattr.parse(), node.write() and genattr.ReadError.
+#include <fstream>
+#include <ostream>
 #include <string>
+
+#include "genattr/GenAttrHTMLSerializer.h"
+#include "genattr/GenAttrSTSerializer.h"
+#include "genattr/GenAttrXMLSerializer.h"
 
 #include "genattr/GenAttrXMLReader.h"
 #include "python/Bindings.h"
@@ -49,27 +55,48 @@ GenAttrBase* Parse(py::handle data) {
   return TreeOrRaise(GenAttrXMLReader::ReadBuffer(bytes.data(), bytes.size(), &error), error);
 }
 
+// Writes `node` to `out` with a writer of class `Writer`. Texts set from
+// Python are UTF-8, and so are those of trees read from documents.
+template <class Writer, class SetUp = void (*)(Writer&)>
+void WriteWith(
+    GenAttrBase& node, std::ostream& out, SetUp setUp = [](Writer&) {}) {
+  Writer writer(&node, &out);
+  writer.SetFlushEachLine(false);
+  writer.SetUtf8Texts(true);
+  setUp(writer);
+  writer.Write();
+}
+
 void Write(GenAttrBase& node, py::handle path, const std::string& format) {
-  int (*writer)(GenAttrBase*, const char*) = nullptr;
-  if (format == "text") {
-    writer = &GenAttrSerializerFactory::WriteToTextFile;
-  } else if (format == "xml") {
-    writer = &GenAttrSerializerFactory::WriteToXmlFile;
-  } else if (format == "typed") {
-    writer = &GenAttrSerializerFactory::WriteToTypedXmlFile;
-  } else if (format == "html") {
-    writer = &GenAttrSerializerFactory::WriteToHtmlFile;
-  } else {
+  const bool known = format == "text" || format == "xml" || format == "typed" || format == "html";
+  if (!known) {
     throw py::value_error("format must be \"text\", \"xml\", \"typed\" or \"html\", not \"" +
                           format + "\"");
   }
   const std::string name = PathFromPy(path);
-  const int status = writer(&node, name.c_str());
+  // Text mode stores line ends as the platform does; the page is the same
+  // bytes everywhere.
+  std::ofstream file(name, std::ios::out | std::ios::trunc |
+                               (format == "html" ? std::ios::binary : std::ios::openmode{}));
+  int status = 1;
+  if (file.good()) {
+    if (format == "text") {
+      WriteWith<GenAttrSTSerializer>(node, file);
+    } else if (format == "html") {
+      WriteWith<GenAttrHTMLSerializer>(node, file);
+    } else {
+      const bool typed = format == "typed";
+      WriteWith<GenAttrXMLSerializer>(
+          node, file, [typed](GenAttrXMLSerializer& writer) { writer.SetTypedOutput(typed); });
+    }
+    file.close();
+    status = file.fail() ? 2 : 0;
+  }
   if (status != 0) {
-    const py::object file = py::reinterpret_borrow<py::object>(path);
+    const py::object target = py::reinterpret_borrow<py::object>(path);
     PyErr_SetObject(PyExc_OSError,
                     py::str(status == 1 ? "cannot open {!r} for writing" : "writing {!r} failed")
-                        .format(file)
+                        .format(target)
                         .ptr());
     throw py::error_already_set();
   }

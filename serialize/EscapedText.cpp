@@ -1,5 +1,6 @@
 #include "serialize/EscapedText.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <type_traits>
@@ -69,7 +70,7 @@ void EscapedText::Narrow(const char* text, const TextEscapes& escapes) {
     kinds |= escapes.kind[static_cast<unsigned char>(*end)];
   }
   if ((kinds & Foreign) == 0 && end != text) {
-    if (LocaleKeepsAscii()) {
+    if (mUtf8Texts || LocaleKeepsAscii()) {
       if (kinds == Plain) {
         mTarget.Append(text, static_cast<std::size_t>(end - text));
       } else {
@@ -79,6 +80,10 @@ void EscapedText::Narrow(const char* text, const TextEscapes& escapes) {
     }
   }
   if (end == text) {
+    return;
+  }
+  if (mUtf8Texts) {
+    Utf8(text, escapes);
     return;
   }
   const wchar_t* wide = GenAttrStringUtils::Instance().MultiByteToWideChar(text);
@@ -174,8 +179,19 @@ bool EscapedText::NarrowIsExact(const char* text, TextEscapes::Carried carried) 
       return false;
     }
   }
-  if (ascii && LocaleKeepsAscii()) {
+  if (ascii && (mUtf8Texts || LocaleKeepsAscii())) {
     return true;
+  }
+  if (mUtf8Texts) {
+    const auto* source = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* const end = source + std::strlen(text);
+    mDecoded.resize(static_cast<std::size_t>(end - source));
+    char32_t* target = &mDecoded[0];
+    if (TranscodeUTF8ToUTF32(&source, end, &target, target + mDecoded.size(), TranscodeStrict) !=
+        TranscodeOk) {
+      return false;
+    }
+    return std::all_of(&mDecoded[0], target, carried);
   }
   mChars.clear();
   // Text the locale cannot read is written as ISO 8859-1, two bytes for each

@@ -39,12 +39,20 @@ struct TextEscapes {
   unsigned char kind[256];
 };
 
+// A place that takes every Unicode scalar value as it is (a listing line).
+inline constexpr TextEscapes kVerbatim([](char32_t) -> const char* { return nullptr; },
+                                       [](char32_t c) {
+                                         return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+                                       });
+
 // Collects the code points of one text, escaped for its place, and appends
 // them as UTF-8 to a buffer in one go. The buffers are reused from text to
 // text, so that the cost stays linear in the length of the text.
 class EscapedText {
 public:
-  explicit EscapedText(TextBuffer& target) : mTarget(target) {}
+  // `utf8Texts`: 8-bit texts are UTF-8 rather than in the locale's encoding.
+  explicit EscapedText(TextBuffer& target, bool utf8Texts = false)
+      : mTarget(target), mUtf8Texts(utf8Texts) {}
   EscapedText(const EscapedText&) = delete;
   EscapedText& operator=(const EscapedText&) = delete;
 
@@ -55,6 +63,7 @@ public:
   // 8-bit text in the current locale's multibyte encoding. Text the locale
   // cannot read (any byte from 0x80 up under the "C" locale) is read as
   // ISO 8859-1 instead: every byte is a character there, so nothing is lost.
+  // With UTF-8 texts, as Utf8().
   void Narrow(const char* text, const TextEscapes& escapes);
 
   // Text meant as UTF-8 (stylesheet texts, titles): every byte that does not
@@ -62,8 +71,9 @@ public:
   void Utf8(const char* text, const TextEscapes& escapes);
 
   // Whether a parser hands back exactly the bytes of `text` as the UTF-8 of
-  // what Narrow() writes for it, under the current locale, in a document
-  // that carries the characters `carried` accepts.
+  // what Narrow() writes for it, under the current locale (or, with UTF-8
+  // texts, whatever the locale), in a document that carries the characters
+  // `carried` accepts.
   bool NarrowIsExact(const char* text, TextEscapes::Carried carried);
   // Whether a parser hands back the characters Wide() writes for `text` so
   // that their units (UTF-16 where wchar_t has 16 bits, one unit per
@@ -79,6 +89,7 @@ private:
   bool LocaleKeepsAscii();
 
   TextBuffer& mTarget;
+  bool mUtf8Texts;
   // Whether the locale reads every ASCII byte as that character, asked once
   // per object; -1 before.
   int mLocaleKeepsAscii = -1;

@@ -139,7 +139,7 @@ int GenAttrHTMLSerializer::Write() {
   }
   genattr::detail::LineOutput line(*mpOut, mFlushEachLine);
   TextBuffer& out = line.Text();
-  EscapedText text(out);
+  EscapedText text(out, mUtf8Texts);
 
   out.Append(genattr::detail::kHtmlPageHead);
   out.Append("{\"title\":\"");

@@ -8,6 +8,8 @@
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrCont.h"
 #include "genattr/GenAttrString.h"
+#include "genattr/GenAttrUnicodeString.h"
+#include "serialize/EscapedText.h"
 #include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
 #include "text/NarrowText.h"
@@ -48,6 +50,17 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
   // Asked once: nothing in a write changes the locale or the rounding mode.
   const bool fixedIsPrintfs = genattr::detail::FixedIsPrintfs();
   const genattr::detail::TypeNames typeNames;
+  // UTF-8 texts are copied as the characters they are; others are read as
+  // ISO 8859-1, a character per byte. Either takes at most three bytes per byte.
+  const bool utf8 = mUtf8Texts;
+  const auto encode = [utf8](const char* from, std::size_t length, char* to) {
+    return utf8 ? genattr::detail::CopyUtf8(from, length, to)
+                : genattr::detail::EncodeLatin1AsUtf8(from, length, to);
+  };
+  constexpr std::size_t perByte = 3;
+  // The UTF-8 of a wide value, when the texts are UTF-8.
+  genattr::detail::TextBuffer wideText;
+  genattr::detail::EscapedText wide(wideText, true);
 
   genattr::detail::DepthCounter depth(mDepth);
 
@@ -74,11 +87,11 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     }
 
     // The name in its column, the label and a number value in one piece of
-    // room: a byte of a name takes at most two bytes of UTF-8.
-    char* at =
-        text.Extend(2 * nameLength + nameColumn + labelLength + genattr::detail::kShortNumberRoom);
+    // room.
+    char* at = text.Extend(perByte * nameLength + nameColumn + labelLength +
+                           genattr::detail::kShortNumberRoom);
     char* const column = at;
-    at = genattr::detail::EncodeLatin1AsUtf8(name, nameLength, at);
+    at = encode(name, nameLength, at);
     if (at < column + nameColumn) {
       // A fill of the whole column's size takes no call, and stays within the
       // room, which holds the column after the longest name.
@@ -92,6 +105,12 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     }
     if (type == String) {
       datum = static_cast<GenAttrString*>(current)->GetValue();
+    } else if (type == UnicodeString && utf8) {
+      const wchar_t* value = static_cast<GenAttrUnicodeString*>(current)->GetValue();
+      wideText.Clear();
+      wide.Wide(value != nullptr ? value : L"", genattr::detail::kVerbatim);
+      wideText.Append('\0');
+      datum = wideText.Data();
     } else if (type != Cont) {
       if (char* end = genattr::detail::WriteShortNumber(*current, at, fixedIsPrintfs)) {
         at = end;
@@ -112,13 +131,15 @@ int GenAttrSTSerializer::Write(GenAttrBase* node) {
     const std::size_t descriptionLength = description != nullptr ? std::strlen(description) : 0;
     const genattr::detail::TypeNames::Piece& typeName = typeNames.Of(type);
 
-    // The rest of the line in one more piece of room.
-    at = text.Extend(datumLength + sizeof " (Description: )" + 2 * descriptionLength +
-                     sizeof "  (Type: )" + sizeof typeName.text);
-    at = CopyInto(at, datum, datumLength);
+    // The rest of the line in one more piece of room. Values and ids are
+    // bytes as they are, unless they are UTF-8 to check.
+    at = text.Extend(perByte * datumLength + sizeof " (Description: )" +
+                     perByte * descriptionLength + sizeof "  (Type: )" + sizeof typeName.text);
+    at = utf8 && type != UnicodeString ? encode(datum, datumLength, at)
+                                       : CopyInto(at, datum, datumLength);
     if (description != nullptr) {
       at = CopyInto(at, " (Description: ");
-      at = genattr::detail::EncodeLatin1AsUtf8(description, descriptionLength, at);
+      at = encode(description, descriptionLength, at);
       *at++ = ')';
     }
     at = CopyInto(at, "  (Type: ");

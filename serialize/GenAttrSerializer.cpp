@@ -16,7 +16,8 @@ const char* const kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 } // namespace
 
 GenAttrSerializer::GenAttrSerializer(GenAttrBase* root)
-    : mpRoot(root), mInitialIndent(0), mIndentIncrement(2), mDepth(0), mFlushEachLine(true) {}
+    : mpRoot(root), mInitialIndent(0), mIndentIncrement(2), mDepth(0), mFlushEachLine(true),
+      mUtf8Texts(false) {}
 
 GenAttrSerializer::~GenAttrSerializer() = default;
 
@@ -30,6 +31,10 @@ void GenAttrSerializer::SetIndentIncrement(int increment) {
 
 void GenAttrSerializer::SetFlushEachLine(bool flush) {
   mFlushEachLine = flush;
+}
+
+void GenAttrSerializer::SetUtf8Texts(bool on) {
+  mUtf8Texts = on;
 }
 
 const char* GenAttrSerializer::GetDateAndTime() {

@@ -193,7 +193,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   }
   genattr::detail::LineOutput line(*mpOut, mFlushEachLine);
   genattr::detail::TextBuffer& out = line.Text();
-  EscapedText text(out);
+  EscapedText text(out, mUtf8Texts);
   OpenElements open;
   const int initial = mInitialIndent;
   const int increment = mIndentIncrement;
@@ -284,7 +284,7 @@ void GenAttrXMLSerializer::WriteAsUTF8(const wchar_t* text) {
 void GenAttrXMLSerializer::WriteAsUTF8(const char* text) {
   if (text != nullptr && mpOut != nullptr) {
     genattr::detail::TextBuffer utf8;
-    EscapedText(utf8).Narrow(text, kAttribute);
+    EscapedText(utf8, mUtf8Texts).Narrow(text, kAttribute);
     mpOut->write(utf8.Data(), static_cast<std::streamsize>(utf8.Size()));
   }
 }

@@ -1,5 +1,9 @@
 #include "text/NarrowText.h"
 
+#include <cstring>
+
+#include "text/Transcode.h"
+
 namespace genattr {
 namespace detail {
 
@@ -22,6 +26,35 @@ struct NameByteKinds {
 constexpr NameByteKinds kNameByteKinds;
 
 } // namespace
+
+char* CopyUtf8(const char* text, std::size_t length, char* out) {
+  const auto* at = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* const end = at + length;
+  while (at != end) {
+    // Runs of ASCII go in whole.
+    const unsigned char* run = at;
+    while (run != end && *run < 0x80) {
+      ++run;
+    }
+    std::memcpy(out, at, static_cast<std::size_t>(run - at));
+    out += run - at;
+    if (run == end) {
+      break;
+    }
+    at = run;
+    if (IsWellFormedUTF8Bounded(at, end)) {
+      const std::size_t sequence = *at >= 0xF0 ? 4 : *at >= 0xE0 ? 3 : 2;
+      std::memcpy(out, at, sequence);
+      out += sequence;
+      at += sequence;
+    } else {
+      std::memcpy(out, "\xEF\xBF\xBD", 3);
+      out += 3;
+      ++at;
+    }
+  }
+  return out;
+}
 
 char* EncodeXmlName(const char* text, std::size_t length, char* out) {
   if (length == 0) {

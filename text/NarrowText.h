@@ -25,6 +25,11 @@ inline char* EncodeLatin1AsUtf8(const char* text, std::size_t length, char* out)
   return out;
 }
 
+// Writes the `length` bytes at `text`, meant as UTF-8, to `out`: every
+// well-formed sequence as it is, every other byte as U+FFFD (three bytes).
+// `out` has room for 3 * length bytes; returns the end of what was written.
+char* CopyUtf8(const char* text, std::size_t length, char* out);
+
 // Writes the XML element name made of the `length` bytes at `text`, read as
 // ISO 8859-1, to `out`: their UTF-8 form with every byte that is no ASCII
 // letter, digit, "_", "-" or "." turned into "_", and a first digit, "-" or

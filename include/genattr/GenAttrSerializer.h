@@ -27,6 +27,16 @@ public:
   // flush per line a file is written much faster, but a reader of the stream
   // sees nothing of the document until Write() returns.
   void SetFlushEachLine(bool flush);
+  // Whether the 8-bit texts of the tree (names, descriptions, container ids,
+  // String values) are UTF-8, as in trees read from documents or made from
+  // Python (true), or in the current locale's multibyte encoding (false, the
+  // default). With true they are written as the characters they encode,
+  // whatever the locale: a byte that belongs to no well-formed sequence
+  // becomes U+FFFD, except in the typed document, which keeps every text
+  // exactly. Wide values are then written as their characters in the listing
+  // too, whatever their UTF flag. Element names of the plain XML document
+  // keep their rules.
+  void SetUtf8Texts(bool on);
 
   // Writes the whole document to the writer's stream; returns 0.
   virtual int Write() = 0;
@@ -45,6 +55,7 @@ protected:
   // value when the write ends.
   int mDepth;
   bool mFlushEachLine;
+  bool mUtf8Texts;
 };
 
 #endif // GENATTR_GENATTRSERIALIZER_H
