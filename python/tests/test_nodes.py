@@ -1,5 +1,6 @@
 """Node classes, values, editing, paths, iteration and lookups."""
 
+import gc
 import random
 
 import pytest
@@ -213,3 +214,47 @@ def test_stubs_name_what_the_module_has():
                     assert vars(runtime)[member].__doc__, (name, member)
     for name in functions:
         assert getattr(genattr, name).__doc__
+
+
+NODE_CLASSES = [genattr.Base, genattr.Cont, genattr.String, genattr.WString, genattr.Int,
+                genattr.Float, genattr.Double, genattr.Ptr]
+
+
+@pytest.mark.parametrize("cls", NODE_CLASSES)
+def test_a_node_whose_init_has_not_run_raises_and_never_crashes(cls):
+    unmade = cls.__new__(cls)
+    container = genattr.Cont("c")
+    # Every public member, read or called without arguments, and the node given
+    # to another node: TypeError (or another Python error), never a crash.
+    for member in [m for m in dir(cls) if not m.startswith("_")]:
+        try:
+            attribute = getattr(unmade, member)
+            if callable(attribute):
+                attribute()
+        except (TypeError, ValueError, AttributeError, KeyError, IndexError):
+            pass
+    for call in (lambda: container.append(unmade), lambda: container.insert(unmade, None),
+                 lambda: len(unmade), lambda: list(unmade), lambda: repr(unmade)):
+        with pytest.raises(TypeError):
+            call()
+    assert len(container) == 0
+    del unmade
+    gc.collect()
+
+
+def test_a_subclass_that_touches_self_before_init_raises():
+    container = genattr.Cont("c")
+
+    class Early(genattr.Int):
+        def __init__(self, *args):
+            with pytest.raises(TypeError):
+                self.name
+            with pytest.raises(TypeError):
+                container.append(self)
+            super().__init__(*args)
+
+    node = Early("x", 1)
+    container.append(node)
+    del node
+    gc.collect()
+    assert [(c.name, c.value) for c in container] == [("x", 1)]
