@@ -518,10 +518,39 @@ GenAttrBase* ReadConverted(Utf8Converter& converter, const std::string& encoding
   }
 }
 
-// Opens the conversion from `encoding` for a document whose first parse
-// stopped on it, or reports it unknown through that parse.
-bool OpenConverter(Parse& parse, std::optional<Utf8Converter>& converter, GenAttrReadError* error) {
-  converter.emplace(parse.Encoding().c_str());
+// How a document whose first parse stopped on its declared encoding is read
+// again: the encoding to convert from and the bytes of mark to skip. The
+// first bytes decide over the name where they show the width: a document
+// whose declaration expat read as UTF-16 is in UTF-16 (UCS-2 and its XML
+// names included), and a UTF-8 mark is a mark, not text.
+struct Restart {
+  std::string encoding;
+  std::size_t mark;
+};
+Restart PlanRestart(const char* data, std::size_t size, const std::string& declared) {
+  const auto starts = [&](const char* bytes, std::size_t length) {
+    return size >= length && std::memcmp(data, bytes, length) == 0;
+  };
+  if (starts("\xFF\xFE", 2)) {
+    return Restart{"UTF-16LE", 2};
+  }
+  if (starts("\xFE\xFF", 2)) {
+    return Restart{"UTF-16BE", 2};
+  }
+  if (starts("<\0?\0", 4)) {
+    return Restart{"UTF-16LE", 0};
+  }
+  if (starts("\0<\0?", 4)) {
+    return Restart{"UTF-16BE", 0};
+  }
+  return Restart{declared, starts("\xEF\xBB\xBF", 3) ? std::size_t{3} : std::size_t{0}};
+}
+
+// Opens the conversion for a document whose first parse stopped on its
+// encoding, or reports the encoding unknown through that parse.
+bool OpenConverter(Parse& parse, const Restart& restart, std::optional<Utf8Converter>& converter,
+                   GenAttrReadError* error) {
+  converter.emplace(restart.encoding.c_str());
   if (!converter->Ready()) {
     parse.Result(error);
     return false;
@@ -575,7 +604,7 @@ GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, GenAttrReadError* 
     return ReadWide(wide, source, error);
   }
   std::optional<Utf8Converter> converter;
-  std::string encoding;
+  Restart restart{std::string(), 0};
   {
     Parse parse(nullptr);
     if (!parse.Ready(error)) {
@@ -606,13 +635,13 @@ GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, GenAttrReadError* 
       parse.Fail(4, "an XML declaration naming an encoding must end within the first 64 KiB");
       return parse.Result(error);
     }
-    if (!OpenConverter(parse, converter, error)) {
+    restart = PlanRestart(first.data(), got, parse.Encoding());
+    if (!OpenConverter(parse, restart, converter, error)) {
       return nullptr;
     }
-    encoding = parse.Encoding();
   }
-  FileSource source(file, std::move(first), got, 0);
-  return ReadConverted(*converter, encoding, source, error);
+  FileSource source(file, std::move(first), got, restart.mark);
+  return ReadConverted(*converter, restart.encoding, source, error);
 }
 
 GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
@@ -627,7 +656,7 @@ GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
     return ReadWide(wide, source, error);
   }
   std::optional<Utf8Converter> converter;
-  std::string encoding;
+  Restart restart{std::string(), 0};
   {
     Parse parse(nullptr);
     if (!parse.Ready(error)) {
@@ -645,13 +674,13 @@ GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
     if (!parse.StoppedOnEncoding()) {
       return parse.Result(error);
     }
-    if (!OpenConverter(parse, converter, error)) {
+    restart = PlanRestart(data, size, parse.Encoding());
+    if (!OpenConverter(parse, restart, converter, error)) {
       return nullptr;
     }
-    encoding = parse.Encoding();
   }
-  MemorySource source(data, data + size);
-  return ReadConverted(*converter, encoding, source, error);
+  MemorySource source(data + restart.mark, data + size);
+  return ReadConverted(*converter, restart.encoding, source, error);
 }
 
 GenAttrHandle* genattr_read_xml_file(const char* fileName, int* status) {

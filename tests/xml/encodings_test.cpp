@@ -66,9 +66,15 @@ TEST(ReaderEncodings, Utf16AndUtf32ByTheirFirstBytes) {
     const char* icu;
     bool mark;
   } cases[] = {
-      {"UTF-16", "UTF-16LE", true},  {"UTF-16", "UTF-16BE", true},  {"UTF-32", "UTF-32LE", true},
-      {"UTF-32", "UTF-32BE", true},  {"UTF-32", "UTF-32LE", false}, // "<" as 3C 00 00 00
-      {"UTF-32", "UTF-32BE", false},                                // "<" as 00 00 00 3C
+      {"UTF-16", "UTF-16LE", true},
+      {"UTF-16", "UTF-16BE", true},
+      {"UTF-32", "UTF-32LE", true},
+      {"UTF-32", "UTF-32BE", true},
+      {"UTF-32", "UTF-32LE", false}, // "<" as 3C 00 00 00
+      {"UTF-32", "UTF-32BE", false}, // "<" as 00 00 00 3C
+      // UCS-2 by XML's names, which iconv does not know: the first bytes tell.
+      {"ISO-10646-UCS-2", "UTF-16LE", false},
+      {"UCS-2", "UTF-16BE", true},
   };
   for (const auto& c : cases) {
     const std::string document = foreign::DocumentOf(c.declared, text);
@@ -76,6 +82,15 @@ TEST(ReaderEncodings, Utf16AndUtf32ByTheirFirstBytes) {
         c.mark ? foreign::WithMark(document, c.icu) : foreign::Encode(document, c.icu);
     EXPECT_TRUE(ReadsAs(bytes, 0, LeavesOf(text), std::string(c.icu) + (c.mark ? " BOM" : "")));
   }
+}
+
+// A UTF-8 mark before a declaration of another encoding is a mark, not text.
+TEST(ReaderEncodings, Utf8MarkBeforeAnotherEncoding) {
+  const foreign::Script& script = foreign::Scripts()[4]; // windows-1252
+  EXPECT_TRUE(
+      ReadsAs("\xEF\xBB\xBF" +
+                  foreign::Encode(foreign::DocumentOf(script.declared, script.text), script.icu),
+              0, LeavesOf(script.text), "windows-1252 after a UTF-8 mark"));
 }
 
 // A document longer than a piece, with every alignment of its characters to
