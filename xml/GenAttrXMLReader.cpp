@@ -343,9 +343,16 @@ private:
       return;
     }
     auto& parse = *static_cast<Parse*>(user);
+    // An unparsed entity is never expanded: as an external one, it is known.
+    const bool internal = value != nullptr && notation == nullptr;
+#ifndef GENATTR_XML_AMPLIFICATION_LIMITS
+    if (internal) {
+      // Without the limits nothing would stop billion laughs.
+      parse.Fault(4, "internal entities need expat 2.4 or later, with its amplification limits");
+      return;
+    }
+#endif
     try {
-      // An unparsed entity is never expanded: as an external one, it is known.
-      const bool internal = value != nullptr && notation == nullptr;
       switch (parse.mEntities.Declare(name, internal ? value : nullptr,
                                       internal ? static_cast<std::size_t>(length) : 0)) {
       case EntityTable::Verdict::Accepted:
