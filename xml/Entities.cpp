@@ -92,12 +92,12 @@ EntityTable::Verdict EntityTable::Declare(const char* name, const char* value, s
   }
   mEntities[index].refs = std::move(refs);
   mEntities[index].depth = depth;
-  if (depth > kMaxDepth) {
+  if (depth > MAX_DEPTH) {
     return Verdict::TooDeep;
   }
   // Entities declared earlier that reference this one nest deeper now. A
   // depth only grows, and stops at the limit, so each entity is raised at
-  // most kMaxDepth times; coming back to this one means a loop.
+  // most MAX_DEPTH times; coming back to this one means a loop.
   std::vector<std::uint32_t> raised{index};
   while (!raised.empty()) {
     const std::uint32_t from = raised.back();
@@ -112,7 +112,7 @@ EntityTable::Verdict EntityTable::Declare(const char* name, const char* value, s
         return Verdict::Recursive;
       }
       entity.depth = next;
-      if (next > kMaxDepth) {
+      if (next > MAX_DEPTH) {
         return Verdict::TooDeep;
       }
       raised.push_back(referrer);

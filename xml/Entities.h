@@ -17,12 +17,12 @@ class EntityTable {
 public:
   // Expansions nested deeper are refused: expat recurses once per level, on
   // the stack of whichever thread reads.
-  static constexpr int kMaxDepth = 64;
+  static constexpr int MAX_DEPTH = 64;
 
   enum class Verdict {
     Accepted,
     Recursive, // the entity's expansion would contain itself
-    TooDeep,   // some expansion through it nests beyond kMaxDepth
+    TooDeep,   // some expansion through it nests beyond MAX_DEPTH
   };
   // Notes the declaration of general entity `name`: internal with the
   // replacement text [value, value + length), or external when `value` is

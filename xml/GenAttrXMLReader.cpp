@@ -362,7 +362,7 @@ private:
         break;
       case EntityTable::Verdict::TooDeep:
         parse.Fault(4, "entity expansions nested more than " +
-                           std::to_string(EntityTable::kMaxDepth) + " deep: &" + Clip(name) + ";");
+                           std::to_string(EntityTable::MAX_DEPTH) + " deep: &" + Clip(name) + ";");
         break;
       }
     } catch (const std::bad_alloc&) {
@@ -535,22 +535,24 @@ struct Restart {
   std::size_t mark;
 };
 Restart PlanRestart(const char* data, std::size_t size, const std::string& declared) {
-  const auto starts = [&](const char* bytes, std::size_t length) {
-    return size >= length && std::memcmp(data, bytes, length) == 0;
-  };
-  if (starts("\xFF\xFE", 2)) {
+  // The first four bytes as one number, short documents padded with 0xFF.
+  unsigned long first = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    first = first << 8 | (i < size ? static_cast<unsigned char>(data[i]) : 0xFFu);
+  }
+  if (first >> 16 == 0xFFFEul) {
     return Restart{"UTF-16LE", 2};
   }
-  if (starts("\xFE\xFF", 2)) {
+  if (first >> 16 == 0xFEFFul) {
     return Restart{"UTF-16BE", 2};
   }
-  if (starts("<\0?\0", 4)) {
+  if (first == 0x3C003F00ul) { // "<?" little-endian
     return Restart{"UTF-16LE", 0};
   }
-  if (starts("\0<\0?", 4)) {
+  if (first == 0x003C003Ful) {
     return Restart{"UTF-16BE", 0};
   }
-  return Restart{declared, starts("\xEF\xBB\xBF", 3) ? std::size_t{3} : std::size_t{0}};
+  return Restart{declared, first >> 8 == 0xEFBBBFul ? std::size_t{3} : std::size_t{0}};
 }
 
 // Opens the conversion for a document whose first parse stopped on its
