@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -98,6 +99,15 @@ std::string ReadFailure(const std::string& fileName, const GenAttrReadError& err
   case 1:
     return text + "  Check the file name and that you may read the file.\n";
   case 2:
+    // The reader's own messages for these begin with these words; a file cut
+    // short never leads to them, so the usual hint would mislead.
+    if (std::strncmp(error.mMessage, "unknown encoding", 16) == 0) {
+      return text + "  The file declares an encoding that this system cannot convert.\n";
+    }
+    if (std::strstr(error.mMessage, "entity") != nullptr) {
+      return text + "  An entity reference cannot be resolved from the file itself; nothing "
+                    "outside it is read.\n";
+    }
     return text + "  The file is not complete, well-formed XML; was it cut short or written by "
                   "another program?\n";
   case 3:

@@ -12,14 +12,20 @@ class GenAttrBase;
 struct GenAttrReadError {
   // 0 the tree was read;
   // 1 the file cannot be opened or read (missing, a directory, no permission);
-  // 2 the bytes are not well-formed XML 1.0 (also: invalid UTF-8, a truncated
-  //   document, no element at all);
-  // 3 well-formed, but not a tree document: a DOCTYPE, a typed attribute with a
-  //   value that cannot be, a link to a node never defined;
-  // 4 a resource limit was hit (entity amplification, a size or count beyond
-  //   what the reader accepts, memory).
+  // 2 the bytes are not well-formed XML 1.0 (also: bytes invalid in the
+  //   declared encoding, a truncated document, no element at all), wherever
+  //   the fault is; an encoding the C library's iconv does not know
+  //   (mMessage "unknown encoding: NAME"); a reference to an entity that no
+  //   declaration can provide ("undefined entity: &NAME;") or a recursive one;
+  // 3 well-formed, but not a tree document: a typed attribute with a value
+  //   that cannot be, a link to a node never defined;
+  // 4 a resource limit was hit (entity amplification, entity expansions
+  //   nested more than 64 deep, a size or count beyond what the reader
+  //   accepts, memory).
   int mStatus;
-  // Where the parser stopped: line and column, 1-based; 0 when not known.
+  // Where the fault was found (for status 3, where the typed document went
+  // wrong, though the parse went on): line and column, 1-based; 0 when not
+  // known.
   unsigned long mLine, mColumn;
   // What went wrong, in English, zero-terminated; "" for status 0.
   char mMessage[256];
@@ -32,10 +38,17 @@ struct GenAttrReadError {
 // documents back"); a Ptr value comes back as a null pointer. Other documents
 // are read by the untyped rules of the README.
 //
-// The reader never loads external entities or DTDs and refuses documents with
-// a DOCTYPE. Nesting of any depth is read without recursion. It changes no
-// process-wide state: a typed string node takes its UTF flag from the
-// document, any other string node from the host's UTF transfer switch.
+// Any encoding the C library's iconv knows is read, by the name the XML declaration
+// gives (any case, usual aliases), besides UTF-16 and UTF-32 known by their
+// byte order mark or first bytes; a document is converted piece by piece,
+// never held whole. A DOCTYPE is accepted and the entities of its internal
+// subset are expanded, within expat's amplification limits. Nothing outside
+// the document is ever opened or fetched: no external DTD subset, external
+// entity or external parameter entity. A reference to an external entity, or
+// to one an unread external declaration could provide, stays in the text as
+// written ("&name;"). Nesting of any depth is read without recursion. It
+// changes no process-wide state: a typed string node takes its UTF flag from
+// the document, any other string node from the host's UTF transfer switch.
 class GENATTR_XML_API GenAttrXMLReader {
 public:
   // Reads the file `fileName` (opened as binary). Returns the new root, owned
