@@ -117,6 +117,10 @@ public:
     mBuilder.Fail(status, message);
   }
 
+  void Configure(const GenAttrReadOptions& options) {
+    mBuilder.KeepAttributes(options.mKeepAttributes);
+  }
+
 private:
   template <class Step> static void Run(void* user, Step step) {
     auto& parse = *static_cast<Parse*>(user);
@@ -151,7 +155,8 @@ private:
 
 } // namespace
 
-GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, GenAttrReadError* error) {
+GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, const GenAttrReadOptions& options,
+                                        GenAttrReadError* error) {
   if (fileName == nullptr) {
     Report(error, 1, 0, 0, "no file name given");
     return nullptr;
@@ -166,6 +171,7 @@ GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, GenAttrReadError* 
     ~Closer() { std::fclose(file); }
   } closer{file};
   Parse parse;
+  parse.Configure(options);
   if (!parse.Ready(error)) {
     return nullptr;
   }
@@ -190,12 +196,14 @@ GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, GenAttrReadError* 
 }
 
 GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
+                                          const GenAttrReadOptions& options,
                                           GenAttrReadError* error) {
   if (data == nullptr && size != 0) {
     Report(error, 1, 0, 0, "no data given");
     return nullptr;
   }
   Parse parse;
+  parse.Configure(options);
   if (!parse.Ready(error)) {
     return nullptr;
   }
@@ -214,6 +222,26 @@ GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
 GenAttrHandle* genattr_read_xml_file(const char* fileName, int* status) {
   GenAttrReadError error;
   GenAttrBase* root = GenAttrXMLReader::ReadFile(fileName, &error);
+  if (status != nullptr) {
+    *status = error.mStatus;
+  }
+  return root;
+}
+
+GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, GenAttrReadError* error) {
+  return ReadFile(fileName, GenAttrReadOptions(), error);
+}
+
+GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
+                                          GenAttrReadError* error) {
+  return ReadBuffer(data, size, GenAttrReadOptions(), error);
+}
+
+GenAttrHandle* genattr_read_xml_file_ex(const char* fileName, unsigned int flags, int* status) {
+  GenAttrReadOptions options;
+  options.mKeepAttributes = (flags & GENATTR_READ_NO_ATTRIBUTES) == 0;
+  GenAttrReadError error;
+  GenAttrBase* root = GenAttrXMLReader::ReadFile(fileName, options, &error);
   if (status != nullptr) {
     *status = error.mStatus;
   }
