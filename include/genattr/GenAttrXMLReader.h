@@ -44,7 +44,8 @@ struct GenAttrReadOptions {
 // back exactly: types, names, descriptions, values, container ids, order of
 // children, nodes linked more than once, references (see README, "Reading
 // documents back"); a Ptr value comes back as a null pointer. Other documents
-// are read by the untyped rules of the README.
+// are read by the untyped rules of the README, which keep attributes and text
+// beside elements as children unless GenAttrReadOptions says otherwise.
 //
 // The reader never loads external entities or DTDs and refuses documents with
 // a DOCTYPE. Nesting of any depth is read without recursion. It changes no
