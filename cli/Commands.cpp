@@ -26,9 +26,9 @@ namespace cli {
 namespace {
 
 // Reads `file`, or says on standard error why it cannot.
-Tree Load(const std::string& file) {
+Tree Load(const std::string& file, const GenAttrReadOptions& read) {
   GenAttrReadError error{};
-  Tree tree = ReadTree(file, error);
+  Tree tree = ReadTree(file, read, error);
   if (!tree) {
     std::cerr << ReadFailure(file, error);
   }
@@ -112,7 +112,7 @@ std::uint64_t FileSize(const std::string& file) {
 } // namespace
 
 int RunShow(const ShowOptions& options) {
-  Tree tree = Load(options.file);
+  Tree tree = Load(options.file, options.read);
   if (!tree) {
     return kExitTrouble;
   }
@@ -147,7 +147,7 @@ int RunConvert(const ConvertOptions& options) {
                  "with --to xml or --to typed.\n";
     return kExitTrouble;
   }
-  Tree tree = Load(options.in);
+  Tree tree = Load(options.in, options.read);
   if (!tree) {
     return kExitTrouble;
   }
@@ -184,8 +184,8 @@ int RunConvert(const ConvertOptions& options) {
   return kExitOk;
 }
 
-int RunGet(const std::string& file, const std::string& path) {
-  Tree tree = Load(file);
+int RunGet(const std::string& file, const std::string& path, const GenAttrReadOptions& read) {
+  Tree tree = Load(file, read);
   if (!tree) {
     return kExitTrouble;
   }
@@ -207,7 +207,7 @@ int RunFind(const FindOptions& options) {
   }
   filter.name = options.hasName ? options.name.c_str() : nullptr;
   filter.value = options.hasValue ? options.value.c_str() : nullptr;
-  Tree tree = Load(options.file);
+  Tree tree = Load(options.file, options.read);
   if (!tree) {
     return kExitTrouble;
   }
@@ -215,11 +215,11 @@ int RunFind(const FindOptions& options) {
   return Finish(found > 0 ? kExitOk : kExitNo);
 }
 
-int RunCheck(const std::vector<std::string>& files) {
+int RunCheck(const std::vector<std::string>& files, const GenAttrReadOptions& read) {
   int status = kExitOk;
   for (const std::string& file : files) {
     GenAttrReadError error{};
-    Tree tree = ReadTree(file, error);
+    Tree tree = ReadTree(file, read, error);
     if (tree) {
       std::cout << file << ": sound\n";
     } else {
@@ -230,8 +230,8 @@ int RunCheck(const std::vector<std::string>& files) {
   return Finish(status);
 }
 
-int RunStats(const std::string& file) {
-  Tree tree = Load(file);
+int RunStats(const std::string& file, const GenAttrReadOptions& read) {
+  Tree tree = Load(file, read);
   if (!tree) {
     return kExitTrouble;
   }
@@ -239,12 +239,12 @@ int RunStats(const std::string& file) {
   return Finish(kExitOk);
 }
 
-int RunDiff(const std::string& before, const std::string& after) {
-  Tree a = Load(before);
+int RunDiff(const std::string& before, const std::string& after, const GenAttrReadOptions& read) {
+  Tree a = Load(before, read);
   if (!a) {
     return kExitTrouble;
   }
-  Tree b = Load(after);
+  Tree b = Load(after, read);
   if (!b) {
     return kExitTrouble;
   }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "genattr/GenAttrXMLReader.h"
+
 namespace genattr {
 namespace cli {
 
@@ -19,6 +21,7 @@ struct ShowOptions {
   unsigned long depth = 0;
   bool hasPath = false;
   std::string path;
+  GenAttrReadOptions read;
 };
 
 struct ConvertOptions {
@@ -27,23 +30,26 @@ struct ConvertOptions {
   std::string to;  // empty: from the extension of out
   std::string xsl;
   std::string css;
+  GenAttrReadOptions read;
 };
 
 struct FindOptions {
   std::string file;
   bool hasName = false, hasValue = false, hasType = false;
   std::string name, value, type;
+  GenAttrReadOptions read;
 };
 
-// Each writes its results to standard output and its complaints to standard
-// error, and returns an ExitStatus.
+// Each reads its files by `read` (or the options' `read`), writes its results
+// to standard output and its complaints to standard error, and returns an
+// ExitStatus.
 int RunShow(const ShowOptions& options);
 int RunConvert(const ConvertOptions& options);
-int RunGet(const std::string& file, const std::string& path);
+int RunGet(const std::string& file, const std::string& path, const GenAttrReadOptions& read);
 int RunFind(const FindOptions& options);
-int RunCheck(const std::vector<std::string>& files);
-int RunStats(const std::string& file);
-int RunDiff(const std::string& before, const std::string& after);
+int RunCheck(const std::vector<std::string>& files, const GenAttrReadOptions& read);
+int RunStats(const std::string& file, const GenAttrReadOptions& read);
+int RunDiff(const std::string& before, const std::string& after, const GenAttrReadOptions& read);
 
 } // namespace cli
 } // namespace genattr

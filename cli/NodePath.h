@@ -9,7 +9,9 @@
 // parent, k >= 2, is written "Part[k]"; the first keeps its plain name, so a
 // path of ASCII names without indices is one that GenAttrBase::GetAttrByPath()
 // finds as it stands. A name that itself ends in "[digits]" is always written
-// with its index ("a[2][1]"). Names holding "/" cannot be told apart from two
+// with its index ("a[2][1]"). The children the reader makes of attributes and
+// text ("@d", "#text") need nothing special: only "/" and a trailing "[k]"
+// mean anything in a segment. Names holding "/" cannot be told apart from two
 // segments; the library's paths share that limit.
 #ifndef GENATTR_CLI_NODEPATH_H
 #define GENATTR_CLI_NODEPATH_H

@@ -35,7 +35,8 @@ const char* StatusName(int status) {
 // Loads the bytes of `fileName` in slices so that progress can be shown, then
 // builds the tree from them. Used only where progress is wanted: it holds the
 // file's bytes and the tree at once.
-Tree ReadWithProgress(const std::string& fileName, std::uint64_t size, GenAttrReadError& error) {
+Tree ReadWithProgress(const std::string& fileName, std::uint64_t size,
+                      const GenAttrReadOptions& options, GenAttrReadError& error) {
   std::ifstream in(fileName, std::ios::binary);
   std::string bytes;
   if (in) {
@@ -53,14 +54,14 @@ Tree ReadWithProgress(const std::string& fileName, std::uint64_t size, GenAttrRe
   }
   if (!in && !in.eof()) {
     // Let the reader say why the file cannot be read, in its words.
-    return Tree(GenAttrXMLReader::ReadFile(fileName.c_str(), &error));
+    return Tree(GenAttrXMLReader::ReadFile(fileName.c_str(), options, &error));
   }
   // The reader takes the document in one piece, so building the tree shows
   // no percentage, only that it is under way and how long it took.
   std::fprintf(stderr, "building the tree of %s ...", fileName.c_str());
   std::fflush(stderr);
   const auto start = std::chrono::steady_clock::now();
-  Tree tree(GenAttrXMLReader::ReadBuffer(bytes.data(), bytes.size(), &error));
+  Tree tree(GenAttrXMLReader::ReadBuffer(bytes.data(), bytes.size(), options, &error));
   std::fprintf(stderr, " %.1f s\n",
                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   return tree;
@@ -68,16 +69,17 @@ Tree ReadWithProgress(const std::string& fileName, std::uint64_t size, GenAttrRe
 
 } // namespace
 
-Tree ReadTree(const std::string& fileName, GenAttrReadError& error) {
+Tree ReadTree(const std::string& fileName, const GenAttrReadOptions& options,
+              GenAttrReadError& error) {
   std::error_code ec;
   const std::uint64_t size =
       std::filesystem::is_regular_file(fileName, ec)
           ? static_cast<std::uint64_t>(std::filesystem::file_size(fileName, ec))
           : 0;
   if (!ec && WantProgress(size)) {
-    return ReadWithProgress(fileName, size, error);
+    return ReadWithProgress(fileName, size, options, error);
   }
-  return Tree(GenAttrXMLReader::ReadFile(fileName.c_str(), &error));
+  return Tree(GenAttrXMLReader::ReadFile(fileName.c_str(), options, &error));
 }
 
 std::string DescribeStatus(const GenAttrReadError& error) {

@@ -17,9 +17,11 @@ struct TreeRelease {
 // A tree the command read and owns.
 using Tree = std::unique_ptr<GenAttrBase, TreeRelease>;
 
-// Reads the XML document (typed or not) in `fileName`, with progress on a
-// terminal for a large file. Null on failure, `error` then saying why.
-Tree ReadTree(const std::string& fileName, GenAttrReadError& error);
+// Reads the XML document (typed or not) in `fileName` by `options`, with
+// progress on a terminal for a large file. Null on failure, `error` then
+// saying why.
+Tree ReadTree(const std::string& fileName, const GenAttrReadOptions& options,
+              GenAttrReadError& error);
 
 // What a failed read means, as "status 2 (not well-formed XML), line 3,
 // column 5: <reader's message>".

@@ -30,6 +30,13 @@ int main(int argc, char** argv) {
   app.require_subcommand(1, 1);
   app.footer(kExitStatuses);
   int status = kExitOk;
+  // Every subcommand reads files, and each takes --no-attributes for them.
+  bool noAttributes = false;
+  const auto readOptions = [&noAttributes] {
+    GenAttrReadOptions options;
+    options.mKeepAttributes = !noAttributes;
+    return options;
+  };
 
   ShowOptions show;
   CLI::App* showCommand = app.add_subcommand("show", "Print the plain-text listing of the tree");
@@ -48,6 +55,7 @@ int main(int argc, char** argv) {
   showCommand->callback([&] {
     show.limitDepth = showCommand->count("--depth") > 0;
     show.hasPath = showCommand->count("--path") > 0;
+    show.read = readOptions();
     status = RunShow(show);
   });
 
@@ -66,7 +74,10 @@ int main(int argc, char** argv) {
       ->type_name("HREF");
   convertCommand->add_option("--css", convert.css, "CSS stylesheet named in the XML's root element")
       ->type_name("FILE");
-  convertCommand->callback([&] { status = RunConvert(convert); });
+  convertCommand->callback([&] {
+    convert.read = readOptions();
+    status = RunConvert(convert);
+  });
 
   std::string getFile;
   std::string getPath;
@@ -77,7 +88,7 @@ int main(int argc, char** argv) {
                    "Child names joined by /, starting below the root; Name[k] is the k-th child "
                    "of that name")
       ->required();
-  getCommand->callback([&] { status = RunGet(getFile, getPath); });
+  getCommand->callback([&] { status = RunGet(getFile, getPath, readOptions()); });
 
   FindOptions find;
   CLI::App* findCommand =
@@ -96,6 +107,7 @@ int main(int argc, char** argv) {
     find.hasName = findCommand->count("--name") > 0;
     find.hasValue = findCommand->count("--value") > 0;
     find.hasType = findCommand->count("--type") > 0;
+    find.read = readOptions();
     status = RunFind(find);
   });
 
@@ -103,13 +115,13 @@ int main(int argc, char** argv) {
   CLI::App* checkCommand =
       app.add_subcommand("check", "Read each file and say whether it is sound, or what is wrong");
   checkCommand->add_option("FILE", checkFiles, "XML documents to check")->required();
-  checkCommand->callback([&] { status = RunCheck(checkFiles); });
+  checkCommand->callback([&] { status = RunCheck(checkFiles, readOptions()); });
 
   std::string statsFile;
   CLI::App* statsCommand = app.add_subcommand(
       "stats", "Print nodes by type, depth, shared nodes, references and the largest texts");
   statsCommand->add_option("FILE", statsFile, "XML document to read")->required();
-  statsCommand->callback([&] { status = RunStats(statsFile); });
+  statsCommand->callback([&] { status = RunStats(statsFile, readOptions()); });
 
   std::string before;
   std::string after;
@@ -117,9 +129,12 @@ int main(int argc, char** argv) {
       app.add_subcommand("diff", "Print what changed from tree A to tree B, one line each");
   diffCommand->add_option("A", before, "XML document before")->required();
   diffCommand->add_option("B", after, "XML document after")->required();
-  diffCommand->callback([&] { status = RunDiff(before, after); });
+  diffCommand->callback([&] { status = RunDiff(before, after, readOptions()); });
 
   for (CLI::App* command : app.get_subcommands({})) {
+    command->add_flag("--no-attributes", noAttributes,
+                      "Leave out the attributes (but desc and value) and the text beside child "
+                      "elements of elements without ga:type: no @name and #text children");
     command->footer(kExitStatuses);
   }
 

@@ -36,13 +36,19 @@ GenAttrBase* TreeOrRaise(GenAttrBase* root, const GenAttrReadError& error) {
   throw py::error_already_set();
 }
 
-GenAttrBase* Read(py::handle path) {
-  const std::string name = PathFromPy(path);
-  GenAttrReadError error{};
-  return TreeOrRaise(GenAttrXMLReader::ReadFile(name.c_str(), &error), error);
+GenAttrReadOptions Options(bool attributes) {
+  GenAttrReadOptions options;
+  options.mKeepAttributes = attributes;
+  return options;
 }
 
-GenAttrBase* Parse(py::handle data) {
+GenAttrBase* Read(py::handle path, bool attributes) {
+  const std::string name = PathFromPy(path);
+  GenAttrReadError error{};
+  return TreeOrRaise(GenAttrXMLReader::ReadFile(name.c_str(), Options(attributes), &error), error);
+}
+
+GenAttrBase* Parse(py::handle data, bool attributes) {
   std::string bytes;
   if (PyUnicode_Check(data.ptr())) {
     bytes = py::reinterpret_borrow<py::str>(data).cast<std::string>();
@@ -52,7 +58,8 @@ GenAttrBase* Parse(py::handle data) {
     throw py::type_error("parse() takes bytes or a str");
   }
   GenAttrReadError error{};
-  return TreeOrRaise(GenAttrXMLReader::ReadBuffer(bytes.data(), bytes.size(), &error), error);
+  return TreeOrRaise(
+      GenAttrXMLReader::ReadBuffer(bytes.data(), bytes.size(), Options(attributes), &error), error);
 }
 
 // Writes `node` to `out` with a writer of class `Writer`. Texts set from
@@ -116,11 +123,15 @@ void BindFiles(py::module_& module, BaseClass& base) {
   }
   module.attr("ReadError") = py::reinterpret_borrow<py::object>(gReadError);
 
-  module.def("read", &Read, py::arg("path"), kBorrowed,
+  module.def("read", &Read, py::arg("path"), py::kw_only(), py::arg("attributes") = true, kBorrowed,
              "Reads the XML tree document at `path` (str, bytes or os.PathLike) and returns\n"
-             "its root. A document written with format=\"typed\" comes back exactly. Raises\n"
-             "ReadError on any failure.");
-  module.def("parse", &Parse, py::arg("data"), kBorrowed,
+             "its root. A document written with format=\"typed\" comes back exactly. An\n"
+             "element without ga:type keeps its attributes other than desc and value as\n"
+             "String children \"@name\", and text beside its child elements as String\n"
+             "children \"#text\"; attributes=False leaves both out. Raises ReadError on any\n"
+             "failure.");
+  module.def("parse", &Parse, py::arg("data"), py::kw_only(), py::arg("attributes") = true,
+             kBorrowed,
              "As read(), for a document held in `data` (bytes, or a str taken as UTF-8).");
   base.def("write", &Write, py::arg("path"), py::arg("format") = "text",
            "Writes this node and everything below it to the file `path` (created or\n"

@@ -94,12 +94,13 @@ class Parse {
 public:
   // `encoding` overrides what the document declares: null lets expat detect
   // it, "UTF-8" takes the input of a converter.
-  explicit Parse(const char* encoding)
+  Parse(const char* encoding, const GenAttrReadOptions& options)
       : mParser(XML_ParserCreate(encoding)), mConverted(encoding != nullptr) {
     if (mParser == nullptr) {
       return;
     }
     mBuilder.emplace();
+    mBuilder->KeepAttributes(options.mKeepAttributes);
     XML_SetUserData(mParser, this);
     XML_SetElementHandler(mParser, &Parse::OnStart, &Parse::OnEnd);
     XML_SetCharacterDataHandler(mParser, &Parse::OnText);
@@ -480,8 +481,8 @@ private:
 // takes UTF-8, a piece at a time: neither the input nor its UTF-8 is ever
 // held whole.
 GenAttrBase* ReadConverted(Utf8Converter& converter, const std::string& encoding, Source& source,
-                           GenAttrReadError* error) {
-  Parse parse("UTF-8");
+                           const GenAttrReadOptions& options, GenAttrReadError* error) {
+  Parse parse("UTF-8", options);
   if (!parse.Ready(error)) {
     return nullptr;
   }
@@ -567,18 +568,20 @@ bool OpenConverter(Parse& parse, const Restart& restart, std::optional<Utf8Conve
   return true;
 }
 
-GenAttrBase* ReadWide(const Wide& wide, Source& source, GenAttrReadError* error) {
+GenAttrBase* ReadWide(const Wide& wide, Source& source, const GenAttrReadOptions& options,
+                      GenAttrReadError* error) {
   Utf8Converter converter(wide.encoding);
   if (!converter.Ready()) {
     Report(error, 2, 1, 1, (std::string("unknown encoding: ") + wide.encoding).c_str());
     return nullptr;
   }
-  return ReadConverted(converter, wide.encoding, source, error);
+  return ReadConverted(converter, wide.encoding, source, options, error);
 }
 
 } // namespace
 
-GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, GenAttrReadError* error) {
+GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, const GenAttrReadOptions& options,
+                                        GenAttrReadError* error) {
   if (fileName == nullptr) {
     Report(error, 1, 0, 0, "no file name given");
     return nullptr;
@@ -610,12 +613,12 @@ GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, GenAttrReadError* 
   const Wide wide = DetectUtf32(first.data(), got);
   if (wide.encoding != nullptr) {
     FileSource source(file, std::move(first), got, wide.mark);
-    return ReadWide(wide, source, error);
+    return ReadWide(wide, source, options, error);
   }
   std::optional<Utf8Converter> converter;
   Restart restart{std::string(), 0};
   {
-    Parse parse(nullptr);
+    Parse parse(nullptr, options);
     if (!parse.Ready(error)) {
       return nullptr;
     }
@@ -650,10 +653,11 @@ GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, GenAttrReadError* 
     }
   }
   FileSource source(file, std::move(first), got, restart.mark);
-  return ReadConverted(*converter, restart.encoding, source, error);
+  return ReadConverted(*converter, restart.encoding, source, options, error);
 }
 
 GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
+                                          const GenAttrReadOptions& options,
                                           GenAttrReadError* error) {
   if (data == nullptr && size != 0) {
     Report(error, 1, 0, 0, "no data given");
@@ -662,12 +666,12 @@ GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
   const Wide wide = DetectUtf32(data, size);
   if (wide.encoding != nullptr) {
     MemorySource source(data + wide.mark, data + size);
-    return ReadWide(wide, source, error);
+    return ReadWide(wide, source, options, error);
   }
   std::optional<Utf8Converter> converter;
   Restart restart{std::string(), 0};
   {
-    Parse parse(nullptr);
+    Parse parse(nullptr, options);
     if (!parse.Ready(error)) {
       return nullptr;
     }
@@ -689,12 +693,32 @@ GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
     }
   }
   MemorySource source(data + restart.mark, data + size);
-  return ReadConverted(*converter, restart.encoding, source, error);
+  return ReadConverted(*converter, restart.encoding, source, options, error);
 }
 
 GenAttrHandle* genattr_read_xml_file(const char* fileName, int* status) {
   GenAttrReadError error;
   GenAttrBase* root = GenAttrXMLReader::ReadFile(fileName, &error);
+  if (status != nullptr) {
+    *status = error.mStatus;
+  }
+  return root;
+}
+
+GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, GenAttrReadError* error) {
+  return ReadFile(fileName, GenAttrReadOptions(), error);
+}
+
+GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
+                                          GenAttrReadError* error) {
+  return ReadBuffer(data, size, GenAttrReadOptions(), error);
+}
+
+GenAttrHandle* genattr_read_xml_file_ex(const char* fileName, unsigned int flags, int* status) {
+  GenAttrReadOptions options;
+  options.mKeepAttributes = (flags & GENATTR_READ_NO_ATTRIBUTES) == 0;
+  GenAttrReadError error;
+  GenAttrBase* root = GenAttrXMLReader::ReadFile(fileName, options, &error);
   if (status != nullptr) {
     *status = error.mStatus;
   }

@@ -63,6 +63,15 @@ GenAttrBase* Make(const char* name, const char* desc, Value value) {
   return desc != nullptr ? new Node(name, desc, value) : new Node(name, value);
 }
 
+// The name of a child that holds a run of text beside elements.
+constexpr const char* kTextName = "#text";
+
+// Whether `text` is only XML white space: a run of it is the indentation
+// between elements, not content.
+bool IsWhiteSpace(const std::string& text) {
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
 bool IsTimeStamp(const char* element) {
   return std::strcmp(element, names::kDateAndTime) == 0 ||
          std::strcmp(element, names::kCssStyleSheet) == 0;
@@ -124,6 +133,7 @@ void TreeBuilder::Start(const char* element, const char** attributes) {
       // Only the root's leading time stamp (and CSS text) is left out; the
       // root's text ends where it begins.
       if (IsTimeStamp(element) && !IsTyped(attributes)) {
+        SetRunAside();
         mSkip = 1;
         return;
       }
@@ -134,6 +144,8 @@ void TreeBuilder::Start(const char* element, const char** attributes) {
       if (Failed()) {
         return;
       }
+    } else {
+      EndRun();
     }
   }
   ReadAttributes(element, attributes);
@@ -168,13 +180,24 @@ void TreeBuilder::Start(const char* element, const char** attributes) {
     mSkip = 1;
     return;
   }
-  mFrames.push_back(Frame{nullptr, nullptr, NO_REF, 0, Role::Link, mFrames.empty()});
+  mFrames.push_back(Frame{nullptr, nullptr, NO_REF, 0, Role::Link, mFrames.empty(), false});
   mPending = true;
 }
 
 void TreeBuilder::Text(const char* text, std::size_t length) {
-  if (mSkip == 0 && mPending && !mElement.textClosed && !Failed()) {
-    mElement.text.append(text, length);
+  if (mSkip != 0 || Failed()) {
+    return;
+  }
+  if (mPending) {
+    if (!mElement.textClosed) {
+      mElement.text.append(text, length);
+    } else if (mKeepAttributes && !mElement.typed) {
+      // The root after a time stamp: no longer its value, but a run should
+      // it have child elements.
+      mRun.append(text, length);
+    }
+  } else if (!mFrames.empty() && mFrames.back().keepsText) {
+    mRun.append(text, length);
   }
 }
 
@@ -193,6 +216,8 @@ void TreeBuilder::End() {
     if (Failed()) {
       return;
     }
+  } else {
+    EndRun();
   }
   const Frame frame = mFrames.back();
   mFrames.pop_back();
@@ -271,6 +296,20 @@ void TreeBuilder::ReadAttributes(const char* element, const char** attributes) {
       }
     }
   }
+  e.attributes.clear();
+  e.attributeCount = 0;
+  // The ga attributes of a typed element are the format's; on any other
+  // element they are as foreign as the rest.
+  if (!mKeepAttributes || e.typed || e.hasLink) {
+    return;
+  }
+  for (const char** a = attributes; *a != nullptr; a += 2) {
+    if (std::strcmp(a[0], names::kDesc) != 0 && std::strcmp(a[0], names::kValue) != 0) {
+      e.attributes.append(a[0], std::strlen(a[0]) + 1);
+      e.attributes.append(a[1], std::strlen(a[1]) + 1);
+      ++e.attributeCount;
+    }
+  }
 }
 
 void TreeBuilder::Materialize(bool children) {
@@ -300,6 +339,57 @@ void TreeBuilder::Materialize(bool children) {
     entry->defined = entry->open = true;
     mFrames.back().entry = entry;
   }
+  if (!mElement.typed && mKeepAttributes) {
+    mFrames.back().keepsText = children;
+    AddMarkup(node, children);
+  }
+  // A leaf's runs are its value, already taken.
+  mRun.clear();
+  mRunsAside.clear();
+}
+
+void TreeBuilder::AddMarkup(GenAttrBase* node, bool children) {
+  const Element& e = mElement;
+  const char* at = e.attributes.c_str();
+  for (std::size_t i = 0; i < e.attributeCount; ++i) {
+    const std::size_t nameLength = std::strlen(at);
+    mChildName.assign(1, '@').append(at, nameLength);
+    at += nameLength + 1;
+    Link(node, new GenAttrString(mChildName.c_str(), at), NO_REF);
+    at += std::strlen(at) + 1;
+  }
+  if (!children) {
+    return;
+  }
+  for (const std::string& run : mRunsAside) {
+    Link(node, new GenAttrString(kTextName, run.c_str()), NO_REF);
+  }
+  // After a time stamp the root's text no longer grows; its run does.
+  const std::string& run = e.textClosed ? mRun : e.text;
+  if (!IsWhiteSpace(run)) {
+    Link(node, new GenAttrString(kTextName, run.c_str()), NO_REF);
+  }
+}
+
+void TreeBuilder::EndRun() {
+  if (mRun.empty()) {
+    return;
+  }
+  if (!IsWhiteSpace(mRun)) {
+    Link(mFrames.back().node, new GenAttrString(kTextName, mRun.c_str()), NO_REF);
+  }
+  mRun.clear();
+}
+
+void TreeBuilder::SetRunAside() {
+  if (!mKeepAttributes || mElement.typed) {
+    return;
+  }
+  const std::string& run = mElement.textClosed ? mRun : mElement.text;
+  if (!IsWhiteSpace(run)) {
+    mRunsAside.push_back(run);
+  }
+  mRun.clear();
 }
 
 GenAttrBase* TreeBuilder::MakeUntyped(bool children) {

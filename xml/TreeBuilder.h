@@ -29,6 +29,11 @@ public:
   TreeBuilder& operator=(const TreeBuilder&) = delete;
   ~TreeBuilder();
 
+  // Whether elements without ga:type or ga:link keep their attributes (other
+  // than desc and value) as "@" children and the text beside their child
+  // elements as "#text" children; on unless turned off before the first event.
+  void KeepAttributes(bool keep) { mKeepAttributes = keep; }
+
   // `attributes` as the parser gives them: name, value, name, value, ..., null.
   void Start(const char* element, const char** attributes);
   void Text(const char* text, std::size_t length);
@@ -61,6 +66,7 @@ private:
     std::uint32_t children; // child elements met so far
     Role role;
     bool stampAllowed; // the root, before its first child element
+    bool keepsText;    // its runs of text between child elements become children
   };
   // The attributes of the innermost element, kept until its node is made.
   struct Element {
@@ -70,6 +76,10 @@ private:
     bool typed = false;
     bool hasDesc = false, hasValue = false;
     std::string desc, value;
+    // The other attributes, kept when the element is untyped: name, value,
+    // name, value, ..., each ended by a zero byte.
+    std::string attributes;
+    std::size_t attributeCount = 0;
     std::string typeName, gaName, gaXName, xdesc, xvalue, bits, id, xid, node, link, ref, own, utf;
     bool hasGaName = false, hasXName = false, hasXDesc = false, hasXValue = false, hasBits = false,
          hasId = false, hasXId = false, hasNode = false, hasLink = false, hasRef = false,
@@ -114,6 +124,15 @@ private:
   void Materialize(bool children);
   GenAttrBase* MakeTyped();
   GenAttrBase* MakeUntyped(bool children);
+  // Gives the new node of the untyped innermost element its "@" children and,
+  // when it has `children`, the runs of text met before its first one.
+  void AddMarkup(GenAttrBase* node, bool children);
+  // Ends the run of text of the innermost element, which has its node: a run
+  // that is not all white space becomes its next child.
+  void EndRun();
+  // Ends the run of text of the root before a time stamp, while it is not
+  // known whether the root has child elements.
+  void SetRunAside();
   // Whether a link to the open element of `entry` can be taken: it is a
   // waiting reference and the link lies below one of its shared children. If
   // so, notes on the reference that it must end up sharing.
@@ -141,6 +160,13 @@ private:
   std::vector<Frame> mFrames;
   Element mElement;
   bool mPending = false; // the innermost element has no node yet
+  bool mKeepAttributes = true;
+  // The run of text of the innermost element since its last element boundary,
+  // where runs are kept and the element's own text does not hold it.
+  std::string mRun;
+  // The root's runs of text before and between its time stamps.
+  std::vector<std::string> mRunsAside;
+  std::string mChildName;
   std::size_t mSkip = 0; // depth inside a skipped element
   GenAttrBase* mRoot = nullptr;
   std::unordered_map<std::uint64_t, Entry> mEntries;

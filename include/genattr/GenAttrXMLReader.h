@@ -31,12 +31,27 @@ struct GenAttrReadError {
   char mMessage[256];
 };
 
+// How a document is read: made with the defaults (`GenAttrReadOptions options;`),
+// then changed where wanted. A plain value; the reader only reads it during
+// the call it is passed to.
+struct GenAttrReadOptions {
+  // Whether an element without ga:type or ga:link keeps what is in it. True
+  // (the default): each attribute other than desc and value becomes a String
+  // child named "@" + the attribute's name (prefix kept), before the other
+  // children, in document order; in an element with child elements, each run
+  // of text between two element boundaries that is not only white space
+  // becomes a String child named "#text", in its place. False: both are left
+  // out; only desc and value are read, and text beside child elements is lost.
+  bool mKeepAttributes = true;
+};
+
 // Reads a document written by GenAttrXMLSerializer (or any XML document) and
 // builds the tree it describes. A document written with typed output comes
 // back exactly: types, names, descriptions, values, container ids, order of
 // children, nodes linked more than once, references (see README, "Reading
 // documents back"); a Ptr value comes back as a null pointer. Other documents
-// are read by the untyped rules of the README.
+// are read by the untyped rules of the README, which keep attributes and text
+// beside elements as children unless GenAttrReadOptions says otherwise.
 //
 // Any encoding the C library's iconv knows is read, by the name the XML declaration
 // gives (any case, usual aliases), besides UTF-16 and UTF-32 known by their
@@ -59,6 +74,13 @@ public:
   // The same for the `size` bytes at `data` (borrowed for the call only; null
   // with size 0 is an empty document).
   static GenAttrBase* ReadBuffer(const char* data, std::size_t size,
+                                 GenAttrReadError* error = nullptr);
+  // ReadFile() and ReadBuffer() with `options` (borrowed for the call only);
+  // the overloads above read with the default options.
+  static GenAttrBase* ReadFile(const char* fileName, const GenAttrReadOptions& options,
+                               GenAttrReadError* error = nullptr);
+  static GenAttrBase* ReadBuffer(const char* data, std::size_t size,
+                                 const GenAttrReadOptions& options,
                                  GenAttrReadError* error = nullptr);
 };
 

@@ -163,6 +163,20 @@ GENATTR_API int genattr_write_xml_file(GenAttrHandle* root, const char* fileName
  * resource limit was hit. Nothing is kept of a tree that could not be read. */
 GENATTR_XML_API GenAttrHandle* genattr_read_xml_file(const char* fileName, int* status);
 
+/* A flag of genattr_read_xml_file_ex(): elements without ga:type or ga:link
+ * keep only desc and value of their attributes, and text beside their child
+ * elements is left out. */
+#define GENATTR_READ_NO_ATTRIBUTES 1u
+
+/* As genattr_read_xml_file(), with `flags`: 0 reads as genattr_read_xml_file()
+ * does (an element without ga:type or ga:link keeps each attribute other than
+ * desc and value as a String child named "@" and the attribute's name, and
+ * runs of text beside its child elements as String children named "#text"),
+ * GENATTR_READ_NO_ATTRIBUTES leaves them out. Other bits are reserved: pass
+ * them as 0. */
+GENATTR_XML_API GenAttrHandle* genattr_read_xml_file_ex(const char* fileName, unsigned int flags,
+                                                        int* status);
+
 #ifdef __cplusplus
 }
 #endif

@@ -146,8 +146,14 @@ class Ptr(Base):
         """A new node named `name` holding the address `value`."""
     value: int  # type: ignore[assignment]
 
-def read(path: _Path) -> Base:
-    """Reads the XML tree document at `path`; ReadError on failure."""
+def read(path: _Path, *, attributes: bool = True) -> Base:
+    """Reads the XML tree document at `path`; ReadError on failure.
 
-def parse(data: Union[bytes, str]) -> Base:
-    """Reads the XML tree document held in `data`; ReadError on failure."""
+    Untyped elements keep their attributes (but desc and value) as String
+    children "@name" and text beside child elements as "#text" children;
+    attributes=False leaves them out."""
+
+def parse(data: Union[bytes, str], *, attributes: bool = True) -> Base:
+    """Reads the XML tree document held in `data`; ReadError on failure.
+
+    attributes as for read()."""

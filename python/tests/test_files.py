@@ -96,3 +96,44 @@ def test_html_page_carries_the_tree_as_escaped_data(tmp_path):
     page = path.read_text(encoding="utf-8")
     assert page.startswith("<!DOCTYPE html>")
     assert "</script><b>" not in page
+
+
+SVG = (
+    '<svg xmlns="http://www.w3.org/2000/svg" xmlns:xlink="http://www.w3.org/1999/xlink">'
+    '<path d="M 0 0 L 9 9" xlink:href="#p"/><text>A <tspan>b</tspan> &amp; c</text></svg>'
+)
+
+
+def test_attributes_and_text_of_untyped_elements_are_children(tmp_path):
+    root = genattr.parse(SVG)
+    assert [c.name for c in root] == ["@xmlns", "@xmlns:xlink", "path", "text"]
+    assert root["path/@d"].value == "M 0 0 L 9 9"
+    assert root["path"].type == genattr.Type.String and root["path"].value == ""
+    text = root["text"]
+    assert [(c.name, c.value) for c in text] == [("#text", "A "), ("tspan", "b"), ("#text", " & c")]
+    path = tmp_path / "drawing.svg"
+    path.write_text(SVG, encoding="utf-8")
+    assert describe(genattr.read(path)) == describe(root)
+    assert describe(genattr.read(path, attributes=True)) == describe(root)
+
+
+def test_attributes_false_reads_elements_alone(tmp_path):
+    root = genattr.parse(SVG, attributes=False)
+    assert [c.name for c in root] == ["path", "text"]
+    assert [c.name for c in root["text"]] == ["tspan"]
+    with pytest.raises(KeyError):
+        root["path/@d"]
+    path = tmp_path / "drawing.svg"
+    path.write_bytes(SVG.encode())
+    assert describe(genattr.read(path, attributes=False)) == describe(root)
+    # A keyword only, so that no later argument can take its place by mistake.
+    with pytest.raises(TypeError):
+        genattr.parse(SVG, False)
+
+
+def test_trees_with_attribute_children_come_back_typed(tmp_path):
+    root = genattr.parse(SVG)
+    path = tmp_path / "drawing.typed.xml"
+    root.write(path, format="typed")
+    for attributes in (True, False):
+        assert describe(genattr.read(path, attributes=attributes)) == describe(root)

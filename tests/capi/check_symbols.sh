@@ -4,7 +4,7 @@
 # MinGW objdump -p), by the same rules on both:
 # - under plain (unmangled) names exactly the 29 QMV_GenAttr_ functions, which
 #   are also exactly the functions that genattr_c.h declares, and the genattr_
-#   functions of genattr_c_ext.h, save the one the reader library provides;
+#   functions of genattr_c_ext.h, save the two the reader library provides;
 # - the exported classes, their static data and the three switch functions,
 #   under C++ (mangled) names;
 # - nothing of the library's internals.
@@ -147,6 +147,8 @@ if ! cmp -s "$work/ext" "$work/ext_declared"; then
 fi
 grep -q '^GENATTR_XML_API GenAttrHandle\* genattr_read_xml_file(' "$ext_header" ||
   fail "$ext_header does not declare genattr_read_xml_file for the reader library"
+grep -q '^GENATTR_XML_API GenAttrHandle\* genattr_read_xml_file_ex(' "$ext_header" ||
+  fail "$ext_header does not declare genattr_read_xml_file_ex for the reader library"
 
 # The class interface.
 for class in GenAttrBase GenAttrCont GenAttrString GenAttrUnicodeString GenAttrInt GenAttrFloat \

@@ -14,6 +14,13 @@ static void check(int ok, const char* what) {
   }
 }
 
+/* The value of the String at `path` below `root`, or "(none)". */
+static const char* value_at(GenAttrHandle* root, const char* path) {
+  GenAttrHandle* node = QMV_GenAttr_Base_GetAttrByPath(root, path);
+  const char* value = node != NULL ? QMV_GenAttr_String_GetValue(node) : NULL;
+  return value != NULL ? value : "(none)";
+}
+
 int main(void) {
   const char* name = "c_reader_test.xml";
   FILE* file = fopen(name, "wb");
@@ -43,6 +50,38 @@ int main(void) {
   root = genattr_read_xml_file(name, NULL);
   check(root != NULL, "no status wanted");
   genattr_unref(root);
+  remove(name);
+
+  /* Attributes and text beside elements of a document in another format. */
+  file = fopen(name, "wb");
+  if (file == NULL) {
+    return 1;
+  }
+  fputs("<svg xmlns:xlink=\"http://www.w3.org/1999/xlink\"><path d=\"M 0 0\"/>"
+        "<a xlink:href=\"#p\">go<b/></a></svg>",
+        file);
+  fclose(file);
+  root = genattr_read_xml_file_ex(name, 0, &status);
+  check(status == 0 && root != NULL, "read with attributes");
+  check(strcmp(value_at(root, "path/@d"), "M 0 0") == 0, "@d of path");
+  check(QMV_GenAttr_Base_GetAttrByPath(root, "a/@xlink:href") != NULL, "prefixed attribute");
+  check(strcmp(value_at(root, "a/#text"), "go") == 0, "text beside an element");
+  check(genattr_count_children(root) == 3, "@xmlns:xlink, path, a");
+  genattr_unref(root);
+  root = genattr_read_xml_file(name, &status);
+  check(root != NULL && QMV_GenAttr_Base_GetAttrByPath(root, "path/@d") != NULL,
+        "attributes kept by default");
+  genattr_unref(root);
+  root = genattr_read_xml_file_ex(name, GENATTR_READ_NO_ATTRIBUTES, &status);
+  check(status == 0 && root != NULL, "read without attributes");
+  check(genattr_count_children(root) == 2, "path and a only");
+  check(QMV_GenAttr_Base_GetAttrByPath(root, "path/@d") == NULL, "no @d");
+  check(QMV_GenAttr_Base_GetAttrByPath(root, "a/#text") == NULL, "no text beside elements");
+  genattr_unref(root);
+  check(genattr_read_xml_file_ex("no/such/file.xml", 0, &status) == NULL && status == 1,
+        "missing file, with flags");
+  check(genattr_read_xml_file_ex(NULL, GENATTR_READ_NO_ATTRIBUTES, NULL) == NULL,
+        "null name, no status wanted");
   remove(name);
   return failures == 0 ? 0 : 1;
 }

@@ -24,7 +24,9 @@ using readertest::Tree;
                                    const std::string& expected, const std::string& what) {
   const std::unique_ptr<char[]> copy(new char[bytes.size()]);
   std::copy(bytes.begin(), bytes.end(), copy.get());
-  const std::string file = "reader_encoding.xml";
+  // One file per test: CTest may run the tests of this file side by side.
+  const std::string file = std::string("reader_encoding_") +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xml";
   {
     std::ofstream out(file, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

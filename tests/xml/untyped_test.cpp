@@ -14,9 +14,9 @@ using readertest::Read;
 using readertest::Tree;
 
 // The text listing of what `document` reads as, or the status and message.
-std::string Listing(const std::string& document) {
+std::string Listing(const std::string& document, const GenAttrReadOptions& options = {}) {
   GenAttrReadError error;
-  Tree tree(Read(document, error));
+  Tree tree(GenAttrXMLReader::ReadBuffer(document.data(), document.size(), options, &error));
   if (tree.root == nullptr) {
     return "status " + std::to_string(error.mStatus) + ": " + error.mMessage;
   }
@@ -66,14 +66,19 @@ TEST(ReaderUntyped, Rules) {
       {"<r><a> x <![CDATA[<&>]]><!-- c --><?pi x?>y\n</a></r>",
        "Name: r                     (Type: Cont)\n"
        "  Name: a                   Value:  x <&>y\n  (Type: String)\n"},
-      // Mixed content: text beside child elements is left out.
-      {"<r>lost<a>1</a>lost too</r>", "Name: r                     (Type: Cont)\n"
-                                      "  Name: a                   Value: 1  (Type: String)\n"},
-      // Attributes other than desc and value are left out; an empty desc is a
-      // description.
+      // Mixed content: text beside child elements is kept in its place.
+      {"<r>kept<a>1</a>kept too</r>",
+       "Name: r                     (Type: Cont)\n"
+       "  Name: #text               Value: kept  (Type: String)\n"
+       "  Name: a                   Value: 1  (Type: String)\n"
+       "  Name: #text               Value: kept too  (Type: String)\n"},
+      // Attributes other than desc and value come first as @ children; an
+      // empty desc is a description.
       {"<r id=\"7\" desc=\"\"><a x=\"1\" value=\"v\">t</a></r>",
        "Name: r                    (Description: )  (Type: Cont)\n"
-       "  Name: a                   Value: v  (Type: String)\n"},
+       "  Name: @id                 Value: 7  (Type: String)\n"
+       "  Name: a                   Value: v  (Type: String)\n"
+       "    Name: @x                  Value: 1  (Type: String)\n"},
       // Element names as they are, in UTF-8; the time stamp only leads the root.
       {"<caf\xC3\xA9><a><DateAndTime>t</DateAndTime></a></caf\xC3\xA9>",
        "Name: caf\xC3\x83\xC2\xA9               (Type: Cont)\n"
@@ -86,6 +91,19 @@ TEST(ReaderUntyped, Rules) {
   for (const Case& c : cases) {
     EXPECT_EQ(Listing(c.document), std::string(kRule) + c.listing) << c.document;
   }
+}
+
+// Without attributes, as before they were kept: text beside child elements
+// and attributes other than desc and value are left out.
+TEST(ReaderUntyped, RulesWithoutAttributes) {
+  GenAttrReadOptions options;
+  options.mKeepAttributes = false;
+  EXPECT_EQ(Listing("<r>lost<a>1</a>lost too</r>", options),
+            std::string(kRule) + "Name: r                     (Type: Cont)\n"
+                                 "  Name: a                   Value: 1  (Type: String)\n");
+  EXPECT_EQ(Listing("<r id=\"7\" desc=\"\"><a x=\"1\" value=\"v\">t</a></r>", options),
+            std::string(kRule) + "Name: r                    (Description: )  (Type: Cont)\n"
+                                 "  Name: a                   Value: v  (Type: String)\n");
 }
 
 // An element without ga:type in a typed document is read by these rules too.
