@@ -47,9 +47,6 @@ SIZE_CAP = 4 << 20
 XML_WHITE = " \t\n\r"
 STAMPS = ("DateAndTime", "CSS_StyleSheet")
 TYPED_ATTRIBUTES = ("ga:type", "ga:link")
-# The `value` attribute is the value of its element and, like every attribute
-# but `desc`, a child `@value` too.
-VALUE_IS_ALSO_CHILD = True
 # Encodings expat reads without help; any other is decoded here with Python's
 # codecs and handed to pyexpat as text. (pyexpat's own handler of unknown
 # encodings takes Python's codecs for one-byte encodings only: Shift_JIS, EUC-JP,
@@ -248,8 +245,7 @@ class Model:
                 continue
             if attribute == "value":
                 value = text
-                if not VALUE_IS_ALSO_CHILD:
-                    continue
+                continue
             children.append(["@" + attribute, "String", text, None, []])
         if frame.elements:
             self.end_run(frame)
