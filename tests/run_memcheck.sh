@@ -23,6 +23,7 @@
 #  - the Python module's tests (python.*): they run the interpreter, whose
 #    allocator valgrind cannot follow without a build made for it; they
 #    check their own counts and heap use.
+#  - the corpus check (corpus.*): it reads through the Python module too.
 # The sanitizer run covers all of them.
 set -euo pipefail
 
@@ -43,7 +44,7 @@ options+=" --suppressions=$(cd "$(dirname "$0")" && pwd)/memcheck.supp"
 excluded='^(capi\.exported_symbols|example_xml_wellformed|example_html_screenshot|HtmlView\..*|AllocFailure\..*'
 excluded+='|TranscodeAgainstIcu\.Random.*|DeepTree\.MillionLevelChain|Scale\.Million.*'
 excluded+='|(TextWriter|XmlWriter)\.WritesAMillionLevelChainWithoutRecursion'
-excluded+='|ReaderHostile\.MillionLevels|python\..*)$'
+excluded+='|ReaderHostile\.MillionLevels|python\..*|corpus\..*)$'
 
 ctest --test-dir "$build" -T memcheck \
   --overwrite "MemoryCheckCommand=$valgrind" \
