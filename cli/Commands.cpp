@@ -17,7 +17,6 @@
 #include "cli/Stats.h"
 #include "cli/TreeDiff.h"
 #include "cli/TreeInput.h"
-#include "cli/Walk.h"
 #include "genattr/GenAttrBase.h"
 
 namespace genattr {
@@ -74,17 +73,6 @@ private:
   std::uint64_t mLines = 0;
   std::uint64_t mBytes = 0;
 };
-
-// About one line per node the writer goes through: the XML formats go into
-// references, the listing does not.
-std::uint64_t ExpectedLines(GenAttrBase* root, Format format) {
-  std::uint64_t lines = 2;
-  PreorderWalk walk(root, format != Format::Text);
-  while (walk.Next()) {
-    ++lines;
-  }
-  return lines;
-}
 
 // Writes the tree to `out`, with progress when the input was large.
 void WriteWithProgress(GenAttrBase* root, Format format, const Stylesheets& stylesheets,

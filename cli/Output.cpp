@@ -99,6 +99,15 @@ void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
   }
 }
 
+std::uint64_t ExpectedLines(GenAttrBase* root, Format format) {
+  std::uint64_t lines = 2;
+  PreorderWalk walk(root, format != Format::Text);
+  while (walk.Next()) {
+    ++lines;
+  }
+  return lines;
+}
+
 namespace {
 
 // Runs of listing lines, each kept or dropped as a whole.

@@ -3,6 +3,7 @@
 #define GENATTR_CLI_OUTPUT_H
 
 #include <cstddef>
+#include <cstdint>
 #include <ostream>
 #include <string>
 
@@ -39,6 +40,12 @@ const char* ValueText(GenAttrBase* node);
 // Writes the tree below `root` to `out` in `format`, the stream being flushed
 // once at the end. The caller checks the stream's state.
 void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets, std::ostream& out);
+
+// About how many lines WriteTree() writes for `root` in `format`: one per
+// node the writer goes through (the XML formats go into references, the
+// listing does not) and two more, so that a progress display has a total to
+// count against.
+std::uint64_t ExpectedLines(GenAttrBase* root, Format format);
 
 // Writes the plain-text listing of `root` down to `maxDepth` levels below it
 // (0: the root's line alone), byte for byte the lines the full listing has for

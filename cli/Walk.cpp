@@ -1,5 +1,7 @@
 #include "cli/Walk.h"
 
+#include <cassert>
+
 namespace genattr {
 namespace cli {
 
@@ -9,58 +11,67 @@ void CollectChildren(GenAttrBase* node, std::vector<GenAttrBase*>& out) {
 }
 
 PreorderWalk::PreorderWalk(GenAttrBase* start, bool intoReferences)
-    : mIntoReferences(intoReferences), mpNode(start) {}
+    : mpStart(start), mIntoReferences(intoReferences) {}
 
-namespace {
-
-bool MayRecur(const GenAttrBase* node, std::size_t depth) {
-  return depth == 0 || node->GetRefCount() > 1;
-}
-
-} // namespace
-
-void PreorderWalk::Expand() {
-  if (!mDescend || mpNode->HasChildren() == 0 || (mpNode->IsReference() != 0 && !mIntoReferences)) {
-    return;
+void PreorderWalk::SkipChildren() {
+  if (mDepth == 0) {
+    mStartSkipped = true;
+  } else {
+    mAt.SkipChildren();
   }
-  if (MayRecur(mpNode, mDepth)) {
-    if (mOnPath.count(mpNode) != 0) {
-      return;
-    }
-    mOnPath.insert(mpNode);
-  }
-  if (mTop == mFrames.size()) {
-    mFrames.emplace_back();
-  }
-  Frame& frame = mFrames[mTop++];
-  frame.node = mpNode;
-  frame.next = 0;
-  CollectChildren(mpNode, frame.children);
-  mNumbers.Number(frame.children, frame.occurrences);
 }
 
 bool PreorderWalk::Next() {
   if (!mStarted) {
     mStarted = true;
-    mDescend = mpNode != nullptr;
+    mpNode = mpStart;
     return mpNode != nullptr;
   }
-  Expand();
-  while (mTop > 0) {
-    Frame& frame = mFrames[mTop - 1];
-    if (frame.next < frame.children.size()) {
-      mOccurrence = frame.occurrences[frame.next];
-      mpNode = frame.children[frame.next++];
-      mDepth = mTop;
-      mDescend = true;
-      return true;
-    }
-    if (MayRecur(frame.node, mTop - 1)) {
-      mOnPath.erase(frame.node);
-    }
-    --mTop;
+  if (mpNode == nullptr || !Advance()) {
+    mpNode = nullptr;
+    return false;
   }
-  return false;
+  GenAttrBase* const before = mpNode;
+  const std::size_t beforeDepth = mDepth;
+  mpNode = mAt->mpNode;
+  mDepth = mAt->mDepth;
+  NumberNode(before, beforeDepth);
+  if (!mIntoReferences && mpNode->IsReference() != 0) {
+    mAt.SkipChildren();
+  }
+  return true;
+}
+
+bool PreorderWalk::Advance() {
+  if (mRange) {
+    ++mAt;
+  } else {
+    if (mStartSkipped || (!mIntoReferences && mpStart->IsReference() != 0)) {
+      return false;
+    }
+    mRange.emplace(mpStart->GetDescendants());
+    mAt = mRange->begin();
+  }
+  return mAt != mRange->end();
+}
+
+void PreorderWalk::NumberNode(GenAttrBase* before, std::size_t beforeDepth) {
+  // In pre-order the node visited before a first child is its parent, and
+  // the library lists every child of a node it goes below, in link order, so
+  // the children numbered at the first are the ones that follow.
+  if (mDepth > beforeDepth) {
+    if (mLevels.size() < mDepth) {
+      mLevels.emplace_back();
+    }
+    Siblings& level = mLevels[mDepth - 1];
+    CollectChildren(before, mChildren);
+    mNumbers.Number(mChildren, level.occurrences);
+    level.next = 0;
+  }
+  Siblings& level = mLevels[mDepth - 1];
+  assert(level.next < level.occurrences.size());
+  mOccurrence = level.next < level.occurrences.size() ? level.occurrences[level.next] : 1;
+  ++level.next;
 }
 
 } // namespace cli

@@ -3,7 +3,7 @@
 #define GENATTR_CLI_WALK_H
 
 #include <cstddef>
-#include <unordered_set>
+#include <optional>
 #include <vector>
 
 #include "cli/NodePath.h"
@@ -17,17 +17,19 @@ namespace cli {
 // it is.
 void CollectChildren(GenAttrBase* node, std::vector<GenAttrBase*>& out);
 
-// Visits a subtree in pre-order without recursion, so any depth works. A
+// The start node followed by the library's walk over its descendants
+// (GenAttrBase::GetDescendants()), with what the command adds: each node's
+// number among same-named siblings, and a choice about references. A
 // reference's children are those of the container it shares them with; they
-// are visited only when asked for at construction. A node that is already on
-// the path from the start (a cycle made by mistake) is visited once more
-// without its children, as the writers do, so the walk always ends.
+// are visited only when asked for at construction. A node met again on its
+// own path (a loop) is visited without its children, as the library walks.
 //
 //   PreorderWalk walk(root, false);
 //   while (walk.Next()) { use(walk.Node(), walk.Depth()); }
 class PreorderWalk {
 public:
-  // Starts at `start`, which the first Next() visits at depth 0.
+  // Starts at `start`, which the first Next() visits at depth 0; a null
+  // start makes a walk without nodes.
   PreorderWalk(GenAttrBase* start, bool intoReferences);
   PreorderWalk(const PreorderWalk&) = delete;
   PreorderWalk& operator=(const PreorderWalk&) = delete;
@@ -42,31 +44,37 @@ public:
   // (1 for the start node), as NodePath.h numbers path segments.
   unsigned Occurrence() const { return mOccurrence; }
   // Leaves out the children of the node just visited.
-  void SkipChildren() { mDescend = false; }
+  void SkipChildren();
 
 private:
-  struct Frame {
-    GenAttrBase* node;
-    std::vector<GenAttrBase*> children;
+  // Moves to the first descendant of the start, or on to the next one; false
+  // when there is none.
+  bool Advance();
+  // Numbers the node just reached among its siblings, given the node visited
+  // before it and that node's depth.
+  void NumberNode(GenAttrBase* before, std::size_t beforeDepth);
+
+  // The occurrence numbers of the children of one node on the path, taken
+  // when its first child is reached, and the next one to hand out.
+  struct Siblings {
     std::vector<unsigned> occurrences;
-    std::size_t next;
+    std::size_t next = 0;
   };
 
-  // Puts the children of the node just visited on the stack, when wanted.
-  void Expand();
-
+  GenAttrBase* mpStart;
   bool mIntoReferences;
   bool mStarted = false;
-  bool mDescend = false;
-  GenAttrBase* mpNode;
+  bool mStartSkipped = false;
+  GenAttrBase* mpNode = nullptr;
   std::size_t mDepth = 0;
   unsigned mOccurrence = 1;
-  // Frames [0, mTop) are live; the ones above keep their vectors' room.
-  std::vector<Frame> mFrames;
-  std::size_t mTop = 0;
-  // Nodes on the path that a cycle could come back to: the start and every
-  // node held by more than one link. Others cannot be reached twice on one path.
-  std::unordered_set<const GenAttrBase*> mOnPath;
+  // Empty until the walk goes below the start.
+  std::optional<GenAttrDescendantRange> mRange;
+  GenAttrDescendantIterator mAt;
+  // mLevels[d - 1] numbers the children of the node last visited at depth
+  // d - 1; the levels below the node visited keep their vectors' room.
+  std::vector<Siblings> mLevels;
+  std::vector<GenAttrBase*> mChildren;
   SiblingNumbers mNumbers;
 };
 

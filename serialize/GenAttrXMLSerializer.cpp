@@ -223,7 +223,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     depth.At(level);
     line.Indent(genattr::detail::IndentAt(initial, increment, level));
     const bool hasChildren = GenAttrTreeAccess::FirstLink(*current) != nullptr;
-    line.Piece("<", 1);
+    line.PieceLiteral("<");
     open.Open(out, GenAttrTreeAccess::Name(*current));
     if (GenAttrTreeAccess::Type(*current) == Cont) {
       writeDescription(*current);

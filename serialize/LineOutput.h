@@ -43,6 +43,8 @@ public:
     }
     mText.Append(text, length);
   }
+  // The same for a string literal, whose length the compiler knows.
+  template <std::size_t N> void PieceLiteral(const char (&literal)[N]) { Piece(literal, N - 1); }
 
   // Appends `text` in a field of `width` characters filled with the stream's
   // fill character: after the text for left adjustment, before it otherwise.

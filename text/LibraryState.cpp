@@ -44,9 +44,11 @@ ThreadState& CreateThreadState() {
   return *gThreadState;
 }
 
+#ifdef GENATTR_TEST_HOOKS
 std::size_t ThreadStatesAlive() noexcept {
   return gStatesAlive.load(std::memory_order_relaxed);
 }
+#endif
 
 std::atomic<bool>& UtfTransferSwitch() {
   return gUtfTransferEnabled;

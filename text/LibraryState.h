@@ -22,14 +22,17 @@
 // the thread's arena of the pool (drained when the thread ends).
 // Process-wide, read and written atomically:
 //   - the UTF transfer switch (UtfTransferSwitch below);
-//   - the pool's count of slabs held.
+//   - the count of thread states alive, which only tests read.
 // Process-wide behind locks (tree/BlockPool.cpp): each arena of the pool
 // (a spin lock: its owning thread refills and drains under it, other threads
-// free single blocks under it) and the list of arenas of ended threads (a
-// mutex). The structure of a tree (shared chains, initial parents) is kept
-// in its nodes, and walks keep their paths to themselves.
+// free single blocks under it); the list of arenas of ended threads (a
+// mutex); the segments that slabs are cut from, that is the list of segments
+// with a free slab and the counts of segments and slabs held (one mutex,
+// taken once per slab). The structure of a tree (shared chains, initial
+// parents) is kept in its nodes, and walks keep their paths to themselves.
 // Everything else outside the nodes is constant after load (name tables,
-// format descriptions, the build date and time).
+// format descriptions, the build date and time) or after the first
+// allocation (whether the pool is bypassed).
 #ifndef GENATTR_TEXT_LIBRARYSTATE_H
 #define GENATTR_TEXT_LIBRARYSTATE_H
 
@@ -87,8 +90,11 @@ extern thread_local ThreadState* gThreadState GENATTR_FAST_TLS;
 
 // Creates the calling thread's state; CurrentThreadState() calls it once.
 ThreadState& CreateThreadState();
-// States of threads that have not ended yet (for tests).
+#ifdef GENATTR_TEST_HOOKS
+// States of threads that have not ended yet. Only in the tests that compile
+// this file in themselves (with GENATTR_TEST_HOOKS): never part of a library.
 std::size_t ThreadStatesAlive() noexcept;
+#endif
 
 // The calling thread's state, created by the first call on the thread. Inline:
 // every rendering asks for it.

@@ -419,6 +419,7 @@ void FreeSlow(void* block, std::size_t size) noexcept {
   SettleSlab(*slab);
 }
 
+#ifdef GENATTR_TEST_HOOKS
 bool PoolInUse() noexcept {
   return !PoolBypassed();
 }
@@ -432,6 +433,7 @@ std::size_t PoolSegmentsHeld() noexcept {
   std::lock_guard<std::mutex> guard(gSegmentLock);
   return gSegmentsHeld;
 }
+#endif
 
 void DrainSome(PoolCache& cache, std::size_t sizeClass) noexcept {
   Drain(cache, sizeClass, kBatch);

@@ -102,11 +102,14 @@ inline void FreeBlock(void* block, std::size_t size) noexcept {
   FreeSlow(block, size);
 }
 
+#ifdef GENATTR_TEST_HOOKS
 // Slabs and segments the pool holds at the moment, all arenas together, and
-// whether the pool is in use at all (for tests).
+// whether the pool is in use at all. Only in the tests that compile the pool
+// in themselves (with GENATTR_TEST_HOOKS): never part of a library.
 std::size_t PoolSlabsHeld() noexcept;
 std::size_t PoolSegmentsHeld() noexcept;
 bool PoolInUse() noexcept;
+#endif
 
 // A link of a child chain, a copy of `link`, in a block of the pool.
 inline GenAttrChildLink* NewLink(const GenAttrChildLink& link) {

@@ -29,7 +29,8 @@ struct GenAttrDescendantWalk {
       }
       depth = static_cast<std::uint32_t>(walk.Depth());
       // Only a node with children needs a place on the path.
-      if (GenAttrTreeAccess::FirstLink(*child) != nullptr && walk.Descend(child)) {
+      descended = GenAttrTreeAccess::FirstLink(*child) != nullptr && walk.Descend(child);
+      if (descended) {
         edits.push_back(GenAttrTreeAccess::Edits(*child));
       }
       return child;
@@ -37,9 +38,21 @@ struct GenAttrDescendantWalk {
     return nullptr;
   }
 
+  // Takes the node Next() returned off the path again, so that its children
+  // are never reached.
+  void SkipChildren() {
+    if (descended) {
+      walk.Ascend();
+      edits.pop_back();
+      descended = false;
+    }
+  }
+
   TreeWalk walk;
   std::vector<std::uint32_t> edits;
   std::uint32_t depth = 0;
+  // Whether the node Next() returned last is on the path.
+  bool descended = false;
 };
 
 GenAttrChildRange GenAttrBase::GetChildren() const {
@@ -74,4 +87,10 @@ GenAttrDescendantIterator& GenAttrDescendantIterator::operator++() {
     mCurrent = GenAttrDescendant{node, mpWalk->depth};
   }
   return *this;
+}
+
+void GenAttrDescendantIterator::SkipChildren() {
+  if (mpWalk != nullptr) {
+    mpWalk->SkipChildren();
+  }
 }

@@ -182,8 +182,9 @@ public:
   // (1 for the children of this node); this node itself is not included. The
   // walk keeps its path on the heap, so chains of any depth work, and it never
   // descends into a node that is already on its path (a loop made by the
-  // caller): that node is listed once more, without its children. No cursor
-  // moves and nothing in the tree is written. Editing a node on the walk's
+  // caller): that node is listed once more, without its children. The
+  // iterator's SkipChildren() leaves out the subtree of the node it is on. No
+  // cursor moves and nothing in the tree is written. Editing a node on the walk's
   // path invalidates the walk (a build without NDEBUG stops at the next
   // increment); destroying any node below invalidates it too.
   GenAttrDescendantRange GetDescendants() const;

@@ -93,6 +93,11 @@ public:
   const GenAttrDescendant& operator*() const { return mCurrent; }
   const GenAttrDescendant* operator->() const { return &mCurrent; }
   GenAttrDescendantIterator& operator++();
+  // Leaves out the subtree below the node the iterator is on: the next
+  // increment goes on with its next sibling, or further up. A walk that does
+  // not go into references calls it on each one. Does nothing at the end or
+  // for a node listed without children anyway.
+  void SkipChildren();
   friend bool operator==(const GenAttrDescendantIterator& a, const GenAttrDescendantIterator& b) {
     return a.mpWalk == b.mpWalk;
   }

@@ -15,6 +15,7 @@
 #include "genattr/genattr_c.h"
 #include "genattr/genattr_c_ext.h"
 #include "tests/capi/c_check.h"
+#include "tests/support/ModelListing.h"
 
 /* Walks the children of `parent` with its cursor and compares them with the
  * null-terminated `expected`; past the end the cursor must stay at null. */
@@ -114,17 +115,7 @@ static void test_road(void) {
 
   remove(listing);
   CHECK(QMV_GenAttr_WriteToFile(model, listing) == 0);
-  CHECK_FILE(listing, "-------------------------------------------------\n"
-                      "Name: Model               Id: M1  (Type: Cont)\n"
-                      "  Name: Material            Value: Steel (Description: surface material)  "
-                      "(Type: String)\n"
-                      "  Name: Part                Id: P7  (Type: Cont)\n"
-                      "    Name: Mass                Value: 12.5000  (Type: Double)\n"
-                      "    Name: Count               Value: 3  (Type: Int)  (RefCount: 2)\n"
-                      "  Name: Count               Value: 3  (Type: Int)  (RefCount: 2)\n"
-                      "  Name: PartRef             RefId: P7  (Type: Cont)\n"
-                      "  Name: Color               Value: red & blue  (Type: String)\n"
-                      "    Name: Alpha               Value: 255  (Type: Int)\n");
+  CHECK_FILE(listing, kModelListing);
 
   /* The status of the file writer is passed on. */
   CHECK(QMV_GenAttr_WriteToFile(model, "no-such-directory/listing.txt") == 1);

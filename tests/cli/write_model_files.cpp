@@ -1,6 +1,6 @@
 // Writes the files the command tests read: the README's model tree as the
-// listing, the XML document, the typed document and the page, a changed copy of it, and
-// a chain of 100,000 levels.
+// listing, the XML document, the typed document and the page, a changed copy of it,
+// a chain of 100,000 levels, and a container holding a reference made from itself.
 //
 //   write_model_files FOLDER
 #include <cstdio>
@@ -49,6 +49,15 @@ bool WriteDeepChain(const std::string& fileName) {
   return static_cast<bool>(out);
 }
 
+// C holding x and R, a reference made from C, typed: R sees C's children,
+// itself among them.
+bool WriteReferenceLoop(const std::string& fileName) {
+  writertest::Tree c(new GenAttrCont("C"));
+  c->AddAttr(new GenAttrInt("x", 1));
+  c->AddAttr(new GenAttrCont("R", static_cast<GenAttrCont*>(c.get())));
+  return GenAttrSerializerFactory::WriteToTypedXmlFile(c.get(), fileName.c_str()) == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -61,7 +70,8 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(folder, ignored);
   const bool written = WriteAll(writertest::MakeModelTree().get(), folder + "/model") &&
                        WriteAll(MakeChangedModel().get(), folder + "/model-changed") &&
-                       WriteDeepChain(folder + "/deep.typed.xml");
+                       WriteDeepChain(folder + "/deep.typed.xml") &&
+                       WriteReferenceLoop(folder + "/loop.typed.xml");
   if (!written) {
     std::fprintf(stderr, "write_model_files: cannot write into %s\n", folder.c_str());
     return 1;

@@ -6,6 +6,7 @@
 
 #include "genattr/GenAttr.h"
 #include "tests/serialize/WriterTestUtil.h"
+#include "tests/support/ModelListing.h"
 
 namespace {
 
@@ -24,17 +25,7 @@ const std::string kRule = "-------------------------------------------------\n";
 
 TEST(TextWriter, WritesTheModelTreeByteForByteAgainAndAgain) {
   Tree tree = writertest::MakeModelTree();
-  const std::string expected =
-      kRule + "Name: Model               Id: M1  (Type: Cont)\n"
-              "  Name: Material            Value: Steel (Description: surface material)  "
-              "(Type: String)\n"
-              "  Name: Part                Id: P7  (Type: Cont)\n"
-              "    Name: Mass                Value: 12.5000  (Type: Double)\n"
-              "    Name: Count               Value: 3  (Type: Int)  (RefCount: 2)\n"
-              "  Name: Count               Value: 3  (Type: Int)  (RefCount: 2)\n"
-              "  Name: PartRef             RefId: P7  (Type: Cont)\n"
-              "  Name: Color               Value: red & blue  (Type: String)\n"
-              "    Name: Alpha               Value: 255  (Type: Int)\n";
+  const std::string expected = kModelListing;
   EXPECT_EQ(WriteText(tree.get()), expected);
   EXPECT_EQ(WriteText(tree.get()), expected);
   EXPECT_EQ(tree->GetNextAttr(), nullptr); // the cursor was moved past the end

@@ -105,6 +105,49 @@ TEST(Ranges, LoopsMadeByTheCallerAreListedOnceWithoutTheirChildren) {
   GenAttrBase::Free(t);
 }
 
+TEST(Ranges, SkippedSubtreesAreLeftOut) {
+  SmallTree tree;
+  auto skipping = [&](const char* skipped) {
+    std::string out;
+    GenAttrDescendantRange range = tree.r->GetDescendants();
+    for (GenAttrDescendantIterator it = range.begin(); it != range.end(); ++it) {
+      out += it->mpNode->GetName();
+      if (std::string(skipped).find(it->mpNode->GetName()) != std::string::npos) {
+        it.SkipChildren();
+        it.SkipChildren(); // a second call changes nothing
+      }
+    }
+    return out;
+  };
+  EXPECT_EQ(skipping(""), "abcde");
+  EXPECT_EQ(skipping("a"), "ae");
+  EXPECT_EQ(skipping("b"), "abde");
+  EXPECT_EQ(skipping("cde"), "abcde"); // leaves: nothing to leave out
+  GenAttrDescendantIterator end;
+  end.SkipChildren();
+  EXPECT_TRUE(end == GenAttrDescendantIterator());
+
+  // A node listed again on its own path has no children to skip: skipping
+  // there must not take its parent off the path.
+  auto* t = new GenAttrBase("t");
+  t->AddRef();
+  auto* a = new GenAttrBase("a");
+  t->AddAttr(a);
+  a->AddAttr(t);
+  a->AddAttr(new GenAttrBase("y"));
+  std::string out;
+  GenAttrDescendantRange range = t->GetDescendants();
+  for (GenAttrDescendantIterator it = range.begin(); it != range.end(); ++it) {
+    out += std::string(it->mpNode->GetName()) + std::to_string(it->mDepth) + " ";
+    if (it->mpNode == t) {
+      it.SkipChildren();
+    }
+  }
+  EXPECT_EQ(out, "a1 t2 y2 ");
+  a->RemoveAllAttr();
+  GenAttrBase::Free(t);
+}
+
 #ifndef NDEBUG
 TEST(RangesDeathTest, EditingTheNodeBeingWalkedStopsADebugBuild) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
