@@ -48,8 +48,10 @@ char* CopyUtf8(const char* text, std::size_t length, char* out) {
       out += sequence;
       at += sequence;
     } else {
-      std::memcpy(out, "\xEF\xBF\xBD", 3);
-      out += 3;
+      // U+FFFD
+      *out++ = '\xEF';
+      *out++ = '\xBF';
+      *out++ = '\xBD';
       ++at;
     }
   }
