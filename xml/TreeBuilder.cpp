@@ -13,8 +13,8 @@
 #include "genattr/GenAttrPtr.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrUnicodeString.h"
-#include "serialize/TypedNames.h"
 #include "tree/TreeAccess.h"
+#include "tree/Vocabulary.h"
 #include "xml/TypedValues.h"
 
 namespace genattr {
@@ -22,10 +22,7 @@ namespace xml {
 
 namespace {
 
-namespace names = genattr::detail::typed;
-
-constexpr const char* kTypeNames[] = {"Base", "String", "Float",         "Double",
-                                      "Int",  "Cont",   "UnicodeString", "Ptr"};
+namespace names = genattr::detail::vocab;
 
 // A string node of class `Node` with `value` and the UTF flag `utf`, as the
 // document says, whatever the host's switch is at this moment.
@@ -62,9 +59,6 @@ template <class Node, class Value>
 GenAttrBase* Make(const char* name, const char* desc, Value value) {
   return desc != nullptr ? new Node(name, desc, value) : new Node(name, value);
 }
-
-// The name of a child that holds a run of text beside elements.
-constexpr const char* kTextName = "#text";
 
 // Whether `text` is only XML white space: a run of it is the indentation
 // between elements, not content.
@@ -353,7 +347,7 @@ void TreeBuilder::AddMarkup(GenAttrBase* node, bool children) {
   const char* at = e.attributes.c_str();
   for (std::size_t i = 0; i < e.attributeCount; ++i) {
     const std::size_t nameLength = std::strlen(at);
-    mChildName.assign(1, '@').append(at, nameLength);
+    mChildName.assign(1, names::kAttributePrefix).append(at, nameLength);
     at += nameLength + 1;
     Link(node, new GenAttrString(mChildName.c_str(), at), NO_REF);
     at += std::strlen(at) + 1;
@@ -362,12 +356,12 @@ void TreeBuilder::AddMarkup(GenAttrBase* node, bool children) {
     return;
   }
   for (const std::string& run : mRunsAside) {
-    Link(node, new GenAttrString(kTextName, run.c_str()), NO_REF);
+    Link(node, new GenAttrString(names::kTextChild, run.c_str()), NO_REF);
   }
   // After a time stamp the root's text no longer grows; its run does.
   const std::string& run = e.textClosed ? mRun : e.text;
   if (!IsWhiteSpace(run)) {
-    Link(node, new GenAttrString(kTextName, run.c_str()), NO_REF);
+    Link(node, new GenAttrString(names::kTextChild, run.c_str()), NO_REF);
   }
 }
 
@@ -376,7 +370,7 @@ void TreeBuilder::EndRun() {
     return;
   }
   if (!IsWhiteSpace(mRun)) {
-    Link(mFrames.back().node, new GenAttrString(kTextName, mRun.c_str()), NO_REF);
+    Link(mFrames.back().node, new GenAttrString(names::kTextChild, mRun.c_str()), NO_REF);
   }
   mRun.clear();
 }
@@ -407,7 +401,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
   Element& e = mElement;
   int type = -1;
   for (int t = Base; t <= Ptr; ++t) {
-    if (e.typeName == kTypeNames[t]) {
+    if (e.typeName == names::kTypeNames[t]) {
       type = t;
     }
   }
@@ -431,7 +425,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
   }
   const char* desc = e.hasDesc ? e.desc.c_str() : nullptr;
   const std::string& text = e.hasValue ? e.value : e.text;
-  const bool utf = e.hasUtf && e.utf == "1";
+  const bool utf = e.hasUtf && e.utf == names::kUtfSet;
 
   if (e.hasRef) {
     // A reference with a chain of its own: made from a container without
@@ -542,8 +536,8 @@ bool TreeBuilder::AcceptLinkBelowSharedChild(const Entry& entry) {
 
 void TreeBuilder::StartPendingRef() {
   Element& e = mElement;
-  const bool isCont = e.typeName == "Cont";
-  if (!isCont && e.typeName != "Base") {
+  const bool isCont = e.typeName == names::kTypeNames[Cont];
+  if (!isCont && e.typeName != names::kTypeNames[Base]) {
     Fail(3, "only containers and Base nodes can be references");
     return;
   }
