@@ -95,8 +95,8 @@ TreeBuilder::~TreeBuilder() {
   ReleaseHolds();
 }
 
-void TreeBuilder::Fail(int status, const char* message) {
-  if (mStatus == 0) {
+void TreeBuilder::Fail(GenAttrReadStatus status, const char* message) {
+  if (mStatus == GENATTR_READ_OK) {
     mStatus = status;
     mMessage = message;
   }
@@ -159,15 +159,16 @@ void TreeBuilder::Start(const char* element, const char** attributes) {
       return;
     }
     if (entry == nullptr || !entry->defined) {
-      Fail(3, "a link names a node that was not defined before");
+      Fail(GENATTR_READ_NOT_A_TREE, "a link names a node that was not defined before");
       return;
     }
     if (entry->open && !AcceptLinkBelowSharedChild(*entry)) {
-      Fail(3, "a link names an enclosing element: the tree would hold a cycle");
+      Fail(GENATTR_READ_NOT_A_TREE,
+           "a link names an enclosing element: the tree would hold a cycle");
       return;
     }
     if (mFrames.empty()) {
-      Fail(3, "the root element is a link");
+      Fail(GENATTR_READ_NOT_A_TREE, "the root element is a link");
       return;
     }
     Adopt(&mFrames.back(), entry->node, entry->node == nullptr ? entry->ref : NO_REF);
@@ -236,7 +237,7 @@ GenAttrBase* TreeBuilder::Finish() {
     }
   }
   if (!mQueues.empty() || mRoot == nullptr) {
-    Fail(3, "the document does not describe a tree");
+    Fail(GENATTR_READ_NOT_A_TREE, "the document does not describe a tree");
   }
   if (Failed()) {
     return nullptr;
@@ -316,7 +317,7 @@ void TreeBuilder::Materialize(bool children) {
   if (mElement.typed && mElement.hasNode) {
     entry = Lookup(mElement.node, true);
     if (entry != nullptr && entry->defined) {
-      Fail(3, "two elements define the same node");
+      Fail(GENATTR_READ_NOT_A_TREE, "two elements define the same node");
     }
     if (Failed()) {
       return;
@@ -406,19 +407,19 @@ GenAttrBase* TreeBuilder::MakeTyped() {
     }
   }
   if (type < 0) {
-    Fail(3, "ga:type names no node type");
+    Fail(GENATTR_READ_NOT_A_TREE, "ga:type names no node type");
     return nullptr;
   }
   if (e.hasXName) {
     if (!DecodeEscaped8(e.gaXName.c_str(), e.gaName)) {
-      Fail(3, "ga:xname is not a valid escaped text");
+      Fail(GENATTR_READ_NOT_A_TREE, "ga:xname is not a valid escaped text");
       return nullptr;
     }
   }
   const char* name = e.hasXName || e.hasGaName ? e.gaName.c_str() : e.name.c_str();
   if (e.hasXDesc) {
     if (!DecodeEscaped8(e.xdesc.c_str(), e.desc)) {
-      Fail(3, "ga:xdesc is not a valid escaped text");
+      Fail(GENATTR_READ_NOT_A_TREE, "ga:xdesc is not a valid escaped text");
       return nullptr;
     }
     e.hasDesc = true;
@@ -431,7 +432,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
     // A reference with a chain of its own: made from a container without
     // children, then given its own texts.
     if (type != Cont && type != Base) {
-      Fail(3, "only containers and Base nodes can be references");
+      Fail(GENATTR_READ_NOT_A_TREE, "only containers and Base nodes can be references");
       return nullptr;
     }
     GenAttrBase* made = nullptr;
@@ -441,7 +442,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
       made = cont;
       if (e.hasXId && !DecodeEscaped8(e.xid.c_str(), e.id)) {
         GenAttrBase::Free(made);
-        Fail(3, "ga:xid is not a valid escaped text");
+        Fail(GENATTR_READ_NOT_A_TREE, "ga:xid is not a valid escaped text");
         return nullptr;
       }
       cont->SetId(e.hasId || e.hasXId ? e.id.c_str() : nullptr);
@@ -458,7 +459,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
     return desc != nullptr ? new GenAttrBase(name, desc) : new GenAttrBase(name);
   case Cont: {
     if (e.hasXId && !DecodeEscaped8(e.xid.c_str(), e.id)) {
-      Fail(3, "ga:xid is not a valid escaped text");
+      Fail(GENATTR_READ_NOT_A_TREE, "ga:xid is not a valid escaped text");
       return nullptr;
     }
     auto* cont = desc != nullptr ? new GenAttrCont(name, desc) : new GenAttrCont(name);
@@ -469,7 +470,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
   }
   case String: {
     if (e.hasXValue && !DecodeEscaped8(e.xvalue.c_str(), mBytes)) {
-      Fail(3, "ga:xvalue is not a valid escaped text");
+      Fail(GENATTR_READ_NOT_A_TREE, "ga:xvalue is not a valid escaped text");
       return nullptr;
     }
     const char* value = e.hasXValue ? mBytes.c_str() : text.c_str();
@@ -478,7 +479,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
   case UnicodeString: {
     if (e.hasXValue) {
       if (!DecodeEscapedWide(e.xvalue.c_str(), mWide)) {
-        Fail(3, "ga:xvalue is not a valid escaped wide text");
+        Fail(GENATTR_READ_NOT_A_TREE, "ga:xvalue is not a valid escaped wide text");
         return nullptr;
       }
     } else {
@@ -489,7 +490,7 @@ GenAttrBase* TreeBuilder::MakeTyped() {
   case Int: {
     int value = 0;
     if (!ParseInt(text.c_str(), value)) {
-      Fail(3, "the value of an Int is not a 32-bit decimal integer");
+      Fail(GENATTR_READ_NOT_A_TREE, "the value of an Int is not a 32-bit decimal integer");
       return nullptr;
     }
     return Make<GenAttrInt>(name, desc, value);
@@ -498,7 +499,8 @@ GenAttrBase* TreeBuilder::MakeTyped() {
     float value = 0;
     if (!ReadNumber<float, std::uint32_t>(e.hasBits ? &e.bits : nullptr, text, 8, &std::strtof,
                                           value)) {
-      Fail(3, "the value of a Float is not a number or ga:bits is not 8 hexadecimal digits");
+      Fail(GENATTR_READ_NOT_A_TREE,
+           "the value of a Float is not a number or ga:bits is not 8 hexadecimal digits");
       return nullptr;
     }
     return Make<GenAttrFloat>(name, desc, value);
@@ -507,7 +509,8 @@ GenAttrBase* TreeBuilder::MakeTyped() {
     double value = 0;
     if (!ReadNumber<double, std::uint64_t>(e.hasBits ? &e.bits : nullptr, text, 16, &std::strtod,
                                            value)) {
-      Fail(3, "the value of a Double is not a number or ga:bits is not 16 hexadecimal digits");
+      Fail(GENATTR_READ_NOT_A_TREE,
+           "the value of a Double is not a number or ga:bits is not 16 hexadecimal digits");
       return nullptr;
     }
     return Make<GenAttrDouble>(name, desc, value);
@@ -538,19 +541,19 @@ void TreeBuilder::StartPendingRef() {
   Element& e = mElement;
   const bool isCont = e.typeName == names::kTypeNames[Cont];
   if (!isCont && e.typeName != names::kTypeNames[Base]) {
-    Fail(3, "only containers and Base nodes can be references");
+    Fail(GENATTR_READ_NOT_A_TREE, "only containers and Base nodes can be references");
     return;
   }
   PendingRef ref;
   std::uint32_t own = 0;
   if (!ParseSerial(e.ref.c_str(), ref.target) || (e.hasOwn && !ParseCount(e.own.c_str(), own))) {
-    Fail(3, "ga:ref or ga:own is not a number");
+    Fail(GENATTR_READ_NOT_A_TREE, "ga:ref or ga:own is not a number");
     return;
   }
   if ((e.hasXName && !DecodeEscaped8(e.gaXName.c_str(), ref.name)) ||
       (e.hasXDesc && !DecodeEscaped8(e.xdesc.c_str(), ref.desc)) ||
       (e.hasXId && !DecodeEscaped8(e.xid.c_str(), ref.id))) {
-    Fail(3, "an escaped text of a reference is not valid");
+    Fail(GENATTR_READ_NOT_A_TREE, "an escaped text of a reference is not valid");
     return;
   }
   if (!e.hasXName) {
@@ -570,14 +573,14 @@ void TreeBuilder::StartPendingRef() {
   if (e.hasNode) {
     entry = Lookup(e.node, true);
     if (entry != nullptr && entry->defined) {
-      Fail(3, "two elements define the same node");
+      Fail(GENATTR_READ_NOT_A_TREE, "two elements define the same node");
     }
     if (Failed()) {
       return;
     }
   }
   if (mRefs.size() >= NO_REF) {
-    Fail(4, "too many references");
+    Fail(GENATTR_READ_LIMIT, "too many references");
     return;
   }
   const auto index = static_cast<std::uint32_t>(mRefs.size());
@@ -631,7 +634,7 @@ void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
     return;
   }
   if (!sharing && ref.linkedInside) {
-    Fail(3, "a link names an enclosing element: the tree would hold a cycle");
+    Fail(GENATTR_READ_NOT_A_TREE, "a link names an enclosing element: the tree would hold a cycle");
     return;
   }
   if (sharing) {
@@ -640,7 +643,8 @@ void TreeBuilder::MakeRef(std::uint32_t index, GenAttrBase* target) {
     // while a serial still names it.
     for (const Queued& item : ref.shared) {
       if (item.node != nullptr && item.node->GetRefCount() < 2) {
-        Fail(3, "a child shown under a reference is not in the chain of its target");
+        Fail(GENATTR_READ_NOT_A_TREE,
+             "a child shown under a reference is not in the chain of its target");
         return;
       }
     }
@@ -742,7 +746,8 @@ void TreeBuilder::Adopt(Frame* parentFrame, GenAttrBase* node, std::uint32_t ref
       // A shared child that is itself a waiting reference: the target links it.
       waiting.shared.push_back(Queued{nullptr, ref});
     } else {
-      Fail(3, "a link of a reference's own is a reference that waits for its target");
+      Fail(GENATTR_READ_NOT_A_TREE,
+           "a link of a reference's own is a reference that waits for its target");
     }
     return;
   }
@@ -813,7 +818,7 @@ void TreeBuilder::Flush(GenAttrBase* parent) {
 TreeBuilder::Entry* TreeBuilder::Lookup(const std::string& serialText, bool create) {
   std::uint64_t serial = 0;
   if (!ParseSerial(serialText.c_str(), serial)) {
-    Fail(3, "a serial of ga:node or ga:link is not a number from 1 to 2^63");
+    Fail(GENATTR_READ_NOT_A_TREE, "a serial of ga:node or ga:link is not a number from 1 to 2^63");
     return nullptr;
   }
   if (!create) {

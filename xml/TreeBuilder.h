@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "genattr/GenAttrXMLReader.h"
+
 class GenAttrBase;
 
 namespace genattr {
@@ -43,11 +45,10 @@ public:
   // or null after a failure.
   GenAttrBase* Finish();
 
-  // Records a failure with its status (see GenAttrReadError) and message; the
-  // first failure wins.
-  void Fail(int status, const char* message);
-  bool Failed() const { return mStatus != 0; }
-  int Status() const { return mStatus; }
+  // Records a failure with its status and message; the first failure wins.
+  void Fail(GenAttrReadStatus status, const char* message);
+  bool Failed() const { return mStatus != GENATTR_READ_OK; }
+  GenAttrReadStatus Status() const { return mStatus; }
   const char* Message() const { return mMessage.c_str(); }
 
 private:
@@ -179,7 +180,7 @@ private:
   std::vector<GenAttrBase*> mToFlush;
   std::wstring mWide;
   std::string mBytes;
-  int mStatus = 0;
+  GenAttrReadStatus mStatus = GENATTR_READ_OK;
   std::string mMessage;
 };
 
