@@ -40,9 +40,11 @@ struct ReferenceTexts {
 //
 // Every node handed in is owned from then on: linked, held by a queue or a
 // waiting reference, or the root. The destructor releases whatever Finish()
-// did not hand out, on success and failure alike. A failure is recorded in
-// the BuildStatus given at construction; the owner stops handing in nodes
-// after one.
+// did not hand out, on success and failure alike (a made reference that
+// nothing links included); as it counts every reference it made, it must run
+// before the tree handed out is released. A failure is recorded in the
+// BuildStatus given at construction; the owner stops handing in nodes after
+// one.
 class ReferenceResolver {
 public:
   // No waiting reference: a child that is a node.
