@@ -6,14 +6,14 @@
 
 #include "cli/NodePath.h"
 #include "cli/Walk.h"
+#include "tree/Vocabulary.h"
 
 namespace genattr {
 namespace cli {
 
 namespace {
 
-const char* const kTypeNames[] = {"Base", "String", "Float",         "Double",
-                                  "Int",  "Cont",   "UnicodeString", "Ptr"};
+using detail::vocab::kTypeNames;
 
 bool Passes(GenAttrBase* node, const FindFilter& filter) {
   return (filter.name == nullptr || std::strcmp(node->GetName(), filter.name) == 0) &&

@@ -9,14 +9,12 @@
 #include "cli/NodePath.h"
 #include "cli/Walk.h"
 #include "genattr/GenAttrCont.h"
+#include "tree/Vocabulary.h"
 
 namespace genattr {
 namespace cli {
 
 namespace {
-
-const char* const kTypeNames[] = {"Base", "String",        "Float", "Double",   "Int",
-                                  "Cont", "UnicodeString", "Ptr",   "<unknown>"};
 
 // Keeps the `keep` longest texts seen, as a heap with the shortest on top.
 class Longest {
@@ -99,7 +97,8 @@ void PrintStats(const TreeStats& stats, std::ostream& out) {
   out << "nodes: " << stats.nodes << '\n';
   for (std::size_t type = 0; type < 9; ++type) {
     if (stats.byType[type] != 0) {
-      out << "  " << kTypeNames[type] << ": " << stats.byType[type] << '\n';
+      out << "  " << detail::vocab::TypeNameOf(static_cast<GenAttrType>(type)) << ": "
+          << stats.byType[type] << '\n';
     }
   }
   out << "depth: " << stats.depth << '\n'

@@ -17,15 +17,15 @@ namespace {
 
 const char* StatusName(int status) {
   switch (status) {
-  case 0:
+  case GENATTR_READ_OK:
     return "read";
-  case 1:
+  case GENATTR_READ_CANNOT_OPEN:
     return "cannot open";
-  case 2:
+  case GENATTR_READ_NOT_WELL_FORMED:
     return "not well-formed XML";
-  case 3:
+  case GENATTR_READ_NOT_A_TREE:
     return "not a tree document";
-  case 4:
+  case GENATTR_READ_LIMIT:
     return "resource limit hit";
   default:
     return "unknown status";
@@ -98,9 +98,9 @@ std::string DescribeStatus(const GenAttrReadError& error) {
 std::string ReadFailure(const std::string& fileName, const GenAttrReadError& error) {
   std::string text = "genattr: cannot read '" + fileName + "': " + DescribeStatus(error) + "\n";
   switch (error.mStatus) {
-  case 1:
+  case GENATTR_READ_CANNOT_OPEN:
     return text + "  Check the file name and that you may read the file.\n";
-  case 2:
+  case GENATTR_READ_NOT_WELL_FORMED:
     // The reader's own messages for these begin with these words; a file cut
     // short never leads to them, so the usual hint would mislead.
     if (std::strncmp(error.mMessage, "unknown encoding", 16) == 0) {
@@ -112,9 +112,9 @@ std::string ReadFailure(const std::string& fileName, const GenAttrReadError& err
     }
     return text + "  The file is not complete, well-formed XML; was it cut short or written by "
                   "another program?\n";
-  case 3:
+  case GENATTR_READ_NOT_A_TREE:
     return text + "  The XML does not describe an attribute tree; 'genattr check' reports where.\n";
-  case 4:
+  case GENATTR_READ_LIMIT:
     return text + "  The file goes beyond what the reader accepts; it may be damaged or hostile.\n";
   default:
     return text;

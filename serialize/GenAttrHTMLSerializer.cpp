@@ -19,6 +19,7 @@
 #include "tree/OwnedText.h"
 #include "tree/TreeAccess.h"
 #include "tree/ValueBuffer.h"
+#include "tree/Vocabulary.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ public:
         return static_cast<std::int64_t>(i);
       }
     }
-    mTypes.emplace_back(type, node.GetTypeAsString());
+    mTypes.emplace_back(type, genattr::detail::vocab::TypeNameOf(type));
     return static_cast<std::int64_t>(mTypes.size() - 1);
   }
   void Write(EscapedText& text, TextBuffer& out) const {

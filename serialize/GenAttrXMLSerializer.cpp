@@ -19,11 +19,13 @@
 #include "tree/OwnedText.h"
 #include "tree/TreeAccess.h"
 #include "tree/ValueBuffer.h"
+#include "tree/Vocabulary.h"
 
 namespace {
 
 using genattr::detail::EscapedText;
 using genattr::detail::TextEscapes;
+namespace names = genattr::detail::vocab;
 
 // The Char production of XML 1.0: what a document may carry at all.
 constexpr bool IsXmlChar(char32_t c) {
@@ -114,6 +116,23 @@ private:
   genattr::detail::TextBuffer mNames;
   std::vector<std::size_t> mStarts;
 };
+
+// Appends ` name="`: the start of the attribute `name`, whose value follows.
+template <std::size_t N>
+void OpenAttribute(genattr::detail::TextBuffer& out, const char (&name)[N]) {
+  out.Append(' ');
+  out.AppendLiteral(name);
+  out.AppendLiteral("=\"");
+}
+
+// Appends the start tag (`open` "<") or the end tag (`open` "</") of the
+// element `name`.
+template <std::size_t M, std::size_t N>
+void AppendTag(genattr::detail::TextBuffer& out, const char (&open)[M], const char (&name)[N]) {
+  out.AppendLiteral(open);
+  out.AppendLiteral(name);
+  out.Append('>');
+}
 
 // Appends the value text of `node`: a number straight into the line (its
 // characters need no escape anywhere), any other value through `text`.
@@ -213,7 +232,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
 
   auto writeDescription = [&](const GenAttrBase& current) {
     if (const char* description = GenAttrTreeAccess::Description(current)) {
-      out.AppendLiteral(" desc=\"");
+      OpenAttribute(out, names::kDesc);
       text.Narrow(description, kAttribute);
       out.Append('"');
     }
@@ -230,7 +249,7 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
       closeStartTag(current, level);
     } else if (hasChildren) {
       // The value moves into an attribute to keep it apart from the children.
-      out.AppendLiteral(" value=\"");
+      OpenAttribute(out, names::kValue);
       WriteValue(text, line, *current, kAttribute, fixedIsPrintfs);
       out.Append('"');
       line.EndLine();
@@ -243,14 +262,14 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
     }
     if (level == 0) {
       if (mpCSSStylesheet != nullptr) {
-        out.AppendLiteral("<CSS_StyleSheet>");
+        AppendTag(out, "<", names::kCssStyleSheet);
         text.Utf8(mpCSSStylesheet, kContent);
-        out.AppendLiteral("</CSS_StyleSheet>");
+        AppendTag(out, "</", names::kCssStyleSheet);
         line.EndLine();
       }
-      out.AppendLiteral("<DateAndTime>");
+      AppendTag(out, "<", names::kDateAndTime);
       out.Append(GetDateAndTime());
-      out.AppendLiteral("</DateAndTime>");
+      AppendTag(out, "</", names::kDateAndTime);
       line.EndLine();
     }
     if (hasChildren) {

@@ -9,11 +9,11 @@
 #include "genattr/GenAttrFloat.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrUnicodeString.h"
-#include "serialize/TypedNames.h"
 #include "text/NarrowText.h"
 #include "tree/SharedChains.h"
 #include "tree/TreeAccess.h"
 #include "tree/TreeWalk.h"
+#include "tree/Vocabulary.h"
 
 namespace genattr {
 namespace detail {
@@ -21,10 +21,7 @@ namespace detail {
 namespace {
 
 using Access = GenAttrTreeAccess;
-namespace names = typed;
-
-constexpr const char* kTypeNames[] = {"Base", "String", "Float",         "Double",
-                                      "Int",  "Cont",   "UnicodeString", "Ptr"};
+namespace names = vocab;
 
 // The node whose whole chain `reference` sees after its own front links, or
 // null: a reference with a chain of its own, or one that sees only the tail of
@@ -84,7 +81,7 @@ void AppendAsciiEscaped(TextBuffer& out, char c) {
 }
 
 bool KeptInEscapedForm(std::uint32_t unit) {
-  return unit >= 0x20 && unit <= 0x7E && unit != '%';
+  return unit >= 0x20 && unit <= 0x7E && unit != static_cast<std::uint32_t>(names::kEscape);
 }
 
 // The escaped form of 8-bit text: printable ASCII but "%" as itself, every
@@ -96,7 +93,7 @@ void AppendEscaped8(TextBuffer& out, const char* text) {
     if (KeptInEscapedForm(byte)) {
       AppendAsciiEscaped(out, *p);
     } else {
-      out.Append('%');
+      out.Append(names::kEscape);
       out.Append(hex[byte >> 4]);
       out.Append(hex[byte & 0xF]);
     }
@@ -114,8 +111,10 @@ void AppendEscapedWide(TextBuffer& out, const wchar_t* text) {
     } else {
       char digits[16];
       const int length =
-          std::snprintf(digits, sizeof digits, "%%%lx;", static_cast<unsigned long>(unit));
+          std::snprintf(digits, sizeof digits, "%lx", static_cast<unsigned long>(unit));
+      out.Append(names::kEscape);
       out.Append(digits, static_cast<std::size_t>(length));
+      out.Append(names::kWideEscapeEnd);
     }
   }
 }
@@ -159,7 +158,8 @@ void AppendStringExtras(TextBuffer& out, bool exact, bool utf, AppendEscaped app
   }
   if (utf) {
     OpenAttribute(out, names::kUtf);
-    out.Append("1\"");
+    out.AppendLiteral(names::kUtfSet);
+    out.Append('"');
   }
 }
 
@@ -269,7 +269,7 @@ void TypedMarkup::Define(GenAttrBase* node, Frame& frame, TextBuffer& out, Escap
   const GenAttrType type = node->GetType();
   const bool knownType = type >= Base && type <= Ptr;
   OpenAttribute(out, names::kType);
-  out.Append(knownType ? kTypeNames[type] : "Base");
+  out.Append(knownType ? names::kTypeNames[type] : names::kTypeNames[Base]);
   out.Append('"');
 
   const char* name = node->GetName();

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrDouble.h"
@@ -23,14 +22,12 @@
 #include "tree/NumberText.h"
 #include "tree/TypeName.h"
 #include "tree/ValueBuffer.h"
+#include "tree/Vocabulary.h"
 
 namespace {
 
 using genattr::detail::kValueBufferSize;
 using genattr::detail::ThreadState;
-
-const char* const kTypeNames[] = {"Base", "String", "Float",         "Double",
-                                  "Int",  "Cont",   "UnicodeString", "Ptr"};
 
 const char* EmptyUtf8(ThreadState& state) {
   unsigned char* output = state.mUtf8Output.Data();
@@ -251,8 +248,7 @@ std::uint64_t& GenAttrBase::ThreadValueBufferLen() {
 }
 
 const char* genattr::detail::TypeName(GenAttrType type) {
-  const auto code = static_cast<std::uint32_t>(type);
-  return code < std::size(kTypeNames) ? kTypeNames[code] : "<unknown>";
+  return genattr::detail::vocab::TypeNameOf(type);
 }
 
 const char* GenAttrBase::GetTypeAsString() const {

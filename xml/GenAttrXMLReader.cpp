@@ -25,8 +25,8 @@ using genattr::xml::Utf8Converter;
 // be in memory whole, nor a document in another encoding in UTF-8 whole.
 constexpr std::size_t kChunk = 1 << 16;
 
-void Report(GenAttrReadError* error, int status, unsigned long line, unsigned long column,
-            const char* message) {
+void Report(GenAttrReadError* error, GenAttrReadStatus status, unsigned long line,
+            unsigned long column, const char* message) {
   if (error != nullptr) {
     error->mStatus = status;
     error->mLine = line;
@@ -131,7 +131,7 @@ public:
 
   bool Ready(GenAttrReadError* error) const {
     if (mParser == nullptr) {
-      Report(error, 4, 0, 0, "out of memory: the XML parser cannot be made");
+      Report(error, GENATTR_READ_LIMIT, 0, 0, "out of memory: the XML parser cannot be made");
       return false;
     }
     return true;
@@ -166,7 +166,7 @@ public:
 
   // Records a fault found outside the parser's events, where the parser
   // stands.
-  void Fail(int status, const char* message) {
+  void Fail(GenAttrReadStatus status, const char* message) {
     Note(status, message);
   }
 
@@ -180,15 +180,16 @@ public:
     }
     const XML_Error code = XML_GetErrorCode(mParser);
     if (code != XML_ERROR_NONE) {
-      const int status = code == XML_ERROR_NO_MEMORY ? 4
+      const GenAttrReadStatus status = code == XML_ERROR_NO_MEMORY ? GENATTR_READ_LIMIT
 #ifdef GENATTR_XML_AMPLIFICATION_LIMITS
-                         : code == XML_ERROR_AMPLIFICATION_LIMIT_BREACH ? 4
+                                       : code == XML_ERROR_AMPLIFICATION_LIMIT_BREACH
+                                           ? GENATTR_READ_LIMIT
 #endif
-                                                                        : 2;
+                                           : GENATTR_READ_NOT_WELL_FORMED;
       Report(error, status, line, column, Describe(code).c_str());
       return nullptr;
     }
-    if (mStatus != 0) {
+    if (mStatus != GENATTR_READ_OK) {
       Report(error, mStatus, mLine, mColumn, mMessage.c_str());
       return nullptr;
     }
@@ -196,27 +197,28 @@ public:
     try {
       root = mBuilder->Finish();
     } catch (const std::bad_alloc&) {
-      mBuilder->Fail(4, "out of memory");
+      mBuilder->Fail(GENATTR_READ_LIMIT, "out of memory");
     }
     if (root == nullptr) {
       Report(error, mBuilder->Status(), line, column, mBuilder->Message());
       return nullptr;
     }
-    Report(error, 0, line, column, "");
+    Report(error, GENATTR_READ_OK, line, column, "");
     return root;
   }
 
 private:
   // A fault that ends the parse: not well-formed, or a limit reached.
   bool Stopped() const {
-    return mStatus == 2 || mStatus == 4;
+    return mStatus == GENATTR_READ_NOT_WELL_FORMED || mStatus == GENATTR_READ_LIMIT;
   }
 
   // The first fault is kept, except that one of well-formedness or of
   // resources replaces a typed fault: the document's status says whether it
   // is XML at all before whether it describes a tree.
-  void Note(int status, const std::string& message) {
-    if (mStatus != 0 && !(mStatus == 3 && status != 3)) {
+  void Note(GenAttrReadStatus status, const std::string& message) {
+    if (mStatus != GENATTR_READ_OK &&
+        !(mStatus == GENATTR_READ_NOT_A_TREE && status != GENATTR_READ_NOT_A_TREE)) {
       return;
     }
     mStatus = status;
@@ -227,7 +229,7 @@ private:
 
   // Called from a handler: records the fault and stops the parser unless the
   // rest must still be read.
-  void Fault(int status, const std::string& message) {
+  void Fault(GenAttrReadStatus status, const std::string& message) {
     Note(status, message);
     if (Stopped()) {
       XML_StopParser(mParser, XML_FALSE);
@@ -306,12 +308,12 @@ private:
     try {
       step(*parse.mBuilder);
     } catch (const std::bad_alloc&) {
-      parse.mBuilder->Fail(4, "out of memory");
+      parse.mBuilder->Fail(GENATTR_READ_LIMIT, "out of memory");
     }
     if (parse.mBuilder->Failed()) {
-      const int status = parse.mBuilder->Status();
+      const GenAttrReadStatus status = parse.mBuilder->Status();
       parse.Fault(status, parse.mBuilder->Message());
-      if (status == 3) {
+      if (status == GENATTR_READ_NOT_A_TREE) {
         parse.DropTree();
       }
     }
@@ -349,7 +351,8 @@ private:
 #ifndef GENATTR_XML_AMPLIFICATION_LIMITS
     if (internal) {
       // Without the limits nothing would stop billion laughs.
-      parse.Fault(4, "internal entities need expat 2.4 or later, with its amplification limits");
+      parse.Fault(GENATTR_READ_LIMIT,
+                  "internal entities need expat 2.4 or later, with its amplification limits");
       return;
     }
 #endif
@@ -359,15 +362,16 @@ private:
       case EntityTable::Verdict::Accepted:
         break;
       case EntityTable::Verdict::Recursive:
-        parse.Fault(2, "recursive entity: &" + Clip(name) + ";");
+        parse.Fault(GENATTR_READ_NOT_WELL_FORMED, "recursive entity: &" + Clip(name) + ";");
         break;
       case EntityTable::Verdict::TooDeep:
-        parse.Fault(4, "entity expansions nested more than " +
-                           std::to_string(EntityTable::MAX_DEPTH) + " deep: &" + Clip(name) + ";");
+        parse.Fault(GENATTR_READ_LIMIT, "entity expansions nested more than " +
+                                            std::to_string(EntityTable::MAX_DEPTH) + " deep: &" +
+                                            Clip(name) + ";");
         break;
       }
     } catch (const std::bad_alloc&) {
-      parse.Fault(4, "out of memory");
+      parse.Fault(GENATTR_READ_LIMIT, "out of memory");
     }
   }
   static void XMLCALL OnSkippedEntity(void* user, const XML_Char* name, int isParameter) {
@@ -389,7 +393,7 @@ private:
         KeepReference(user, name);
       }
     } catch (const std::bad_alloc&) {
-      parse.Fault(4, "out of memory");
+      parse.Fault(GENATTR_READ_LIMIT, "out of memory");
     }
     return XML_STATUS_OK;
   }
@@ -411,7 +415,7 @@ private:
   std::optional<TreeBuilder> mBuilder;
   EntityTable mEntities;
   std::string mEncoding; // declared, and not one expat reads itself
-  int mStatus = 0;
+  GenAttrReadStatus mStatus = GENATTR_READ_OK;
   std::string mMessage;
   unsigned long mLine = 0, mColumn = 0;
 };
@@ -491,14 +495,14 @@ GenAttrBase* ReadConverted(Utf8Converter& converter, const std::string& encoding
     const char* end = nullptr;
     bool last = false;
     if (!source.Next(in, end, last)) {
-      Report(error, 1, 0, 0, "the file cannot be read");
+      Report(error, GENATTR_READ_CANNOT_OPEN, 0, 0, "the file cannot be read");
       return nullptr;
     }
     Utf8Converter::Stop stop = Utf8Converter::Stop::OutputFull;
     while (stop == Utf8Converter::Stop::OutputFull) {
       auto* const out = static_cast<char*>(parse.Buffer(kChunk));
       if (out == nullptr) {
-        parse.Fail(4, "out of memory: no buffer for the input");
+        parse.Fail(GENATTR_READ_LIMIT, "out of memory: no buffer for the input");
         return parse.Result(error);
       }
       char* cursor = out;
@@ -515,7 +519,7 @@ GenAttrBase* ReadConverted(Utf8Converter& converter, const std::string& encoding
             (stop == Utf8Converter::Stop::Invalid ? "invalid byte sequence for encoding "
                                                   : "the input ends inside a character of ") +
             Clip(encoding);
-        parse.Fail(2, message.c_str());
+        parse.Fail(GENATTR_READ_NOT_WELL_FORMED, message.c_str());
         return parse.Result(error);
       }
       if (final) {
@@ -572,7 +576,8 @@ GenAttrBase* ReadWide(const Wide& wide, Source& source, const GenAttrReadOptions
                       GenAttrReadError* error) {
   Utf8Converter converter(wide.encoding);
   if (!converter.Ready()) {
-    Report(error, 2, 1, 1, (std::string("unknown encoding: ") + wide.encoding).c_str());
+    Report(error, GENATTR_READ_NOT_WELL_FORMED, 1, 1,
+           (std::string("unknown encoding: ") + wide.encoding).c_str());
     return nullptr;
   }
   return ReadConverted(converter, wide.encoding, source, options, error);
@@ -583,12 +588,12 @@ GenAttrBase* ReadWide(const Wide& wide, Source& source, const GenAttrReadOptions
 GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, const GenAttrReadOptions& options,
                                         GenAttrReadError* error) {
   if (fileName == nullptr) {
-    Report(error, 1, 0, 0, "no file name given");
+    Report(error, GENATTR_READ_CANNOT_OPEN, 0, 0, "no file name given");
     return nullptr;
   }
   std::FILE* file = std::fopen(fileName, "rb");
   if (file == nullptr) {
-    Report(error, 1, 0, 0, "the file cannot be opened");
+    Report(error, GENATTR_READ_CANNOT_OPEN, 0, 0, "the file cannot be opened");
     return nullptr;
   }
   struct Closer {
@@ -601,13 +606,13 @@ GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, const GenAttrReadO
   try {
     first.resize(kChunk);
   } catch (const std::bad_alloc&) {
-    Report(error, 4, 0, 0, "out of memory: no buffer for the input");
+    Report(error, GENATTR_READ_LIMIT, 0, 0, "out of memory: no buffer for the input");
     return nullptr;
   }
   const std::size_t got = std::fread(first.data(), 1, kChunk, file);
   if (std::ferror(file) != 0) {
     // A directory opens on some systems, and fails only here.
-    Report(error, 1, 0, 0, "the file cannot be read");
+    Report(error, GENATTR_READ_CANNOT_OPEN, 0, 0, "the file cannot be read");
     return nullptr;
   }
   const Wide wide = DetectUtf32(first.data(), got);
@@ -628,13 +633,13 @@ GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, const GenAttrReadO
     while (more) {
       void* buffer = parse.Buffer(kChunk);
       if (buffer == nullptr) {
-        parse.Fail(4, "out of memory: no buffer for the input");
+        parse.Fail(GENATTR_READ_LIMIT, "out of memory: no buffer for the input");
         break;
       }
       firstOnly = false;
       const std::size_t read = std::fread(buffer, 1, kChunk, file);
       if (std::ferror(file) != 0) {
-        Report(error, 1, 0, 0, "the file cannot be read");
+        Report(error, GENATTR_READ_CANNOT_OPEN, 0, 0, "the file cannot be read");
         return nullptr;
       }
       last = read < kChunk && std::feof(file) != 0;
@@ -644,7 +649,8 @@ GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, const GenAttrReadO
       return parse.Result(error);
     }
     if (!firstOnly) {
-      parse.Fail(4, "an XML declaration naming an encoding must end within the first 64 KiB");
+      parse.Fail(GENATTR_READ_LIMIT,
+                 "an XML declaration naming an encoding must end within the first 64 KiB");
       return parse.Result(error);
     }
     restart = PlanRestart(first.data(), got, parse.Encoding());
@@ -660,7 +666,7 @@ GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
                                           const GenAttrReadOptions& options,
                                           GenAttrReadError* error) {
   if (data == nullptr && size != 0) {
-    Report(error, 1, 0, 0, "no data given");
+    Report(error, GENATTR_READ_CANNOT_OPEN, 0, 0, "no data given");
     return nullptr;
   }
   const Wide wide = DetectUtf32(data, size);

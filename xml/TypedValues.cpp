@@ -4,10 +4,14 @@
 #include <cstddef>
 #include <cwchar>
 
+#include "tree/Vocabulary.h"
+
 namespace genattr {
 namespace xml {
 
 namespace {
+
+namespace names = genattr::detail::vocab;
 
 int HexDigit(char c) {
   if (c >= '0' && c <= '9') {
@@ -74,7 +78,7 @@ bool ParseDecimal(const char* text, std::uint64_t limit, std::uint64_t& value) {
 bool DecodeEscaped8(const char* text, std::string& out) {
   out.clear();
   for (const char* p = text; *p != '\0'; ++p) {
-    if (*p != '%') {
+    if (*p != names::kEscape) {
       out.push_back(*p);
       continue;
     }
@@ -93,7 +97,7 @@ bool DecodeEscapedWide(const char* text, std::wstring& out) {
   out.clear();
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   while (*p != '\0') {
-    if (*p != '%') {
+    if (*p != names::kEscape) {
       AppendChar(NextUtf8(p), out);
       continue;
     }
@@ -106,7 +110,7 @@ bool DecodeEscapedWide(const char* text, std::wstring& out) {
       }
       unit = (unit << 4) | static_cast<std::uint32_t>(digit);
     }
-    if (digits == 0 || *p != ';' || unit == 0) {
+    if (digits == 0 || *p != names::kWideEscapeEnd || unit == 0) {
       return false;
     }
     ++p;

@@ -8,26 +8,37 @@
 
 class GenAttrBase;
 
+// The status of a read: GenAttrReadError::mStatus, and the status the C
+// functions of genattr_c_ext.h store.
+enum GenAttrReadStatus {
+  // The tree was read.
+  GENATTR_READ_OK = 0,
+  // The file cannot be opened or read (missing, a directory, no permission).
+  GENATTR_READ_CANNOT_OPEN = 1,
+  // The bytes are not well-formed XML 1.0 (also: bytes invalid in the
+  // declared encoding, a truncated document, no element at all), wherever the
+  // fault is; an encoding the C library's iconv does not know (mMessage
+  // "unknown encoding: NAME"); a reference to an entity that no declaration
+  // can provide ("undefined entity: &NAME;") or a recursive one.
+  GENATTR_READ_NOT_WELL_FORMED = 2,
+  // Well-formed, but not a tree document: a typed attribute with a value that
+  // cannot be, a link to a node never defined.
+  GENATTR_READ_NOT_A_TREE = 3,
+  // A resource limit was hit (entity amplification, entity expansions nested
+  // more than 64 deep, a size or count beyond what the reader accepts, memory).
+  GENATTR_READ_LIMIT = 4
+};
+
 // The outcome of a read, filled on success too.
 struct GenAttrReadError {
-  // 0 the tree was read;
-  // 1 the file cannot be opened or read (missing, a directory, no permission);
-  // 2 the bytes are not well-formed XML 1.0 (also: bytes invalid in the
-  //   declared encoding, a truncated document, no element at all), wherever
-  //   the fault is; an encoding the C library's iconv does not know
-  //   (mMessage "unknown encoding: NAME"); a reference to an entity that no
-  //   declaration can provide ("undefined entity: &NAME;") or a recursive one;
-  // 3 well-formed, but not a tree document: a typed attribute with a value
-  //   that cannot be, a link to a node never defined;
-  // 4 a resource limit was hit (entity amplification, entity expansions
-  //   nested more than 64 deep, a size or count beyond what the reader
-  //   accepts, memory).
+  // A GenAttrReadStatus. An int, as the C functions hand it out, so that the
+  // structure and the comparisons hosts already make stay as they are.
   int mStatus;
-  // Where the fault was found (for status 3, where the typed document went
-  // wrong, though the parse went on): line and column, 1-based; 0 when not
-  // known.
+  // Where the fault was found (for GENATTR_READ_NOT_A_TREE, where the typed
+  // document went wrong, though the parse went on): line and column, 1-based;
+  // 0 when not known.
   unsigned long mLine, mColumn;
-  // What went wrong, in English, zero-terminated; "" for status 0.
+  // What went wrong, in English, zero-terminated; "" for GENATTR_READ_OK.
   char mMessage[256];
 };
 
