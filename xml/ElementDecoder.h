@@ -24,17 +24,21 @@ public:
     mText.assign(text);
     mPresent = true;
   }
-  void Clear() {
-    mText.clear();
-    mPresent = false;
-  }
+  // Only the flag: every element clears every field, and the text of an
+  // absent one is never read.
+  void Clear() { mPresent = false; }
   bool Present() const { return mPresent; }
   // The text; empty when absent. Valid until the next Set() or Clear().
-  const std::string& Text() const { return mText; }
+  const std::string& Text() const { return mPresent ? mText : Empty(); }
   // The text, or null when absent. Valid until the next Set() or Clear().
   const char* OrNull() const { return mPresent ? mText.c_str() : nullptr; }
 
 private:
+  static const std::string& Empty() {
+    static const std::string empty;
+    return empty;
+  }
+
   std::string mText;
   bool mPresent = false;
 };
