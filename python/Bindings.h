@@ -73,6 +73,8 @@ bool IsSequenceKey(py::handle key);
 py::object SequenceItem(py::handle self, py::handle key);
 // pop(), extend(), index() and del on `base`.
 void BindSequence(BaseClass& base);
+// copy.copy() and copy.deepcopy() of nodes.
+void BindCopies(BaseClass& base);
 // read(), parse(), ReadError and write() on `base`.
 void BindFiles(py::module_& module, BaseClass& base);
 

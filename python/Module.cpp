@@ -38,6 +38,7 @@ PYBIND11_MODULE(_genattr, module) {
   genattr_python::RememberNodeClasses();
   genattr_python::BindWalks(module, base);
   genattr_python::BindSequence(base);
+  genattr_python::BindCopies(base);
   genattr_python::BindFiles(module, base);
   RefuseUnmadeNodes();
 }

@@ -1,7 +1,9 @@
 """Type stubs of the package genattr (the extension genattr._genattr)."""
 
 import os
-from typing import Iterable, Iterator, Optional, Tuple, Union, overload
+from typing import Any, Iterable, Iterator, Optional, Tuple, TypeVar, Union, overload
+
+_Node = TypeVar("_Node", bound="Base")
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _Value = Union[int, float, str]
@@ -106,6 +108,12 @@ class Base:
     def find_all(self, name: Optional[str] = None, value: Optional[_Value] = None, *,
                  tolerance: float = 0.0, recursive: bool = True) -> list[Base]:
         """Every matching node below this one in pre-order."""
+    def __copy__(self: _Node) -> _Node:
+        """A new node of the same class, name, description and value (no id) whose
+        children are the very children of this one."""
+    def __deepcopy__(self: _Node, memo: Any = None) -> _Node:
+        """The library's deep copy: a new node for every link below, references as
+        ordinary nodes, no id."""
     def write(self, path: _Path, format: str = "text") -> None:
         """Writes this subtree as "text", "xml", "typed" or "html"; OSError on failure."""
 
