@@ -71,8 +71,13 @@ void BindWalks(py::module_& module, BaseClass& base);
 bool IsSequenceKey(py::handle key);
 // node[i] and node[i:j:k] of the node object `self`.
 py::object SequenceItem(py::handle self, py::handle key);
+// node[key], a child or a slice (SequenceItem()) or the node at a path.
+py::object GetNodeItem(py::handle self, py::handle key);
 // pop(), extend(), index() and del on `base`.
 void BindSequence(BaseClass& base);
+// len(node) and node[key] straight from the node classes' slots, without a
+// bound call; once every class is bound.
+void FastSequenceSlots();
 // copy.copy() and copy.deepcopy() of nodes.
 void BindCopies(BaseClass& base);
 // read(), parse(), ReadError and write() on `base`.

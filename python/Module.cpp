@@ -41,4 +41,5 @@ PYBIND11_MODULE(_genattr, module) {
   genattr_python::BindCopies(base);
   genattr_python::BindFiles(module, base);
   RefuseUnmadeNodes();
+  genattr_python::FastSequenceSlots();
 }

@@ -234,16 +234,18 @@ void CountedNodes::Release() noexcept {
 }
 
 NodeHolder& HolderOf(py::handle self) {
-  if (!py::isinstance<GenAttrBase>(self)) {
+  if (PyObject_TypeCheck(self.ptr(), gNodeClasses[Base].mpInfo->type) == 0) {
     throw py::type_error("a genattr node is needed");
   }
-  // The cast refuses an object whose __init__ has not run (see
-  // RefuseUnmadeNodes()).
-  self.cast<GenAttrBase&>();
   // Every node class has exactly one C++ class, so the object's first value
-  // and holder are its node's.
+  // and holder are its node's. Only __init__ makes the holder: an object
+  // without one is refused, as pybind11's calls refuse it (see
+  // RefuseUnmadeNodes()).
   detail::value_and_holder slot =
       reinterpret_cast<detail::instance*>(self.ptr())->get_value_and_holder();
+  if (!slot.holder_constructed()) {
+    throw py::type_error("the node is not made yet: its __init__ has not run");
+  }
   // The holder of every node class is a NodeRef<T>, whose first and only base
   // is NodeHolder.
   return *std::launder(reinterpret_cast<NodeHolder*>(&slot.holder<NodeRef<GenAttrBase>>()));

@@ -2,6 +2,8 @@
 // extend(), index(), pop(), del, and copies of nodes.
 #include <algorithm>
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -245,6 +247,46 @@ Py_ssize_t Index(py::handle self, py::handle child, py::handle start, py::handle
 
 } // namespace
 
+namespace {
+
+// Sets the Python error of the exception being handled, as pybind11 does for
+// a bound call.
+void SetPythonError() noexcept {
+  try {
+    throw;
+  } catch (py::error_already_set& error) {
+    error.restore();
+  } catch (const py::builtin_exception& error) {
+    error.set_error();
+  } catch (const std::bad_alloc&) {
+    PyErr_NoMemory();
+  } catch (const std::exception& error) {
+    PyErr_SetString(PyExc_RuntimeError, error.what());
+  } catch (...) {
+    PyErr_SetString(PyExc_RuntimeError, "unknown C++ error");
+  }
+}
+
+Py_ssize_t LengthSlot(PyObject* self) noexcept {
+  try {
+    return static_cast<Py_ssize_t>(HolderOf(self).Node()->GetNumberChildren());
+  } catch (...) {
+    SetPythonError();
+    return -1;
+  }
+}
+
+PyObject* SubscriptSlot(PyObject* self, PyObject* key) noexcept {
+  try {
+    return GetNodeItem(self, key).release().ptr();
+  } catch (...) {
+    SetPythonError();
+    return nullptr;
+  }
+}
+
+} // namespace
+
 bool IsSequenceKey(py::handle key) {
   return PyIndex_Check(key.ptr()) != 0 || PySlice_Check(key.ptr());
 }
@@ -257,6 +299,21 @@ py::object SequenceItem(py::handle self, py::handle key) {
   const std::uint32_t count = holder.Node()->GetNumberChildren();
   const std::uint32_t at = Position(key, count, "child index out of range");
   return NodeObject(ChildAt(holder, at, count));
+}
+
+void FastSequenceSlots() {
+  // The methods __len__ and __getitem__ stay as bound (their signatures and
+  // documentation); the interpreter's len() and [] call the slots, which
+  // Python subclasses made later take over unless they define their own.
+  for (const std::type_info* type :
+       {&typeid(GenAttrBase), &typeid(GenAttrCont), &typeid(GenAttrString),
+        &typeid(GenAttrUnicodeString), &typeid(GenAttrInt), &typeid(GenAttrFloat),
+        &typeid(GenAttrDouble), &typeid(GenAttrPtr)}) {
+    PyTypeObject* const cls = py::detail::get_type_info(*type)->type;
+    cls->tp_as_sequence->sq_length = &LengthSlot;
+    cls->tp_as_mapping->mp_length = &LengthSlot;
+    cls->tp_as_mapping->mp_subscript = &SubscriptSlot;
+  }
 }
 
 void BindSequence(BaseClass& base) {

@@ -149,13 +149,6 @@ GenAttrBase* ChildByPath(GenAttrBase& node, py::handle key) {
   return found;
 }
 
-py::object GetItem(py::handle self, py::handle key) {
-  if (IsSequenceKey(key)) {
-    return SequenceItem(self, key);
-  }
-  return NodeObject(ChildByPath(*HolderOf(self).Node(), key));
-}
-
 bool Contains(GenAttrBase& node, py::handle key) {
   if (PyUnicode_Check(key.ptr())) {
     return node.GetAttrByPath(NarrowFromPy(key, "a path").c_str()) != nullptr;
@@ -174,6 +167,13 @@ bool Contains(GenAttrBase& node, py::handle key) {
 
 } // namespace
 
+py::object GetNodeItem(py::handle self, py::handle key) {
+  if (IsSequenceKey(key)) {
+    return SequenceItem(self, key);
+  }
+  return NodeObject(ChildByPath(*HolderOf(self).Node(), key));
+}
+
 void BindWalks(py::module_& module, BaseClass& base) {
   BindNodeIterator(module);
   base.def(
@@ -186,7 +186,7 @@ void BindWalks(py::module_& module, BaseClass& base) {
           "children, as they are when walk() is called (each held until the walk ends).\n"
           "Without recursion, so trees of any depth can be walked. A node already on the\n"
           "path (a loop) comes once more, without its children.")
-      .def("__getitem__", &GetItem, py::arg("key"),
+      .def("__getitem__", &GetNodeItem, py::arg("key"),
            "node[\"a/b\"]: the node at the '/'-separated path of child names below this one\n"
            "(KeyError when there is none); node[i]: the i-th child, negative from the end\n"
            "(IndexError); node[i:j:k]: a list of the children of that slice.")

@@ -215,3 +215,23 @@ def test_the_iterator_cannot_be_made_by_hand():
     except TypeError:
         return
     assert list(made) == []  # an interpreter that cannot refuse: an empty iterator
+
+
+def test_a_subclass_keeps_the_sequence_or_its_own():
+    class Plain(genattr.Cont):
+        pass
+
+    class Own(genattr.Cont):
+        def __len__(self):
+            return 42
+
+        def __getitem__(self, key):
+            return ("own", key)
+
+    child = genattr.Int("c", 1)
+    plain, own = Plain("p"), Own("o")
+    plain.append(child)
+    own.append(child)
+    assert len(plain) == 1 and plain[0] is child and plain[-1].initial_parent is plain
+    assert plain["c"] is child and plain[0:1] == [child]
+    assert len(own) == 42 and own[0] == ("own", 0)
