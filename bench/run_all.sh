@@ -4,7 +4,8 @@
 # their ratio, with the target each ratio is held to. Times are CPU times.
 # Extra arguments go to every benchmark binary, e.g. --benchmark_min_time=0.01
 # for a quick check that everything still runs (seconds). A full run
-# takes about two and a half minutes.
+# takes about two and a half minutes, and one more for the Python module's
+# table (python/bench/per_node.py) when the module was built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,3 +24,10 @@ done
 echo
 echo "== genattr against its peers (ratio = genattr / peer; uptime: $(uptime | sed 's/.*load/load/'))"
 awk -f bench/table.awk "$results"/*.csv
+
+python=$(sed -n 's/^Python_EXECUTABLE:[A-Z]*=//p' build/bench/CMakeCache.txt)
+if [ -d build/bench/python/genattr ] && [ -n "$python" ]; then
+  echo
+  echo "== the Python module beside ElementTree and lxml (python/bench/per_node.py)"
+  PYTHONPATH=build/bench/python "$python" python/bench/per_node.py
+fi

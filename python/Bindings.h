@@ -67,6 +67,19 @@ using BaseClass = py::class_<GenAttrBase, NodeRef<GenAttrBase>>;
 BaseClass BindNodes(py::module_& module);
 // Iteration over children, walk(), find() and find_all() on `base`.
 void BindWalks(py::module_& module, BaseClass& base);
+// Whether `key` of node[key] is the sequence's (an int or a slice), not a path.
+bool IsSequenceKey(py::handle key);
+// node[i] and node[i:j:k] of the node object `self`.
+py::object SequenceItem(py::handle self, py::handle key);
+// node[key], a child or a slice (SequenceItem()) or the node at a path.
+py::object GetNodeItem(py::handle self, py::handle key);
+// pop(), extend(), index() and del on `base`.
+void BindSequence(BaseClass& base);
+// len(node) and node[key] straight from the node classes' slots, without a
+// bound call; once every class is bound.
+void FastSequenceSlots();
+// copy.copy() and copy.deepcopy() of nodes.
+void BindCopies(BaseClass& base);
 // read(), parse(), ReadError and write() on `base`.
 void BindFiles(py::module_& module, BaseClass& base);
 

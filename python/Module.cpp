@@ -4,6 +4,7 @@
 
 #include "genattr/GenAttr.h"
 #include "python/Bindings.h"
+#include "python/NodeCast.h"
 
 namespace {
 
@@ -34,7 +35,11 @@ void RefuseUnmadeNodes() {
 PYBIND11_MODULE(_genattr, module) {
   module.doc() = "Attribute trees: typed, named values arranged as a tree.";
   genattr_python::BaseClass base = genattr_python::BindNodes(module);
+  genattr_python::RememberNodeClasses();
   genattr_python::BindWalks(module, base);
+  genattr_python::BindSequence(base);
+  genattr_python::BindCopies(base);
   genattr_python::BindFiles(module, base);
   RefuseUnmadeNodes();
+  genattr_python::FastSequenceSlots();
 }

@@ -186,9 +186,7 @@ void BindValued(py::module_& module, const char* name, const char* doc, py::obje
            "A new node named `name` holding `value`, with an optional description.");
 }
 
-} // namespace
-
-BaseClass BindNodes(py::module_& module) {
+void BindTypeCodes(py::module_& module) {
   py::enum_<GenAttrType>(module, "Type", "The type code of a node; it names the node's class.")
       .value("Base", Base)
       .value("String", String)
@@ -198,7 +196,10 @@ BaseClass BindNodes(py::module_& module) {
       .value("Cont", Cont)
       .value("UnicodeString", UnicodeString)
       .value("Ptr", Ptr);
+}
 
+// The class Base with its constructors.
+BaseClass BindBase(py::module_& module) {
   BaseClass base(module, "Base",
                  "A node of an attribute tree, without a value; the base of every node class.\n\n"
                  "The Python object holds one count of its node, so the node lives at least as\n"
@@ -218,8 +219,13 @@ BaseClass BindNodes(py::module_& module) {
           },
           py::arg("name"), py::arg("target").none(false), kBorrowed,
           "A Base node named `name` that shares the children of `target`: nodes appended\n"
-          "through either are seen by both. It copies the description of `target`.")
-      .def_property(
+          "through either are seen by both. It copies the description of `target`.");
+  return base;
+}
+
+// What every node has: name, description, type, value, count, origin.
+void BindFields(BaseClass& base) {
+  base.def_property(
           "name", [](const GenAttrBase& node) { return PyFromNarrow(node.GetName()); },
           [](GenAttrBase& node, py::handle name) {
             node.SetName(NarrowFromPy(name, "name").c_str());
@@ -248,7 +254,12 @@ BaseClass BindNodes(py::module_& module) {
           "True for a node made by a reference constructor.")
       .def_property_readonly("initial_parent", &GenAttrBase::GetInitialParent, kBorrowed,
                              "The first node this one was appended to while it had none, or None.")
-      .def(
+      .def("__repr__", &Repr);
+}
+
+// Linking and unlinking children, and their number.
+void BindEditing(BaseClass& base) {
+  base.def(
           "append", [](GenAttrBase& node, GenAttrBase* child) { node.AddAttr(child); },
           py::arg("child").none(false),
           "Appends `child` after the last child. A node may be linked more than once.")
@@ -274,12 +285,14 @@ BaseClass BindNodes(py::module_& module) {
           "a Python object included, holds it. ValueError when it is not a child.")
       .def(
           "clear", [](GenAttrBase& node) { node.RemoveAllAttr(); }, "Unlinks every child.")
-      .def("__len__", &GenAttrBase::GetNumberChildren, "The number of children (links).")
+      .def("__len__", &GenAttrBase::GetNumberChildren,
+           "The number of children (links); constant time once counted.")
       .def(
           "__bool__", [](const GenAttrBase&) { return true; },
-          "Always True: a node without children is still a node.")
-      .def("__repr__", &Repr);
+          "Always True: a node without children is still a node.");
+}
 
+void BindCont(py::module_& module) {
   py::class_<GenAttrCont, GenAttrBase, NodeRef<GenAttrCont>>(
       module, "Cont", "A container node: no value, an optional id.")
       .def(py::init([](py::handle name, py::handle description) {
@@ -307,7 +320,9 @@ BaseClass BindNodes(py::module_& module) {
           },
           [](GenAttrCont& node, py::handle id) { node.SetId(OptionalText(id, "id").Get()); },
           "The container's id (str), or None.");
+}
 
+void BindValuedClasses(py::module_& module) {
   BindValued<GenAttrString>(module, "String", "A node holding an 8-bit text, UTF-8 from Python.",
                             py::str(""),
                             [](py::handle v) { return NarrowFromPy(v, "a String value"); });
@@ -324,6 +339,17 @@ BaseClass BindNodes(py::module_& module) {
   BindValued<GenAttrPtr>(module, "Ptr",
                          "A node holding an opaque address (an int) that the library never reads.",
                          py::int_(0), &PointerFromPy);
+}
+
+} // namespace
+
+BaseClass BindNodes(py::module_& module) {
+  BindTypeCodes(module);
+  BaseClass base = BindBase(module);
+  BindFields(base);
+  BindEditing(base);
+  BindCont(module);
+  BindValuedClasses(module);
   return base;
 }
 

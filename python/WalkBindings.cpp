@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "python/Bindings.h"
+#include "python/NodeCast.h"
+#include "python/NodeIterator.h"
 #include "python/PyText.h"
 
 namespace genattr_python {
@@ -14,53 +16,6 @@ namespace genattr_python {
 namespace {
 
 constexpr auto kBorrowed = py::return_value_policy::reference;
-
-// The nodes of an iteration, taken all at once when it starts and each held,
-// then handed out one by one: edits of the tree meanwhile are safe, and the
-// iteration shows the tree as it was when it began. Taking them runs no Python
-// code, so nothing can change the tree while they are taken.
-class HeldNodes {
-public:
-  // The children of `node`.
-  static std::unique_ptr<HeldNodes> Children(const GenAttrBase& node) {
-    auto held = std::make_unique<HeldNodes>();
-    held->mNodes.reserve(node.GetNumberChildren());
-    for (GenAttrBase* child : node.GetChildren()) {
-      held->mNodes.emplace_back(child);
-    }
-    return held;
-  }
-  // The descendants of `node` in pre-order, with their depths.
-  static std::unique_ptr<HeldNodes> Descendants(const GenAttrBase& node) {
-    auto held = std::make_unique<HeldNodes>();
-    for (const GenAttrDescendant& descendant : node.GetDescendants()) {
-      held->mNodes.emplace_back(descendant.mpNode);
-      held->mDepths.push_back(descendant.mDepth);
-    }
-    return held;
-  }
-
-  py::object Next() {
-    if (mNext == mNodes.size()) {
-      // Counts given back as soon as the iteration is over.
-      mNodes = {};
-      mDepths = {};
-      mNext = 0;
-      throw py::stop_iteration();
-    }
-    const std::size_t at = mNext++;
-    py::object node = py::cast(mNodes[at].get(), kBorrowed);
-    if (mDepths.empty()) {
-      return node;
-    }
-    return py::make_tuple(mDepths[at], node);
-  }
-
-private:
-  std::vector<NodeRef<GenAttrBase>> mNodes;
-  std::vector<std::uint32_t> mDepths;
-  std::size_t mNext = 0;
-};
 
 // The test of find() and find_all(): a name and a value, each optional.
 class Match {
@@ -179,31 +134,13 @@ py::list FindAll(const GenAttrBase& node, py::handle name, py::handle value, dou
   });
   py::list result;
   for (const NodeRef<GenAttrBase>& each : found) {
-    result.append(py::cast(each.get(), kBorrowed));
+    result.append(NodeObject(each.get()));
   }
   return result;
 }
 
-GenAttrBase* ChildAt(GenAttrBase& node, Py_ssize_t index) {
-  const auto count = static_cast<Py_ssize_t>(node.GetNumberChildren());
-  if (index < 0) {
-    index += count;
-  }
-  if (index < 0 || index >= count) {
-    throw py::index_error("child index out of range");
-  }
-  for (GenAttrBase* child : node.GetChildren()) {
-    if (index-- == 0) {
-      return child;
-    }
-  }
-  return nullptr;
-}
-
-GenAttrBase* GetItem(GenAttrBase& node, py::handle key) {
-  if (PyLong_Check(key.ptr())) {
-    return ChildAt(node, key.cast<Py_ssize_t>());
-  }
+// The node at the path `key` below `node`; KeyError when there is none.
+GenAttrBase* ChildByPath(GenAttrBase& node, py::handle key) {
   GenAttrBase* found = node.GetAttrByPath(NarrowFromPy(key, "a path").c_str());
   if (found == nullptr) {
     PyErr_SetObject(PyExc_KeyError, key.ptr());
@@ -230,25 +167,29 @@ bool Contains(GenAttrBase& node, py::handle key) {
 
 } // namespace
 
-void BindWalks(py::module_& module, BaseClass& base) {
-  py::class_<HeldNodes>(module, "_NodeIterator",
-                        "Iterator over the nodes taken when an iteration started.")
-      .def("__iter__", [](py::object self) { return self; })
-      .def("__next__", &HeldNodes::Next);
+py::object GetNodeItem(py::handle self, py::handle key) {
+  if (IsSequenceKey(key)) {
+    return SequenceItem(self, key);
+  }
+  return NodeObject(ChildByPath(*HolderOf(self).Node(), key));
+}
 
+void BindWalks(py::module_& module, BaseClass& base) {
+  BindNodeIterator(module);
   base.def(
-          "__iter__", [](const GenAttrBase& node) { return HeldNodes::Children(node); },
+          "__iter__", [](const GenAttrBase& node) { return IterateChildren(node); },
           "The children in order, as they are when the iteration starts (each held until\n"
           "it ends), so the loop may edit the tree. Never moves the node's cursor.")
       .def(
-          "walk", [](const GenAttrBase& node) { return HeldNodes::Descendants(node); },
+          "walk", [](const GenAttrBase& node) { return IterateDescendants(node); },
           "(depth, node) for every node below this one in pre-order, depth 1 for the\n"
           "children, as they are when walk() is called (each held until the walk ends).\n"
           "Without recursion, so trees of any depth can be walked. A node already on the\n"
           "path (a loop) comes once more, without its children.")
-      .def("__getitem__", &GetItem, py::arg("key"), kBorrowed,
+      .def("__getitem__", &GetNodeItem, py::arg("key"),
            "node[\"a/b\"]: the node at the '/'-separated path of child names below this one\n"
-           "(KeyError when there is none); node[i]: the i-th child (IndexError).")
+           "(KeyError when there is none); node[i]: the i-th child, negative from the end\n"
+           "(IndexError); node[i:j:k]: a list of the children of that slice.")
       .def("__contains__", &Contains, py::arg("key"),
            "True when the path (a str) leads to a node, or the node is a child.")
       .def("find", &Find, py::arg("name") = py::none(), py::arg("value") = py::none(),

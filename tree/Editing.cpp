@@ -55,6 +55,18 @@ bool Alone(const GenAttrBase& node) {
   return record == nullptr || (record->mpOwner == nullptr && record->mpFirstSharer == nullptr);
 }
 
+// Takes the link at `position` out of what `editor` sees (see RemoveAttr()).
+void RemoveLink(GenAttrBase& editor, const ChainPosition& position) {
+  GenAttrBase& child = *position.link->mpAttr;
+  PrepareSettling(child);
+  Unlink(*position.holder, position.link);
+  genattr::detail::DeleteLink(position.link);
+  Access::NoteEdit(editor);
+  SettleInitialParent(child, editor, *position.holder);
+  // Last: the child may end here.
+  child.UnRef();
+}
+
 } // namespace
 
 int GenAttrBase::InsertAttr(GenAttrBase* child, GenAttrBase* before) {
@@ -82,6 +94,11 @@ int GenAttrBase::InsertAttr(GenAttrBase* child, GenAttrBase* before) {
   if (position.holder == &holder) {
     position.link->mpPrev = link;
   }
+  if (Alone(*this)) {
+    Access::CountAdded(*this);
+  } else {
+    ForgetFamilyCounts(ChainOwner(*this));
+  }
   ++holder.mEdits;
   ++mEdits;
   adopt.Done();
@@ -96,13 +113,16 @@ int GenAttrBase::RemoveAttr(GenAttrBase* child) {
   if (position.link == nullptr) {
     return 0;
   }
-  PrepareSettling(*child);
-  Unlink(*position.holder, position.link);
-  genattr::detail::DeleteLink(position.link);
-  ++mEdits;
-  SettleInitialParent(*child, *this, *position.holder);
-  // Last: the child may end here.
-  child->UnRef();
+  RemoveLink(*this, position);
+  return 1;
+}
+
+int GenAttrBase::RemoveAttrAt(std::uint32_t index) {
+  const ChainPosition position = PositionAt(*this, index);
+  if (position.link == nullptr) {
+    return 0;
+  }
+  RemoveLink(*this, position);
   return 1;
 }
 
@@ -112,6 +132,9 @@ void GenAttrBase::RemoveAllAttr() {
     GenAttrChildLink* link = mpFirst;
     mpFirst = nullptr;
     Access::SetLast(*this, nullptr);
+    if (GenAttrNodeRecord* const record = Access::Record(*this)) {
+      record->mCount = 0;
+    }
     mpCurrent = nullptr;
     for (GenAttrChildLink* l = link; l != nullptr; l = l->mpNext) {
       if (l->mpAttr->mpInitialParent == this) {

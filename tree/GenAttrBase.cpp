@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "text/LibraryState.h"
 #include "tree/BlockPool.h"
@@ -214,6 +215,7 @@ void GenAttrBase::AddAttr(GenAttrBase* child) {
   Access::SetLast(owner, link);
   if (Access::Record(owner) != nullptr) {
     JoinAppended(owner, link);
+    Access::CountAdded(owner);
   }
   ++owner.mEdits;
   ++mEdits;
@@ -237,6 +239,7 @@ void GenAttrBase::AddAttrAtTop(GenAttrBase* child) {
     mpFirst->mpPrev = link;
   }
   mpFirst = link;
+  Access::CountAdded(*this); // a front link: no other node sees it
   ++mEdits;
   adopt.Done();
 }
@@ -260,11 +263,34 @@ int GenAttrBase::HasChildren() const {
 }
 
 std::uint32_t GenAttrBase::GetNumberChildren() const {
+  GenAttrNodeRecord* record = Access::Record(*this);
+  if (record != nullptr && record->mCounted) {
+    return record->mCount;
+  }
   std::uint32_t count = 0;
   for (const GenAttrChildLink* link = mpFirst; link != nullptr; link = link->mpNext) {
     ++count;
   }
+  // Kept where a record exists anyway, and for a chain long enough that the
+  // record (which then also holds the last link) costs less than the walks.
+  if (record == nullptr && count >= Access::KEPT_COUNT_FROM) {
+    try {
+      // The node is never a constant object: nodes are made with new.
+      record = &Access::EnsureRecord(const_cast<GenAttrBase&>(*this));
+    } catch (const std::bad_alloc&) {
+      return count;
+    }
+  }
+  if (record != nullptr) {
+    record->mCount = count;
+    record->mCounted = true;
+  }
   return count;
+}
+
+GenAttrBase* GenAttrBase::GetAttrAt(std::uint32_t index) const {
+  const ChainPosition position = PositionAt(const_cast<GenAttrBase&>(*this), index);
+  return position.link != nullptr ? position.link->mpAttr : nullptr;
 }
 
 int GenAttrBase::IsReference() const {

@@ -2,6 +2,8 @@
 #ifndef GENATTR_TREE_NODERECORD_H
 #define GENATTR_TREE_NODERECORD_H
 
+#include <cstdint>
+
 #include "genattr/GenAttrBase.h"
 
 // What a node keeps besides the fields of every node, allocated only for nodes
@@ -25,6 +27,14 @@
 // without such a link (a reference copies the initial parent of the node it
 // refers to, SetInitialParent(), a child linked through a reference into a
 // chain the reference does not own) is listed under that parent.
+//
+// Child count. Once GetNumberChildren() has counted what a node sees, the
+// number is kept here (mCounted). An edit that only the editing node sees
+// (every edit of a chain no reference shares, AddAttrAtTop() anywhere, an
+// append to an owner) updates it; an edit that other nodes of a family may
+// see clears mCounted on each of them, and so does any change of what a
+// reference shares. A node without a record, or with mCounted false, counts
+// by walking.
 struct GenAttrNodeRecord {
   // The node's last link, kept here once the node has a record.
   GenAttrChildLink* mpLast = nullptr;
@@ -46,6 +56,10 @@ struct GenAttrNodeRecord {
   GenAttrBase* mpPrevNamed = nullptr;
   GenAttrBase* mpNextNamed = nullptr;
   bool mListed = false;
+
+  // --- the number of links the node sees, when mCounted
+  bool mCounted = false;
+  std::uint32_t mCount = 0;
 };
 
 #endif // GENATTR_TREE_NODERECORD_H

@@ -97,6 +97,7 @@ void StopSharing(GenAttrBase& sharer) {
   }
   Access::SetLast(sharer, last);
   RemoveSharer(*record.mpOwner, record);
+  record.mCounted = false;
   record.mpOwner = nullptr;
   record.mpHolder = nullptr;
   record.mpEntry = nullptr;
@@ -109,7 +110,10 @@ void StopSharing(GenAttrBase& sharer) {
 // on with what it shared, and no cursor is left on a link of its own.
 void HandOnOwnLinks(GenAttrBase& dying, const GenAttrNodeRecord& record) {
   // Every cursor first, while every chain still runs through the own links.
+  // References made from those that lose the links see them no more either:
+  // no count of the family is kept.
   ForFamily(*record.mpOwner, [&](GenAttrBase& node) {
+    Access::ForgetCount(node);
     GenAttrChildLink*& cursor = Access::Cursor(node);
     if (&node != &dying && cursor != nullptr && cursor != Access::BeforeFirst() &&
         OwnsLink(dying, cursor)) {
@@ -145,6 +149,43 @@ ChainPosition FindInChain(GenAttrBase& node, const GenAttrBase* child) {
   return found ? position : ChainPosition();
 }
 
+ChainPosition PositionAt(GenAttrBase& node, std::uint32_t index) {
+  ChainPosition position;
+  if (SharingRecord(node) == nullptr) {
+    const std::uint32_t count = node.GetNumberChildren();
+    if (index >= count) {
+      return position;
+    }
+    if (index > count / 2) {
+      GenAttrChildLink* link = Access::Last(node);
+      for (std::uint32_t at = count - 1; at > index; --at) {
+        link = link->mpPrev;
+      }
+      position.link = link;
+      position.prev = link->mpPrev;
+      position.holder = &node;
+      position.prevHolder = &node;
+      return position;
+    }
+  }
+  std::uint32_t at = 0;
+  ForEachSeen(node, [&](GenAttrChildLink* link, GenAttrBase& holder) {
+    if (at++ == index) {
+      position.link = link;
+      position.holder = &holder;
+      return true;
+    }
+    position.prev = link;
+    position.prevHolder = &holder;
+    return false;
+  });
+  return position.link != nullptr ? position : ChainPosition();
+}
+
+void ForgetFamilyCounts(GenAttrBase& owner) {
+  ForFamily(owner, [](GenAttrBase& node) { Access::ForgetCount(node); });
+}
+
 void ShareChain(GenAttrBase& reference, GenAttrBase& referenced) {
   GenAttrChildLink* const first = Access::First(referenced);
   const GenAttrNodeRecord* const from = SharingRecord(referenced);
@@ -174,8 +215,13 @@ void JoinAppended(GenAttrBase& owner, GenAttrChildLink* link) {
   if (ownerRecord == nullptr || ownerRecord->mpFirstSharer == nullptr) {
     return;
   }
+  // Every sharer sees the new link, at the end of what it sees; the owner's
+  // count is the caller's.
   ForFamily(owner, [&](GenAttrBase& node) {
     GenAttrNodeRecord* const record = SharingRecord(node);
+    if (record != nullptr) {
+      ++record->mCount;
+    }
     if (record != nullptr && record->mpEntry == nullptr) {
       Redirect(node, nullptr, link);
       record->mpEntry = link;
@@ -193,9 +239,18 @@ void Unlink(GenAttrBase& holder, GenAttrChildLink* link) {
   GenAttrBase* const newHolder =
       holderRecord != nullptr && next == end ? holderRecord->mpHolder : &holder;
 
-  // Every cursor first, while every chain still reaches the link.
+  // Every cursor first, while every chain still reaches the link. Only the
+  // holder sees a link of a chain nobody shares; in a family, which nodes see
+  // it would take a walk each, and their counts are forgotten instead.
   GenAttrBase& owner = ChainOwner(holder);
-  ForFamily(owner, [link](GenAttrBase& node) {
+  const GenAttrNodeRecord* const ownerRecord = Access::Record(owner);
+  const bool shared = ownerRecord != nullptr && ownerRecord->mpFirstSharer != nullptr;
+  ForFamily(owner, [link, shared](GenAttrBase& node) {
+    if (shared) {
+      Access::ForgetCount(node);
+    } else {
+      Access::CountRemoved(node);
+    }
     GenAttrChildLink*& cursor = Access::Cursor(node);
     if (cursor == link) {
       cursor = CursorBefore(node, [link](const GenAttrChildLink* l) { return l == link; });

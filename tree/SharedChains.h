@@ -2,6 +2,8 @@
 #ifndef GENATTR_TREE_SHAREDCHAINS_H
 #define GENATTR_TREE_SHAREDCHAINS_H
 
+#include <cstdint>
+
 #include "genattr/GenAttrBase.h"
 #include "tree/TreeAccess.h"
 
@@ -59,6 +61,16 @@ struct ChainPosition {
 
 // The first link to `child` that `node` sees; `link` is null when there is none.
 ChainPosition FindInChain(GenAttrBase& node, const GenAttrBase* child);
+
+// The link at `index` (0 for the first) among those `node` sees, with its
+// neighbour and holders as FindInChain() gives them; `link` is null past the
+// end. A node that shares nothing sees only its own links, linked both ways,
+// and is walked from the nearer end.
+ChainPosition PositionAt(GenAttrBase& node, std::uint32_t index);
+
+// Forgets the kept child counts of `owner` and of every reference sharing its
+// chain.
+void ForgetFamilyCounts(GenAttrBase& owner);
 
 // Makes `reference`, a reference under construction, share the chain that
 // `referenced` sees: always when `referenced` shares one itself, otherwise when

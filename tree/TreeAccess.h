@@ -15,6 +15,9 @@ struct GenAttrTreeAccess {
   // Marks a record in GenAttrBase::mpLastOrRecord (records and links are at
   // least pointer-aligned, so the lowest bit of their address is free).
   static constexpr std::uintptr_t RECORD_TAG = 1;
+  // GetNumberChildren() keeps the count of a node without a record from this
+  // many children on (see GenAttrNodeRecord).
+  static constexpr std::uint32_t KEPT_COUNT_FROM = 32;
 
   static GenAttrChildLink* FirstLink(const GenAttrBase& node) { return node.mpFirst; }
   // GetName(), GetType(), GetDescription() and IsReference() without a call into the library's
@@ -73,6 +76,24 @@ struct GenAttrTreeAccess {
     GenAttrNodeRecord* const record = Record(node);
     node.mpLastOrRecord = nullptr;
     delete record;
+  }
+
+  // The kept child count of `node` (see GenAttrNodeRecord): one more, one
+  // fewer, or no longer known.
+  static void CountAdded(GenAttrBase& node) {
+    if (GenAttrNodeRecord* const record = Record(node)) {
+      ++record->mCount;
+    }
+  }
+  static void CountRemoved(GenAttrBase& node) {
+    if (GenAttrNodeRecord* const record = Record(node)) {
+      --record->mCount;
+    }
+  }
+  static void ForgetCount(GenAttrBase& node) {
+    if (GenAttrNodeRecord* const record = Record(node)) {
+      record->mCounted = false;
+    }
   }
 
   // The UTF flags that a deep copy takes from its source.

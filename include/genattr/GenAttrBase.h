@@ -152,6 +152,13 @@ public:
   // returns the child that followed it: a host may remove while it iterates.
   // Returns 1 when a link was removed, else 0.
   int RemoveAttr(GenAttrBase* child);
+  // As RemoveAttr(), for the link at `index` (0 for the first child seen)
+  // instead of the first link to a child: of a child linked twice, the second
+  // link can be removed. Returns 1 when a link was removed, 0 when `index` is
+  // not below GetNumberChildren(). Takes time proportional to the distance
+  // from the nearer end of the chain (from its start through a reference that
+  // shares a chain).
+  int RemoveAttrAt(std::uint32_t index);
   // RemoveAttr() of every child this node sees, in chain order; the cursor ends
   // past the end.
   void RemoveAllAttr();
@@ -163,8 +170,19 @@ public:
   GenAttrBase* GetNextAttr();
   // 1 when the node has at least one child, else 0.
   int HasChildren() const;
-  // Number of links in the chain; a child linked twice counts twice.
+  // Number of links in the chain; a child linked twice counts twice. The
+  // first call on a node with many children (or one that takes part in a
+  // reference) walks them and keeps the number in the node's bookkeeping,
+  // which every later edit keeps up to date, so further calls take constant
+  // time; an edit of a chain that references share makes the next call of
+  // each node sharing it walk again. The only call here that writes into the
+  // node: as for any call, one thread at a time.
   std::uint32_t GetNumberChildren() const;
+  // The child at `index` (0 for the first), borrowed, or null when `index` is
+  // not below GetNumberChildren(); no cursor moves. Takes time proportional
+  // to the distance from the nearer end of the chain (from its start through
+  // a reference that shares a chain).
+  GenAttrBase* GetAttrAt(std::uint32_t index) const;
   // 1 for a node made by a reference constructor, else 0.
   int IsReference() const;
   // The first node this node was added to, or null. Cleared when that parent

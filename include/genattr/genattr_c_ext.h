@@ -112,7 +112,9 @@ GENATTR_API int genattr_set_ptr(GenAttrHandle* node, void* value);
  * reference, the walk covers the children the reference sees. */
 
 /* The number of links under `node` (a child linked twice counts twice); 0 for
- * a null node. Takes time proportional to that number. */
+ * a null node. The first call on a node with many children takes time
+ * proportional to that number; the node then keeps it up to date, and later
+ * calls take constant time (see GenAttrBase::GetNumberChildren()). */
 GENATTR_API size_t genattr_count_children(const GenAttrHandle* node);
 /* The position of the first child, or null when there is none. */
 GENATTR_API const GenAttrChildPos* genattr_first_child(const GenAttrHandle* node);

@@ -1,7 +1,9 @@
 """Type stubs of the package genattr (the extension genattr._genattr)."""
 
 import os
-from typing import Iterator, Optional, Tuple, Union
+from typing import Any, Iterable, Iterator, Optional, Tuple, TypeVar, Union, overload
+
+_Node = TypeVar("_Node", bound="Base")
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _Value = Union[int, float, str]
@@ -72,14 +74,29 @@ class Base:
         """Unlinks the first link to `child`; ValueError when it is not a child."""
     def clear(self) -> None:
         """Unlinks every child."""
+    def extend(self, children: Iterable[Base]) -> None:
+        """Appends every node of `children` in order; TypeError, and nothing appended,
+        when one of them is not a node."""
+    def pop(self, index: int = -1) -> Base:
+        """Unlinks the child at `index` (the last by default) and returns it; IndexError."""
+    def index(self, child: Base, start: int = 0, stop: int = ...) -> int:
+        """The position of the first link to `child` from `start` up to `stop`, as
+        list.index(); ValueError when there is none."""
     def __len__(self) -> int:
-        """The number of children."""
+        """The number of children (links); constant time once counted."""
     def __bool__(self) -> bool:
         """Always True."""
     def __iter__(self) -> Iterator[Base]:
         """The children as they are when the iteration starts."""
+    @overload
     def __getitem__(self, key: Union[str, int]) -> Base:
-        """The node at a '/'-separated path (KeyError) or the i-th child (IndexError)."""
+        """The node at a '/'-separated path (KeyError) or the i-th child, negative from
+        the end (IndexError)."""
+    @overload
+    def __getitem__(self, key: slice) -> list[Base]:
+        """The children of the slice, as a list."""
+    def __delitem__(self, key: Union[int, slice]) -> None:
+        """Unlinks the i-th child (IndexError) or every child of the slice."""
     def __contains__(self, key: Union[str, Base]) -> bool:
         """True when the path leads to a node, or the node is a child."""
     def walk(self) -> Iterator[Tuple[int, Base]]:
@@ -91,6 +108,12 @@ class Base:
     def find_all(self, name: Optional[str] = None, value: Optional[_Value] = None, *,
                  tolerance: float = 0.0, recursive: bool = True) -> list[Base]:
         """Every matching node below this one in pre-order."""
+    def __copy__(self: _Node) -> _Node:
+        """A new node of the same class, name, description and value (no id) whose
+        children are the very children of this one."""
+    def __deepcopy__(self: _Node, memo: Any = None) -> _Node:
+        """The library's deep copy: a new node for every link below, references as
+        ordinary nodes, no id."""
     def write(self, path: _Path, format: str = "text") -> None:
         """Writes this subtree as "text", "xml", "typed" or "html"; OSError on failure."""
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -132,12 +133,13 @@ public:
     Adopt(x, child);
     return 1;
   }
-  int RemoveAttr(int x, int child) {
-    const int at = Find(x, child);
-    if (at == kNone) {
+  int RemoveAttr(int x, int child) { return RemoveAttrAt(x, Find(x, child)); }
+  int RemoveAttrAt(int x, int at) {
+    if (at < 0 || at >= static_cast<int>(nodes[x].seen.size())) {
       return 0;
     }
     const int link = nodes[x].seen[at];
+    const int child = links[link].child;
     Unlink(link);
     Settle(child, x, links[link].owner);
     Release(link);
@@ -314,9 +316,20 @@ public:
       for (int link : expected.seen) {
         wanted += std::string(nodes[model.links[link].child]->GetName()) + " ";
       }
-      if (seen != wanted || nodes[n]->GetNumberChildren() != expected.seen.size()) {
+      const auto count = static_cast<std::uint32_t>(expected.seen.size());
+      if (seen != wanted || nodes[n]->GetNumberChildren() != count) {
         return ::testing::AssertionFailure()
                << step << ": node " << n << " sees [" << seen << "], model [" << wanted << "]";
+      }
+      // By position: both ends (each walked from its own end), one place
+      // between that moves as the chain grows, and past the end.
+      for (const std::uint32_t at : {0u, count / 3 + count % 5, count - 1, count}) {
+        const GenAttrBase* const expectedChild =
+            at < count ? nodes[model.links[expected.seen[at]].child] : nullptr;
+        if (nodes[n]->GetAttrAt(at) != expectedChild) {
+          return ::testing::AssertionFailure()
+                 << step << ": node " << n << " GetAttrAt(" << at << ") of " << count;
+        }
       }
       if (nodes[n]->GetRefCount() != model.Count(static_cast<int>(n))) {
         return ::testing::AssertionFailure()
@@ -360,7 +373,7 @@ std::string RandomStep(Harness& h, std::mt19937& random) {
       }
     }
   }
-  const int op = pick(20);
+  const int op = pick(23);
   if (holders.size() < 3 || op == 0) {
     const int level = 1 + pick(2);
     return "make level " + std::to_string(level) + " " + Name(h, h.Make(level));
@@ -427,6 +440,25 @@ std::string RandomStep(Harness& h, std::mt19937& random) {
     node.RemoveAllAttr();
     h.model.RemoveAllAttr(x);
     return "RemoveAllAttr" + on;
+  case 16:
+  case 17: {
+    // Mostly a child seen, now and then one past the end.
+    const int at = pick(static_cast<int>(seen.size()) + 1);
+    const std::string step = "RemoveAttrAt " + std::to_string(at) + on;
+    const int result = node.RemoveAttrAt(static_cast<std::uint32_t>(at));
+    EXPECT_EQ(result, h.model.RemoveAttrAt(x, at)) << step;
+    return step;
+  }
+  case 18:
+    // Chains long enough that the library keeps their count without a record.
+    if (child == kNone || seen.size() > 60) {
+      break;
+    }
+    for (int i = 0; i < 40; ++i) {
+      node.AddAttr(h.Node(child));
+      h.model.AddAttr(x, child);
+    }
+    return "AddAttr 40 times " + Name(h, child) + on;
   case 13:
     EXPECT_EQ(node.GetFirstAttr(), h.Node(h.model.First(x))) << "GetFirstAttr" << on;
     return "GetFirstAttr" + on;

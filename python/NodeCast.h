@@ -1,0 +1,64 @@
+// Python objects for nodes, made without pybind11's lookups per call.
+#ifndef GENATTR_PYTHON_NODECAST_H
+#define GENATTR_PYTHON_NODECAST_H
+
+#include <cstddef>
+#include <vector>
+
+#include "python/Bindings.h"
+
+namespace genattr_python {
+
+// Notes the pybind11 record of the class of every type code; called once the
+// node classes are bound, before any node is handed to Python.
+void RememberNodeClasses();
+
+// The Python object of `node` as a new reference: the object that stands for
+// it already, else a new one of the class its type code names, holding one
+// count. None for a null node. Null, with a Python error set, when no memory
+// is left. Runs no Python code of the host.
+PyObject* NodeToPython(GenAttrBase* node) noexcept;
+// As NodeToPython(), for a count the caller holds on `node`: a new object
+// takes it over, and it is given back otherwise (also on failure).
+PyObject* NodeToPythonTaking(GenAttrBase* node) noexcept;
+
+// NodeToPython() for pybind11 code: throws error_already_set on failure.
+py::object NodeObject(GenAttrBase* node);
+
+// Nodes counted while they wait to be handed to Python: making an object
+// for one, or a list for them, may start the garbage collector, whose
+// finalizers may edit the tree and end nodes that nothing counts.
+class CountedNodes {
+public:
+  CountedNodes() = default;
+  CountedNodes(const CountedNodes&) = delete;
+  CountedNodes& operator=(const CountedNodes&) = delete;
+  ~CountedNodes() { Release(); }
+
+  void Reserve(std::size_t count) { mNodes.reserve(count); }
+  // Counts `node` and puts it last.
+  void Add(GenAttrBase* node) {
+    mNodes.push_back(node);
+    CountNode(node);
+  }
+  std::size_t Left() const { return mNodes.size() - mNext; }
+  // The object of the next node as a new reference, its count handed over;
+  // null with an error on failure. Only while Left() is not 0.
+  PyObject* Next() noexcept;
+  // The objects of the nodes left, as a list.
+  py::list List();
+  // Gives back the counts of the nodes left.
+  void Release() noexcept;
+
+private:
+  std::vector<GenAttrBase*> mNodes;
+  std::size_t mNext = 0;
+};
+
+// The holder of `self`, a node object; TypeError for anything else and for a
+// node object whose __init__ has not run.
+NodeHolder& HolderOf(py::handle self);
+
+} // namespace genattr_python
+
+#endif // GENATTR_PYTHON_NODECAST_H
