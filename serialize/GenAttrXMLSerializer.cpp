@@ -248,10 +248,12 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
         out.AppendLiteral("</CSS_StyleSheet>");
         line.EndLine();
       }
-      out.AppendLiteral("<DateAndTime>");
-      out.Append(GetDateAndTime());
-      out.AppendLiteral("</DateAndTime>");
-      line.EndLine();
+      if (mTimeStamp) {
+        out.AppendLiteral("<DateAndTime>");
+        out.Append(GetDateAndTime());
+        out.AppendLiteral("</DateAndTime>");
+        line.EndLine();
+      }
     }
     if (hasChildren) {
       line.EndLine();
