@@ -37,8 +37,10 @@ struct Stylesheets {
 const char* ValueText(GenAttrBase* node);
 
 // Writes the tree below `root` to `out` in `format`, the stream being flushed
-// once at the end. The caller checks the stream's state.
-void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets, std::ostream& out);
+// once at the end, with the time of writing where the format has one unless
+// `timeStamp` is false. The caller checks the stream's state.
+void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets, std::ostream& out,
+               bool timeStamp = true);
 
 // Writes the plain-text listing of `root` down to `maxDepth` levels below it
 // (0: the root's line alone), byte for byte the lines the full listing has for

@@ -74,7 +74,12 @@ int main(int argc, char** argv) {
       ->type_name("HREF");
   convertCommand->add_option("--css", convert.css, "CSS stylesheet named in the XML's root element")
       ->type_name("FILE");
+  bool noTimeStamp = false;
+  convertCommand->add_flag("--no-timestamp", noTimeStamp,
+                           "Leave out the time of writing (the XML documents' DateAndTime, the "
+                           "page's \"written\"): the same tree gives the same bytes");
   convertCommand->callback([&] {
+    convert.timeStamp = !noTimeStamp;
     convert.read = readOptions();
     status = RunConvert(convert);
   });
