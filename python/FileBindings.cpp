@@ -4,6 +4,7 @@
 // results into Python objects after.
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -205,7 +206,21 @@ py::bytes ToBytes(GenAttrBase& node, Format format, bool timeStamp) {
     const py::gil_scoped_release release;
     WriteTo(node, out, format, timeStamp);
   }
-  return py::bytes(text.Text());
+  std::string written = text.Take();
+  // Copied into the new object without the GIL, which a document of many
+  // megabytes would hold for a while: no other thread can see the object yet.
+  auto bytes = py::reinterpret_steal<py::bytes>(
+      PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(written.size())));
+  if (!bytes) {
+    throw py::error_already_set();
+  }
+  char* const target = PyBytes_AS_STRING(bytes.ptr());
+  {
+    const py::gil_scoped_release release;
+    std::memcpy(target, written.data(), written.size());
+    std::string().swap(written);
+  }
+  return bytes;
 }
 
 py::bytes ToString(GenAttrBase& node, const std::string& format, bool timeStamp) {

@@ -189,4 +189,16 @@ void PyFileBuf::RaiseIfFailed() {
   }
 }
 
+GilBreaks::GilBreaks() {
+  const double interval = py::module_::import("sys").attr("getswitchinterval")().cast<double>();
+  mGap = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+      std::chrono::duration<double>(2 * interval));
+  mNext = std::chrono::steady_clock::now() + mGap;
+}
+
+void GilBreaks::Break() {
+  { const py::gil_scoped_release release; }
+  mNext = std::chrono::steady_clock::now() + mGap;
+}
+
 } // namespace genattr_python

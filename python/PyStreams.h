@@ -3,10 +3,12 @@
 #ifndef GENATTR_PYTHON_PYSTREAMS_H
 #define GENATTR_PYTHON_PYSTREAMS_H
 
+#include <chrono>
 #include <cstddef>
 #include <exception>
 #include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <pybind11/pybind11.h>
@@ -42,7 +44,8 @@ private:
 // Collects what a writer writes, without the GIL.
 class StringBuf : public std::streambuf {
 public:
-  const std::string& Text() const { return mText; }
+  // What was written, handed over.
+  std::string Take() { return std::move(mText); }
 
 protected:
   std::streamsize xsputn(const char* text, std::streamsize size) override;
@@ -80,6 +83,33 @@ private:
   py::object mWrite;
   std::vector<char> mBuffer;
   std::exception_ptr mFailure;
+};
+
+// Lets other Python threads run during a long stretch of work that needs the
+// GIL, such as making a Python object per node found, as the interpreter lets
+// them between bytecodes: the GIL is given up for a moment every two switch
+// intervals (sys.getswitchinterval()). A thread that waited a whole interval
+// has asked for the GIL by then, and the interpreter hands it over at the
+// break; breaks more often than that would be taken back before a waiting
+// thread wakes, each one putting off its request again.
+class GilBreaks {
+public:
+  // With the GIL held.
+  GilBreaks();
+  // One step of the work, with the GIL held.
+  void Step() {
+    if (++mSteps % kStepsPerLook == 0 && std::chrono::steady_clock::now() >= mNext) {
+      Break();
+    }
+  }
+
+private:
+  void Break();
+
+  static constexpr std::size_t kStepsPerLook = 256;
+  std::chrono::steady_clock::duration mGap;
+  std::chrono::steady_clock::time_point mNext;
+  std::size_t mSteps = 0;
 };
 
 } // namespace genattr_python

@@ -8,6 +8,7 @@
 
 #include "python/Bindings.h"
 #include "python/NodePaths.h"
+#include "python/PyStreams.h"
 #include "python/PyText.h"
 
 namespace genattr_python {
@@ -189,8 +190,10 @@ py::list FindAll(const GenAttrBase& node, py::handle name, py::handle value, dou
   // collector, which may end nodes.
   const std::vector<NodeRef<GenAttrBase>> found(matches.begin(), matches.end());
   py::list result;
+  GilBreaks breaks;
   for (const NodeRef<GenAttrBase>& each : found) {
     result.append(py::cast(each.get(), kBorrowed));
+    breaks.Step();
   }
   return result;
 }
