@@ -2,9 +2,9 @@
 // pickling, and the errors of reading. The library's work runs with the GIL
 // released: Python objects are turned into plain bytes and names before, and
 // results into Python objects after.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -217,7 +217,7 @@ py::bytes ToBytes(GenAttrBase& node, Format format, bool timeStamp) {
   char* const target = PyBytes_AS_STRING(bytes.ptr());
   {
     const py::gil_scoped_release release;
-    std::memcpy(target, written.data(), written.size());
+    std::copy(written.begin(), written.end(), target);
     std::string().swap(written);
   }
   return bytes;

@@ -98,7 +98,7 @@ public:
   GilBreaks();
   // One step of the work, with the GIL held.
   void Step() {
-    if (++mSteps % kStepsPerLook == 0 && std::chrono::steady_clock::now() >= mNext) {
+    if (++mSteps % STEPS_PER_LOOK == 0 && std::chrono::steady_clock::now() >= mNext) {
       Break();
     }
   }
@@ -106,7 +106,7 @@ public:
 private:
   void Break();
 
-  static constexpr std::size_t kStepsPerLook = 256;
+  static constexpr std::size_t STEPS_PER_LOOK = 256;
   std::chrono::steady_clock::duration mGap;
   std::chrono::steady_clock::time_point mNext;
   std::size_t mSteps = 0;

@@ -65,8 +65,8 @@ TEST(TimeStamp, XmlDocumentsLoseTheStampLineAndNothingElse) {
     EXPECT_EQ(bare.find("DateAndTime"), std::string::npos);
     EXPECT_EQ(Xml(tree.get(), typed, false), bare);
   }
-  EXPECT_EQ(Xml(tree.get(), false, false).rfind(
-                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Model>\n  <Material ", 0),
+  EXPECT_EQ(Xml(tree.get(), false, false)
+                .rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Model>\n  <Material ", 0),
             0u);
 }
 

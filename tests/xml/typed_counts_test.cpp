@@ -129,8 +129,7 @@ TEST(TypedCounts, EachLinkCountsOnce) {
   holds.Hold(inner);
   holds.Hold(inner);
   const std::string document = Typed(tree.root);
-  EXPECT_NE(document.find("<twice ga:type=\"Cont\" ga:node=\"1\">"), std::string::npos)
-      << document;
+  EXPECT_NE(document.find("<twice ga:type=\"Cont\" ga:node=\"1\">"), std::string::npos) << document;
   EXPECT_NE(document.find("<inner ga:type=\"Int\">1</inner>"), std::string::npos) << document;
   EXPECT_EQ(document.find("ga:node=\"2\""), std::string::npos) << document;
 }
