@@ -146,14 +146,15 @@ bool PyFileBuf::Pass() {
         const py::object written = mWrite(py::bytes(at, left));
         std::size_t taken = left;
         if (PyLong_Check(written.ptr())) {
-          const long long count = PyLong_AsLongLong(written.ptr());
+          int overflow = 0;
+          const long long count = PyLong_AsLongLongAndOverflow(written.ptr(), &overflow);
           if (count == -1 && PyErr_Occurred() != nullptr) {
             throw py::error_already_set();
           }
-          if (count <= 0 || static_cast<unsigned long long>(count) > left) {
+          if (overflow != 0 || count <= 0 || static_cast<unsigned long long>(count) > left) {
             // Nothing taken would never end; more than given cannot be.
-            throw py::value_error("the file's write() returned " + std::to_string(count) + " for " +
-                                  std::to_string(left) + " bytes");
+            throw py::value_error("the file's write() returned " + std::string(py::repr(written)) +
+                                  " for " + std::to_string(left) + " bytes");
           }
           taken = static_cast<std::size_t>(count);
         }
