@@ -74,17 +74,19 @@ private:
   std::uint64_t mBytes = 0;
 };
 
-// Writes the tree to `out`, with progress when the input was large.
-void WriteWithProgress(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
+// Writes the tree to `out` as `options` say, with progress when the input was
+// large.
+void WriteWithProgress(GenAttrBase* root, Format format, const ConvertOptions& options,
                        const std::string& name, bool shown, std::ostream& out) {
+  const Stylesheets stylesheets{options.xsl, options.css};
   if (!shown) {
-    WriteTree(root, format, stylesheets, out);
+    WriteTree(root, format, stylesheets, out, options.timeStamp);
     return;
   }
   Progress progress(true, "writing", name, ExpectedLines(root, format));
   ProgressBuf counting(out.rdbuf(), progress);
   std::ostream counted(&counting);
-  WriteTree(root, format, stylesheets, counted);
+  WriteTree(root, format, stylesheets, counted, options.timeStamp);
   counted.flush();
   if (!counted) {
     out.setstate(std::ios::badbit);
@@ -139,10 +141,9 @@ int RunConvert(const ConvertOptions& options) {
   if (!tree) {
     return kExitTrouble;
   }
-  const Stylesheets stylesheets{options.xsl, options.css};
   const bool progress = WantProgress(FileSize(options.in));
   if (options.out == "-") {
-    WriteWithProgress(tree.get(), format, stylesheets, "standard output", false, std::cout);
+    WriteWithProgress(tree.get(), format, options, "standard output", false, std::cout);
     return Finish(kExitOk);
   }
   // The page is the same bytes everywhere, as its factory writes it; the
@@ -156,7 +157,7 @@ int RunConvert(const ConvertOptions& options) {
               << "there.\n";
     return kExitTrouble;
   }
-  WriteWithProgress(tree.get(), format, stylesheets, options.out, progress, out);
+  WriteWithProgress(tree.get(), format, options, options.out, progress, out);
   out.close();
   if (!out) {
     const int cause = errno;

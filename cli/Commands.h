@@ -30,6 +30,7 @@ struct ConvertOptions {
   std::string to;  // empty: from the extension of out
   std::string xsl;
   std::string css;
+  bool timeStamp = true; // false: the XML documents and the page without the time of writing
   GenAttrReadOptions read;
 };
 

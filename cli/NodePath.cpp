@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "cli/Walk.h"
+#include "genattr/GenAttrRanges.h"
 #include "genattr/GenAttrStringUtils.h"
 
 namespace genattr {
@@ -122,7 +122,8 @@ GenAttrBase* ResolveSegment(GenAttrBase* parent, const std::string& segment,
                             std::vector<GenAttrBase*>& scratch) {
   std::string_view name;
   unsigned long k = 0;
-  CollectChildren(parent, scratch);
+  const GenAttrChildRange children = parent->GetChildren();
+  scratch.assign(children.begin(), children.end());
   if (SplitIndex(segment, &name, &k)) {
     for (GenAttrBase* child : scratch) {
       if (NameMatches(child, name) && --k == 0) {

@@ -65,8 +65,8 @@ const char* ValueText(GenAttrBase* node) {
 
 // Every text the command writes is the characters of its source: the trees
 // it reads hold UTF-8.
-void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
-               std::ostream& out) {
+void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets, std::ostream& out,
+               bool timeStamp) {
   switch (format) {
   case Format::Text: {
     GenAttrSTSerializer writer(root, &out);
@@ -81,6 +81,7 @@ void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
     writer.SetFlushEachLine(false);
     writer.SetUtf8Texts(true);
     writer.SetTypedOutput(format == Format::Typed);
+    writer.SetTimeStamp(timeStamp);
     if (!stylesheets.xslHref.empty()) {
       writer.SetXSLStylesheet(stylesheets.xslHref.c_str());
     }
@@ -93,6 +94,7 @@ void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets,
   case Format::Html: {
     GenAttrHTMLSerializer writer(root, &out);
     writer.SetUtf8Texts(true);
+    writer.SetTimeStamp(timeStamp);
     writer.Write();
     return;
   }

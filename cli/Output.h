@@ -38,8 +38,10 @@ struct Stylesheets {
 const char* ValueText(GenAttrBase* node);
 
 // Writes the tree below `root` to `out` in `format`, the stream being flushed
-// once at the end. The caller checks the stream's state.
-void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets, std::ostream& out);
+// once at the end, with the time of writing where the format has one unless
+// `timeStamp` is false. The caller checks the stream's state.
+void WriteTree(GenAttrBase* root, Format format, const Stylesheets& stylesheets, std::ostream& out,
+               bool timeStamp = true);
 
 // About how many lines WriteTree() writes for `root` in `format`: one per
 // node the writer goes through (the XML formats go into references, the

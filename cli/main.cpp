@@ -77,7 +77,12 @@ void AddConvert(CLI::App& app, Shared& shared) {
       ->type_name("HREF");
   command->add_option("--css", convert->css, "CSS stylesheet named in the XML's root element")
       ->type_name("FILE");
-  command->callback([convert, &shared] {
+  auto noTimeStamp = std::make_shared<bool>(false);
+  command->add_flag("--no-timestamp", *noTimeStamp,
+                    "Leave out the time of writing (the XML documents' DateAndTime, the "
+                    "page's \"written\"): the same tree gives the same bytes");
+  command->callback([convert, noTimeStamp, &shared] {
+    convert->timeStamp = !*noTimeStamp;
     convert->read = shared.Read();
     shared.status = RunConvert(*convert);
   });

@@ -34,6 +34,7 @@ void RefuseUnmadeNodes() {
 
 PYBIND11_MODULE(_genattr, module) {
   module.doc() = "Attribute trees: typed, named values arranged as a tree.";
+  module.attr("__version__") = GENATTR_VERSION;
   genattr_python::BaseClass base = genattr_python::BindNodes(module);
   genattr_python::RememberNodeClasses();
   genattr_python::BindWalks(module, base);

@@ -9,6 +9,8 @@
 #include "python/Bindings.h"
 #include "python/NodeCast.h"
 #include "python/NodeIterator.h"
+#include "python/NodePaths.h"
+#include "python/PyStreams.h"
 #include "python/PyText.h"
 
 namespace genattr_python {
@@ -113,35 +115,48 @@ GenAttrBase* Find(const GenAttrBase& node, py::handle name, py::handle value, do
                   bool recursive) {
   const Match match(name, value, tolerance);
   GenAttrBase* found = nullptr;
-  ForEachBelow(node, recursive, [&](GenAttrBase* candidate) {
-    found = match(*candidate) ? candidate : nullptr;
-    return found != nullptr;
-  });
+  {
+    // The walk touches no Python object: other threads run meanwhile.
+    const py::gil_scoped_release release;
+    ForEachBelow(node, recursive, [&](GenAttrBase* candidate) {
+      found = match(*candidate) ? candidate : nullptr;
+      return found != nullptr;
+    });
+  }
   return found;
 }
 
 py::list FindAll(const GenAttrBase& node, py::handle name, py::handle value, double tolerance,
                  bool recursive) {
   const Match match(name, value, tolerance);
+  std::vector<GenAttrBase*> matches;
+  {
+    // The walk touches no Python object, nor any count: other threads run
+    // meanwhile.
+    const py::gil_scoped_release release;
+    ForEachBelow(node, recursive, [&](GenAttrBase* candidate) {
+      if (match(*candidate)) {
+        matches.push_back(candidate);
+      }
+      return false;
+    });
+  }
   // Counted before any Python object is made: making one may run the garbage
   // collector, which may end nodes.
-  std::vector<NodeRef<GenAttrBase>> found;
-  ForEachBelow(node, recursive, [&](GenAttrBase* candidate) {
-    if (match(*candidate)) {
-      found.emplace_back(candidate);
-    }
-    return false;
-  });
+  const std::vector<NodeRef<GenAttrBase>> found(matches.begin(), matches.end());
   py::list result;
+  GilBreaks breaks;
   for (const NodeRef<GenAttrBase>& each : found) {
     result.append(NodeObject(each.get()));
+    breaks.Step();
   }
   return result;
 }
 
-// The node at the path `key` below `node`; KeyError when there is none.
+// The node at the path `key` below `node`, as the command reads paths;
+// KeyError when there is none.
 GenAttrBase* ChildByPath(GenAttrBase& node, py::handle key) {
-  GenAttrBase* found = node.GetAttrByPath(NarrowFromPy(key, "a path").c_str());
+  GenAttrBase* found = NodeAtPath(node, key);
   if (found == nullptr) {
     PyErr_SetObject(PyExc_KeyError, key.ptr());
     throw py::error_already_set();
@@ -151,7 +166,7 @@ GenAttrBase* ChildByPath(GenAttrBase& node, py::handle key) {
 
 bool Contains(GenAttrBase& node, py::handle key) {
   if (PyUnicode_Check(key.ptr())) {
-    return node.GetAttrByPath(NarrowFromPy(key, "a path").c_str()) != nullptr;
+    return NodeAtPath(node, key) != nullptr;
   }
   if (!py::isinstance<GenAttrBase>(key)) {
     return false;
@@ -187,8 +202,9 @@ void BindWalks(py::module_& module, BaseClass& base) {
           "Without recursion, so trees of any depth can be walked. A node already on the\n"
           "path (a loop) comes once more, without its children.")
       .def("__getitem__", &GetNodeItem, py::arg("key"),
-           "node[\"a/b\"]: the node at the '/'-separated path of child names below this one\n"
-           "(KeyError when there is none); node[i]: the i-th child, negative from the end\n"
+           "node[\"a/b[2]\"]: the node at the '/'-separated path of child names below this\n"
+           "one, as the genattr command reads paths: \"Name[k]\" is the k-th child of that\n"
+           "name (KeyError when there is none); node[i]: the i-th child, negative from the end\n"
            "(IndexError); node[i:j:k]: a list of the children of that slice.")
       .def("__contains__", &Contains, py::arg("key"),
            "True when the path (a str) leads to a node, or the node is a child.")
@@ -198,7 +214,7 @@ void BindWalks(py::module_& module, BaseClass& base) {
            "recursive is False) that matches, or None. `name` matches the name exactly.\n"
            "`value`: an int matches Int nodes of that value, a float Float and Double nodes\n"
            "within `tolerance` of it, a str String and UnicodeString nodes of that text.\n"
-           "None matches any node.")
+           "None matches any node. Other Python threads run while it searches.")
       .def("find_all", &FindAll, py::arg("name") = py::none(), py::arg("value") = py::none(),
            py::kw_only(), py::arg("tolerance") = 0.0, py::arg("recursive") = true,
            "Every node find() would consider a match, in pre-order, as a list.");

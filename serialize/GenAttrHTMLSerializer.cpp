@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <unordered_map>
@@ -149,9 +150,13 @@ int GenAttrHTMLSerializer::Write() {
   } else {
     text.Narrow(mpRoot->GetName(), kJson);
   }
-  out.Append("\",\"written\":\"");
-  out.Append(GetDateAndTime());
-  out.Append("\",");
+  out.Append('"');
+  if (mTimeStamp) {
+    out.Append(",\"written\":\"");
+    out.Append(GetDateAndTime());
+    out.Append('"');
+  }
+  out.Append(',');
   line.EndLine();
   out.Append("\"nodes\":[");
   line.EndLine();
@@ -240,7 +245,16 @@ int GenAttrHTMLSerializer::Write() {
   types.Write(text, out);
   out.Append("]}");
   line.EndLine();
-  out.Append(genattr::detail::kHtmlPageTail);
+  // Without a time stamp, the script goes without the line that shows it.
+  const char* const tail = genattr::detail::kHtmlPageTail;
+  const char* const shown =
+      mTimeStamp ? nullptr : std::strstr(tail, genattr::detail::kHtmlPageShowWritten);
+  if (shown == nullptr) {
+    out.Append(tail);
+  } else {
+    out.Append(tail, static_cast<std::size_t>(shown - tail));
+    out.Append(shown + std::strlen(genattr::detail::kHtmlPageShowWritten));
+  }
   line.Emit();
   mpOut->flush();
   return 0;

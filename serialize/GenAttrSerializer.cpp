@@ -17,7 +17,7 @@ const char* const kMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 
 GenAttrSerializer::GenAttrSerializer(GenAttrBase* root)
     : mpRoot(root), mInitialIndent(0), mIndentIncrement(2), mDepth(0), mFlushEachLine(true),
-      mUtf8Texts(false) {}
+      mUtf8Texts(false), mTimeStamp(true) {}
 
 GenAttrSerializer::~GenAttrSerializer() = default;
 
@@ -35,6 +35,10 @@ void GenAttrSerializer::SetFlushEachLine(bool flush) {
 
 void GenAttrSerializer::SetUtf8Texts(bool on) {
   mUtf8Texts = on;
+}
+
+void GenAttrSerializer::SetTimeStamp(bool on) {
+  mTimeStamp = on;
 }
 
 const char* GenAttrSerializer::GetDateAndTime() {

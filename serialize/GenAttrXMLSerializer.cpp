@@ -267,10 +267,12 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
         AppendTag(out, "</", names::kCssStyleSheet);
         line.EndLine();
       }
-      AppendTag(out, "<", names::kDateAndTime);
-      out.Append(GetDateAndTime());
-      AppendTag(out, "</", names::kDateAndTime);
-      line.EndLine();
+      if (mTimeStamp) {
+        AppendTag(out, "<", names::kDateAndTime);
+        out.Append(GetDateAndTime());
+        AppendTag(out, "</", names::kDateAndTime);
+        line.EndLine();
+      }
     }
     if (hasChildren) {
       line.EndLine();

@@ -318,5 +318,7 @@ const char kHtmlPageTail[] = R"html(</script>
 </html>
 )html";
 
+const char kHtmlPageShowWritten[] = "  $('written').textContent = 'written ' + data.written;\n";
+
 } // namespace detail
 } // namespace genattr

@@ -14,7 +14,7 @@ extern const char kHtmlPageHead[];
 // builds the view, and the end of the document with a line end.
 //
 // The data is one JSON object:
-//   {"title": text, "written": time stamp,
+//   {"title": text, "written": time stamp (absent when written without one),
 //    "nodes": [entry, ...] in pre-order, the root first,
 //    "types": [type name, ...]}
 // An entry is [parent, type, name, value, description, id, reference, chain]:
@@ -25,6 +25,10 @@ extern const char kHtmlPageHead[];
 // defaults (null, null, 0, -1) are left out. A later place of a node shown
 // before is [parent, -1, index of that node's entry].
 extern const char kHtmlPageTail[];
+
+// The line of kHtmlPageTail that shows the time of writing ("written"), left
+// out of pages written without it.
+extern const char kHtmlPageShowWritten[];
 
 } // namespace detail
 } // namespace genattr

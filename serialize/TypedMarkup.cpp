@@ -200,8 +200,23 @@ TypedMarkup::TypedMarkup(GenAttrBase* root, const TextEscapes& attribute) : mAtt
       }
     }
   };
+  // Whether a node is written once or linked again depends on the links the
+  // document shows, never on counts a host holds: the same subtree gives the
+  // same document. Each link counts once, however often the walk passes it
+  // (a subtree linked twice, a chain seen by a reference and its owner). A
+  // node of a single count has a single link, so only the others are counted.
+  std::unordered_set<const GenAttrChildLink*> counted;
+  auto countLinks = [this, &counted](const GenAttrBase& parent) {
+    for (const GenAttrChildLink* link = Access::FirstLink(parent); link != nullptr;
+         link = link->mpNext) {
+      if (Access::RefCount(*link->mpAttr) > 1 && counted.insert(link).second) {
+        ++mLinks[link->mpAttr];
+      }
+    }
+  };
   TreeWalk walk(root, TreeWalk::Links);
   note(*root);
+  countLinks(*root);
   while (walk.Depth() > 0) {
     GenAttrBase* child = walk.NextChild();
     if (child == nullptr) {
@@ -209,13 +224,23 @@ TypedMarkup::TypedMarkup(GenAttrBase* root, const TextEscapes& attribute) : mAtt
       continue;
     }
     note(*child);
-    walk.Descend(child);
+    if (walk.Descend(child)) {
+      countLinks(*child);
+    }
   }
   for (const GenAttrBase* owner : owners) {
     if (named.count(owner) != 0) {
       mTargets.insert(owner);
     }
   }
+}
+
+bool TypedMarkup::LinkedAgain(const GenAttrBase& node) const {
+  if (node.GetRefCount() <= 1) {
+    return false;
+  }
+  const auto found = mLinks.find(&node);
+  return found != mLinks.end() && found->second > 1;
 }
 
 TypedMarkup::Known& TypedMarkup::SerialOf(const GenAttrBase* node) {
@@ -313,7 +338,7 @@ void TypedMarkup::Define(GenAttrBase* node, Frame& frame, TextBuffer& out, Escap
     break;
   }
 
-  if (node->GetRefCount() > 1 || mTargets.count(node) != 0) {
+  if (LinkedAgain(*node) || mTargets.count(node) != 0) {
     Known& known = SerialOf(node);
     known.defined = true;
     OpenAttribute(out, names::kNode);

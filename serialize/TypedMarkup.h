@@ -18,10 +18,11 @@ namespace detail {
 
 // Follows the writer's walk (Enter for every element, in document order) and appends to each start
 // tag the typed attributes of its node: type, exact name, description, value and id where the plain
-// document cannot carry them, and the shape. A node that occurs more than once is defined at its
-// first occurrence (with a serial) and linked at the others; a reference names the node whose chain
-// it shares. Elements whose content a reader skips (under a link, or the shared children of a
-// reference whose target has an element of its own) carry no typed attributes at all.
+// document cannot carry them, and the shape. A node linked more than once below the root is defined
+// at its first occurrence (with a serial) and linked at the others; a reference names the node
+// whose chain it shares. Counts held other than by links below the root change nothing. Elements
+// whose content a reader skips (under a link, or the shared children of a reference whose target
+// has an element of its own) carry no typed attributes at all.
 class TypedMarkup {
 public:
   // Finds the nodes below `root` that references share their chains with.
@@ -48,6 +49,8 @@ private:
     bool copy;            // the content is a copy that readers skip
   };
 
+  // Whether the walk met more than one link to `node`.
+  bool LinkedAgain(const GenAttrBase& node) const;
   Known& SerialOf(const GenAttrBase* node);
   void Define(GenAttrBase* node, Frame& frame, TextBuffer& out, EscapedText& text);
   void Reference(GenAttrBase* node, Frame& frame, TextBuffer& out);
@@ -55,6 +58,8 @@ private:
   const TextEscapes& mAttribute;
   std::unordered_set<const GenAttrBase*> mTargets;
   std::unordered_map<const GenAttrBase*, Known> mKnown;
+  // Links met below the root, per child, for children of more than one count.
+  std::unordered_map<const GenAttrBase*, std::size_t> mLinks;
   std::uint64_t mNextSerial = 1;
   std::vector<Frame> mFrames;
 };

@@ -37,6 +37,11 @@ public:
   // too, whatever their UTF flag. Element names of the plain XML document
   // keep their rules.
   void SetUtf8Texts(bool on);
+  // Whether the document carries the time of writing (true, the default): the
+  // root's DateAndTime element in the XML documents, the "written" field of
+  // the page. Without it the same tree always gives the same bytes, and the
+  // XML documents read back as they do with it. The listing carries none.
+  void SetTimeStamp(bool on);
 
   // Writes the whole document to the writer's stream; returns 0.
   virtual int Write() = 0;
@@ -56,6 +61,7 @@ protected:
   int mDepth;
   bool mFlushEachLine;
   bool mUtf8Texts;
+  bool mTimeStamp;
 };
 
 #endif // GENATTR_GENATTRSERIALIZER_H

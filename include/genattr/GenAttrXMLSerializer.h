@@ -9,8 +9,9 @@
 // Writes one element per node, named after the node, with its description as
 // the attribute desc and its value as text content (as the attribute value for
 // a non-container node with children); the root element carries the time of
-// writing and the optional CSS text. Every document is well-formed XML 1.0 in
-// UTF-8. The stream is borrowed and must outlive the writer.
+// writing (unless SetTimeStamp(false)) and the optional CSS text. Every
+// document is well-formed XML 1.0 in UTF-8. The stream is borrowed and must
+// outlive the writer.
 class GENATTR_API GenAttrXMLSerializer : public GenAttrSerializer {
 public:
   GenAttrXMLSerializer(GenAttrBase* root, std::ostream* out);

@@ -1,12 +1,19 @@
 """Type stubs of the package genattr (the extension genattr._genattr)."""
 
 import os
-from typing import Any, Iterable, Iterator, Optional, Tuple, TypeVar, Union, overload
+from typing import IO, Any, Callable, Iterable, Iterator, Literal, Optional, Tuple, TypeVar, Union, overload
 
 _Node = TypeVar("_Node", bound="Base")
 
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 _Value = Union[int, float, str]
+_Format = Literal["text", "xml", "typed", "html"]
+_Document = Union[bytes, bytearray, memoryview, str]
+_BinaryReader = IO[Any]
+_BinaryWriter = IO[bytes]
+
+__version__: str
+"""The library's version, as CMake's project(VERSION) has it."""
 
 class Type:
     """The type code of a node; it names the node's class. int(code) is its number."""
@@ -35,6 +42,15 @@ class ReadError(Exception):
     """Column where the parser stopped, 1-based; 0 when not known."""
     message: str
     """What went wrong, in English."""
+
+class FileReadError(ReadError, OSError):
+    """A file could not be opened or read (status 1): an OSError as well, with errno,
+    strerror and filename as open() gives them."""
+
+class FileNotFoundReadError(FileReadError, FileNotFoundError): ...
+class PermissionReadError(FileReadError, PermissionError): ...
+class IsADirectoryReadError(FileReadError, IsADirectoryError): ...
+class NotADirectoryReadError(FileReadError, NotADirectoryError): ...
 
 class Base:
     """A node of an attribute tree, without a value; the base of every node class.
@@ -114,8 +130,13 @@ class Base:
     def __deepcopy__(self: _Node, memo: Any = None) -> _Node:
         """The library's deep copy: a new node for every link below, references as
         ordinary nodes, no id."""
-    def write(self, path: _Path, format: str = "text") -> None:
-        """Writes this subtree as "text", "xml", "typed" or "html"; OSError on failure."""
+    def write(self, target: Union[_Path, _BinaryWriter], format: _Format = "text", *,
+              timestamp: bool = True) -> None:
+        """Writes this subtree as "text", "xml", "typed" or "html" to a path or a binary
+        file object; timestamp=False leaves the time of writing out. OSError on failure.
+        Releases the GIL while it writes."""
+    def __reduce__(self) -> Tuple[Callable[[bytes], Base], Tuple[bytes]]:
+        """Pickles the subtree as its typed document, without a time stamp."""
 
 class Cont(Base):
     """A container node: no value, an optional id."""
@@ -169,14 +190,20 @@ class Ptr(Base):
         """A new node named `name` holding the address `value`."""
     value: int  # type: ignore[assignment]
 
-def read(path: _Path, *, attributes: bool = True) -> Base:
-    """Reads the XML tree document at `path`; ReadError on failure.
+def read(source: Union[_Path, _BinaryReader], *, attributes: bool = True) -> Base:
+    """Reads the XML tree document at a path or from a binary file object; ReadError
+    on failure, FileReadError (an OSError too) when the file cannot be read.
 
     Untyped elements keep their attributes (but desc and value) as String
     children "@name" and text beside child elements as "#text" children;
-    attributes=False leaves them out."""
+    attributes=False leaves them out. Releases the GIL while it reads."""
 
-def parse(data: Union[bytes, str], *, attributes: bool = True) -> Base:
+def parse(data: _Document, *, attributes: bool = True) -> Base:
     """Reads the XML tree document held in `data`; ReadError on failure.
 
-    attributes as for read()."""
+    A str is taken as its characters, whatever encoding its XML declaration
+    names; any other buffer is copied first. attributes as for read()."""
+
+def tostring(node: Base, format: _Format = "text", *, timestamp: bool = True) -> bytes:
+    """The bytes node.write() would write; timestamp=False leaves the time of
+    writing out. Releases the GIL while it writes."""
