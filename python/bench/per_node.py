@@ -12,6 +12,7 @@ import argparse
 import gc
 import sys
 import time
+import timeit
 import xml.etree.ElementTree as ET
 
 import genattr
@@ -35,6 +36,13 @@ def best(run, repeats):
         finally:
             gc.enable()
     return min(times)
+
+
+def per_call(statement, names, repeats):
+    """Nanoseconds per run of `statement`, as many runs as fill 0.2 s at least."""
+    timer = timeit.Timer(statement, globals=names)
+    number, _ = timer.autorange()
+    return min(timer.repeat(repeats, number)) / number * 1e9
 
 
 class GenAttr:
@@ -153,14 +161,10 @@ def measure(lib, count, fanout, depth, repeats):
     rows["list(node)"] = best(lambda: list(root), repeats) * per
     rows["find, last child"] = best(lambda: lib.find(root, "last"), repeats) * per
     rows["find_all, all but one child"] = best(lambda: lib.find_all(root, "c"), repeats) * per
-    calls = 100_000
-    rows["len(node), per call"] = best(lambda: [len(root) for _ in range(calls)], repeats) * (
-        1e9 / calls)
-    middle = count // 2
-    rows["node[i] (middle), per call"] = best(
-        lambda: [root[middle] for _ in range(calls)], repeats) * (1e9 / calls)
-    rows["node[-1], per call"] = best(lambda: [root[-1] for _ in range(calls)], repeats) * (
-        1e9 / calls)
+    names = {"root": root, "middle": count // 2}
+    rows["len(node), per call"] = per_call("len(root)", names, repeats)
+    rows["node[i] (middle), per call"] = per_call("root[middle]", names, repeats)
+    rows["node[-1], per call"] = per_call("root[-1]", names, repeats)
     del root
     tree = lib.tree(fanout, depth)
     nodes = sum(fanout ** level for level in range(1, depth + 1))
