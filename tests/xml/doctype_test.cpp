@@ -1,7 +1,6 @@
 // DOCTYPEs and entities: declared ones expanded within limits, external ones
 // kept as written and never read, undefined ones named; and the order of the
 // statuses when a document has more than one fault.
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -54,7 +53,8 @@ long PeakKilobytes() {
 }
 
 // Billion laughs and the quadratic blow-up stop at expat's amplification
-// limit: soon, and with little memory.
+// limit, with little memory (and in a fraction of a second: a matter for the
+// benchmarks, not for a test that also runs under valgrind).
 TEST(ReaderDoctype, EntityBombs) {
   std::string laughs = "<!DOCTYPE r [<!ENTITY l0 'lol'>";
   for (int i = 1; i <= 9; ++i) {
@@ -72,11 +72,9 @@ TEST(ReaderDoctype, EntityBombs) {
   quadratic += "</r>";
   const long before = PeakKilobytes();
   for (const std::string* bomb : {&laughs, &quadratic}) {
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(ReadsAs(*bomb, 4,
                         "limit on input amplification factor (from DTD and entities) "
                         "breached"));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   }
   // Billions of bytes expanded would show in megabytes; the limit lets a
   // few tens through.
