@@ -204,15 +204,19 @@ def stalls(folder, nodes, runs):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--nodes", type=int, default=200_000, help="nodes per file of part 1")
-    parser.add_argument("--big", type=int, default=1_100_000, help="nodes of the tree of part 2")
+    parser.add_argument("--nodes", type=int, default=200_000,
+                        help="nodes per file of part 1 (0: leave part 1 out)")
+    parser.add_argument("--big", type=int, default=1_100_000,
+                        help="nodes of the tree of part 2 (0: leave part 2 out)")
     parser.add_argument("--repeat", type=int, default=5, help="runs of part 1, the best counts")
     parser.add_argument("--runs", type=int, default=3, help="runs of each call of part 2")
     arguments = parser.parse_args()
     print("genattr %s from %s" % (genattr.__version__, os.path.dirname(genattr.__file__)))
     with tempfile.TemporaryDirectory() as folder:
-        threads_against_one(folder, arguments.nodes, arguments.repeat)
-        stalls(folder, arguments.big, arguments.runs)
+        if arguments.nodes > 0:
+            threads_against_one(folder, arguments.nodes, arguments.repeat)
+        if arguments.big > 0:
+            stalls(folder, arguments.big, arguments.runs)
 
 
 if __name__ == "__main__":
