@@ -134,10 +134,12 @@ void HandOnOwnLinks(GenAttrBase& dying, const GenAttrNodeRecord& record) {
 
 } // namespace
 
-ChainPosition FindInChain(GenAttrBase& node, const GenAttrBase* child) {
+// The position of the first link `node` sees for which `wanted(link)` holds,
+// with the link before it; empty when there is none.
+template <class Wanted> ChainPosition FirstSeen(GenAttrBase& node, Wanted wanted) {
   ChainPosition position;
   const bool found = ForEachSeen(node, [&](GenAttrChildLink* link, GenAttrBase& holder) {
-                       if (link->mpAttr == child) {
+                       if (wanted(link)) {
                          position.link = link;
                          position.holder = &holder;
                          return true;
@@ -147,6 +149,10 @@ ChainPosition FindInChain(GenAttrBase& node, const GenAttrBase* child) {
                        return false;
                      }) != nullptr;
   return found ? position : ChainPosition();
+}
+
+ChainPosition FindInChain(GenAttrBase& node, const GenAttrBase* child) {
+  return FirstSeen(node, [child](const GenAttrChildLink* link) { return link->mpAttr == child; });
 }
 
 ChainPosition PositionAt(GenAttrBase& node, std::uint32_t index) {
@@ -169,17 +175,7 @@ ChainPosition PositionAt(GenAttrBase& node, std::uint32_t index) {
     }
   }
   std::uint32_t at = 0;
-  ForEachSeen(node, [&](GenAttrChildLink* link, GenAttrBase& holder) {
-    if (at++ == index) {
-      position.link = link;
-      position.holder = &holder;
-      return true;
-    }
-    position.prev = link;
-    position.prevHolder = &holder;
-    return false;
-  });
-  return position.link != nullptr ? position : ChainPosition();
+  return FirstSeen(node, [&at, index](const GenAttrChildLink*) { return at++ == index; });
 }
 
 void ForgetFamilyCounts(GenAttrBase& owner) {
