@@ -23,13 +23,14 @@ const std::vector<std::string>& Names() {
 }
 
 struct GenAttrBuilder {
+  int depth = kDepth;
   long leaf = 0;
   std::string text;
 
   void Fill(GenAttrBase* parent, int level) {
     for (int i = 0; i < kFanout; ++i) {
       const char* name = ChildName(i);
-      if (level + 1 < kDepth) {
+      if (level + 1 < depth) {
         auto* container = new GenAttrCont(name);
         parent->AddAttr(container);
         Fill(container, level + 1);
@@ -82,13 +83,17 @@ struct PugiBuilder {
 };
 
 struct PlainBuilder {
+  int depth = kDepth;
+  bool reserve = true;
   long leaf = 0;
 
   void Fill(PlainNode& parent, int level) {
-    parent.children.reserve(kFanout);
+    if (reserve) {
+      parent.children.reserve(kFanout);
+    }
     for (int i = 0; i < kFanout; ++i) {
       PlainNode& child = *parent.children.emplace_back(std::make_unique<PlainNode>(ChildName(i)));
-      if (level + 1 < kDepth) {
+      if (level + 1 < depth) {
         Fill(child, level + 1);
         continue;
       }
@@ -117,9 +122,12 @@ PlainNode::PlainNode(const PlainNode& other) : name(other.name), value(other.val
   }
 }
 
-std::unique_ptr<PlainNode> BuildPlainTree() {
+std::unique_ptr<PlainNode> BuildPlainTree(bool reserve, int depth) {
   auto root = std::make_unique<PlainNode>("root");
-  PlainBuilder().Fill(*root, 0);
+  PlainBuilder builder;
+  builder.depth = depth;
+  builder.reserve = reserve;
+  builder.Fill(*root, 0);
   return root;
 }
 
@@ -127,9 +135,11 @@ const char* ChildName(int index) {
   return Names()[static_cast<std::size_t>(index)].c_str();
 }
 
-GenAttrBase* BuildGenAttrTree() {
+GenAttrBase* BuildGenAttrTree(int depth) {
   auto* root = new GenAttrCont("root");
-  GenAttrBuilder().Fill(root, 0);
+  GenAttrBuilder builder;
+  builder.depth = depth;
+  builder.Fill(root, 0);
   return root;
 }
 

@@ -34,8 +34,9 @@ constexpr const char* kLastLeafPath = "n9/n9/n9/n9/n9/n9";
 const char* ChildName(int index);
 
 // The tree as genattr nodes: a GenAttrCont root named "root", owned by the
-// caller (GenAttrBase::Free).
-GenAttrBase* BuildGenAttrTree();
+// caller (GenAttrBase::Free). Another `depth` gives the same tree with leaves
+// on that level (10^depth of them).
+GenAttrBase* BuildGenAttrTree(int depth = kDepth);
 
 // The same tree in `doc` (cleared first): one element per node, below a root
 // element "root", each leaf value in the attribute "value".
@@ -55,8 +56,10 @@ struct PlainNode {
   PlainNode& operator=(const PlainNode&) = delete;
 };
 
-// The same tree as plain nodes, the leaf values as their texts.
-std::unique_ptr<PlainNode> BuildPlainTree();
+// The same tree as plain nodes, the leaf values as their texts; each child
+// list reserved for its ten children, or grown as it comes; leaves on level
+// `depth`.
+std::unique_ptr<PlainNode> BuildPlainTree(bool reserve = true, int depth = kDepth);
 
 } // namespace bench
 

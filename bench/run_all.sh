@@ -15,7 +15,7 @@ cmake --build --preset bench
 results=build/bench/results
 mkdir -p "$results"
 rm -f "$results"/*.csv
-for suite in tree memory lookup write read transcode thread; do
+for suite in tree memory lookup write read transcode thread scale; do
   echo "== ${suite}_bench"
   "build/bench/bench/${suite}_bench" --benchmark_out="$results/$suite.csv" \
     --benchmark_out_format=csv "$@"

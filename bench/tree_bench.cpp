@@ -201,6 +201,40 @@ void TreeDestroy_plain(benchmark::State& state) {
   bench::SetWork(state, bench::kTreeNodes);
 }
 
+// The second setting: other trees live in the process (a genattr tree and a
+// plain one, so that neither heap starts empty), and the plain tree grows its
+// child lists as it goes, without reserve, as a user's tree would.
+struct OtherTrees {
+  GenAttrBase* genattr = bench::BuildGenAttrTree();
+  std::unique_ptr<bench::PlainNode> plain = bench::BuildPlainTree(false);
+  OtherTrees() = default;
+  OtherTrees(const OtherTrees&) = delete;
+  OtherTrees& operator=(const OtherTrees&) = delete;
+  ~OtherTrees() { GenAttrBase::Free(genattr); }
+};
+
+void TreeDestroyAmongOthers_genattr(benchmark::State& state) {
+  const OtherTrees others;
+  for (auto _ : state) {
+    state.PauseTiming();
+    GenAttrBase* root = bench::BuildGenAttrTree();
+    state.ResumeTiming();
+    GenAttrBase::Free(root);
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
+void TreeDestroyAmongOthers_plain(benchmark::State& state) {
+  const OtherTrees others;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto root = bench::BuildPlainTree(false);
+    state.ResumeTiming();
+    root.reset();
+  }
+  bench::SetWork(state, bench::kTreeNodes);
+}
+
 BENCHMARK(TreeBuild_genattr)->Unit(benchmark::kMillisecond);
 BENCHMARK(TreeBuild_pugixml)->Unit(benchmark::kMillisecond);
 BENCHMARK(TreeCopy_genattr)->Unit(benchmark::kMillisecond);
@@ -210,6 +244,8 @@ BENCHMARK(TreeDestroy_pugixml)->Unit(benchmark::kMillisecond);
 BENCHMARK(TreeBuild_plain)->Unit(benchmark::kMillisecond);
 BENCHMARK(TreeCopy_plain)->Unit(benchmark::kMillisecond);
 BENCHMARK(TreeDestroy_plain)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeDestroyAmongOthers_genattr)->Unit(benchmark::kMillisecond);
+BENCHMARK(TreeDestroyAmongOthers_plain)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

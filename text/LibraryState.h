@@ -107,7 +107,8 @@ inline ThreadState& CurrentThreadState() {
 // becomes null, smBufferLen keeps its value). Inline: every destruction of a
 // non-reference node calls it.
 inline void ReleaseValueBuffer() {
-  if (ThreadState* state = gThreadState) {
+  ThreadState* const state = gThreadState;
+  if (state != nullptr && state->mpValueBuffer != nullptr) {
     delete[] state->mpValueBuffer;
     state->mpValueBuffer = nullptr;
   }
