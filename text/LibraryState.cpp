@@ -9,7 +9,7 @@ namespace detail {
 
 // A plain pointer, so that the common path is a single thread-local load
 // with no initialisation check.
-thread_local ThreadState* gThreadState GENATTR_FAST_TLS = nullptr;
+GENATTR_THREAD_POINTER ThreadState* gThreadState GENATTR_FAST_TLS = nullptr;
 
 namespace {
 

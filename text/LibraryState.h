@@ -85,8 +85,18 @@ struct ThreadState {
 #define GENATTR_FAST_TLS
 #endif
 
+// The storage of such a per-thread pointer. Declared `extern thread_local`,
+// every access in another file would first test for a dynamic initializer
+// (the C++ TLS wrapper); GNU's `__thread` promises constant initialization,
+// so an access is the one load.
+#if defined(__GNUC__)
+#define GENATTR_THREAD_POINTER __thread
+#else
+#define GENATTR_THREAD_POINTER thread_local
+#endif
+
 // The calling thread's state, null until CurrentThreadState() creates it.
-extern thread_local ThreadState* gThreadState GENATTR_FAST_TLS;
+extern GENATTR_THREAD_POINTER ThreadState* gThreadState GENATTR_FAST_TLS;
 
 // Creates the calling thread's state; CurrentThreadState() calls it once.
 ThreadState& CreateThreadState();

@@ -14,7 +14,8 @@
 namespace genattr {
 namespace detail {
 
-thread_local PoolCache* gPoolCache GENATTR_FAST_TLS = nullptr;
+GENATTR_THREAD_POINTER PoolCache* gPoolCache GENATTR_FAST_TLS = nullptr;
+GENATTR_THREAD_POINTER void* gFreshNode GENATTR_FAST_TLS = nullptr;
 
 namespace {
 

@@ -1,6 +1,5 @@
 #include "tree/DeepCopy.h"
 
-#include <memory>
 #include <vector>
 
 #include "genattr/GenAttrCont.h"
@@ -10,7 +9,7 @@
 #include "genattr/GenAttrPtr.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrUnicodeString.h"
-#include "tree/BlockPool.h"
+#include "tree/ChildLinks.h"
 #include "tree/TreeAccess.h"
 #include "tree/TreeWalk.h"
 
@@ -61,19 +60,23 @@ GenAttrBase* CopyNode(const GenAttrBase& source) {
 
 // Appends a copy of `source` to the chain of `parent` with one count.
 GenAttrBase* AppendCopy(GenAttrBase& parent, const GenAttrBase& source) {
-  // The link first: if the copy then throws, only the link is to release.
-  std::unique_ptr<GenAttrChildLink, LinkDeleter> link(NewLink({nullptr, nullptr, nullptr}));
   GenAttrBase* const copy = CopyNode(source);
-  copy->AddRef();
-  link->mpAttr = copy;
   GenAttrChildLink* const last = GenAttrTreeAccess::Last(parent);
-  link->mpPrev = last;
-  if (last != nullptr) {
-    last->mpNext = link.get();
-  } else {
-    GenAttrTreeAccess::First(parent) = link.get();
+  GenAttrChildLink* link = nullptr;
+  try {
+    // A fresh copy has free link room: this takes no memory then.
+    link = NewLink({copy, nullptr, last});
+  } catch (...) {
+    GenAttrBase::Free(copy);
+    throw;
   }
-  GenAttrTreeAccess::SetLast(parent, link.release());
+  copy->AddRef();
+  if (last != nullptr) {
+    last->mpNext = link;
+  } else {
+    GenAttrTreeAccess::First(parent) = link;
+  }
+  GenAttrTreeAccess::SetLast(parent, link);
   return copy;
 }
 

@@ -6,6 +6,7 @@
 
 #include "text/LibraryState.h"
 #include "tree/BlockPool.h"
+#include "tree/ChildLinks.h"
 #include "tree/DeepCopy.h"
 #include "tree/InitialParents.h"
 #include "tree/OwnedText.h"
@@ -112,23 +113,24 @@ void ReleaseChain(GenAttrBase& node) {
 } // namespace
 
 void* GenAttrBase::operator new(std::size_t size) {
-  return genattr::detail::AllocateBlock(size);
+  return genattr::detail::AllocateNode(size);
 }
 
 void* GenAttrBase::operator new(std::size_t size, const std::nothrow_t&) noexcept {
   try {
-    return genattr::detail::AllocateBlock(size);
+    return genattr::detail::AllocateNode(size);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
 
 void GenAttrBase::operator delete(void* node, std::size_t size) noexcept {
-  genattr::detail::FreeBlock(node, size);
+  genattr::detail::FreeNode(node, size);
 }
 
 GenAttrBase::GenAttrBase(const char* name)
-    : mpName(nullptr), mpDescription(nullptr), mType(Base), mEdits(0), mpFirst(nullptr),
+    : mpName(nullptr), mpDescription(nullptr), mType(Base),
+      mEdits(genattr::detail::TakeFreshNode(this) ? Access::LINK_SLOT_BIT : 0), mpFirst(nullptr),
       mpCurrent(nullptr), mpInitialParent(nullptr), mIsReference(0), mRefCount(0),
       mpLastOrRecord(nullptr) {
   StoreName(mpName, mShortName, name);
@@ -217,8 +219,8 @@ void GenAttrBase::AddAttr(GenAttrBase* child) {
     JoinAppended(owner, link);
     Access::CountAdded(owner);
   }
-  ++owner.mEdits;
-  ++mEdits;
+  Access::NoteEdit(owner);
+  Access::NoteEdit(*this);
   adopt.Done();
 }
 
@@ -240,7 +242,7 @@ void GenAttrBase::AddAttrAtTop(GenAttrBase* child) {
   }
   mpFirst = link;
   Access::CountAdded(*this); // a front link: no other node sees it
-  ++mEdits;
+  Access::NoteEdit(*this);
   adopt.Done();
 }
 
