@@ -170,6 +170,7 @@ void Scale(benchmark::State& state, ScaleFigures (*measure)(int)) {
   state.counters["resident_bytes"] = figures.residentBytes;
   state.counters["faults"] = figures.faults;
   state.counters["build_system_ns"] = figures.buildSystemNs;
+  state.counters["build_user_ns"] = figures.buildNs - figures.buildSystemNs;
 }
 
 void Scale_genattr(benchmark::State& state) {

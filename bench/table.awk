@@ -8,6 +8,11 @@ function strip(s) { gsub(/"/, "", s); return s }
 function figure(name, kind,    ns) {
   if (!(name in cpu)) return ""
   if (kind == "bytes/node") return counter[name]
+  # A counter of the scale benchmark, by its column's name.
+  if (kind ~ /^c:/) {
+    if (!((name, substr(kind, 3)) in counters)) return ""
+    return counters[name, substr(kind, 3)]
+  }
   # Benchmarks of several threads are timed by the wall clock.
   ns = (name ~ /\/real_time$/ ? real[name] : cpu[name]) * scale[unit[name]]
   if (kind == "ns/item") return ns / work[name]
@@ -47,6 +52,7 @@ header {
   cpu[n] = $(col["cpu_time"]); real[n] = $(col["real_time"]); unit[n] = $(col["time_unit"])
   if ("work" in col) work[n] = $(col["work"])
   if ("bytes_per_node" in col) counter[n] = $(col["bytes_per_node"])
+  for (c in col) if (c ~ /_ns$|_bytes$/ && $(col[c]) != "") counters[n, c] = $(col[c])
 }
 
 END {
@@ -95,6 +101,19 @@ END {
   row("read typed XML (expat alone)", "ReadTyped_genattr", "ParseTyped_expat", "ns/item", "-")
   row("read peak heap vs finished tree", "ReadHeapPeak_genattr/iterations:1",
       "ReadHeapTree_genattr/iterations:1", "bytes/node", "<=1.01")
+  # The scale benchmark: level 8 (111 million nodes) runs with GENATTR_SCALE_MAX=8,
+  # else level 7 (11 million) stands for the large tree.
+  big = ("Scale_genattr/8/iterations:1" SUBSEP "build_ns") in counters ? 8 : 7
+  for (k = split("build_ns build_user_ns find_ns free_ns", phases, " "); k > 0; --k) {
+    row("scale 1e" big " vs 1e6, " phases[k], "Scale_genattr/" big "/iterations:1",
+        "Scale_genattr/6/iterations:1", "c:" phases[k], "<=1.2")
+  }
+  row("scale 1e" big ", build (plain tree)", "Scale_genattr/" big "/iterations:1",
+      "Scale_plain/" big "/iterations:1", "c:build_ns", "-")
+  row("scale 1e" big ", free (plain tree)", "Scale_genattr/" big "/iterations:1",
+      "Scale_plain/" big "/iterations:1", "c:free_ns", "<=1")
+  row("scale 1e" big ", resident bytes (plain tree)", "Scale_genattr/" big "/iterations:1",
+      "Scale_plain/" big "/iterations:1", "c:resident_bytes", "-")
   n = split("ascii latin1 latin1mixed cjk supplementary20 supplementary20cjk", texts, " ")
   for (t = 1; t <= n; ++t) {
     need = texts[t] == "ascii" ? ">=2" : ">=1"

@@ -64,10 +64,14 @@ void StoreName(char*& field, char (&shortText)[kCapacity], const char* text) {
   }
 }
 
-// Gives back the count each of the links from `links` holds. A link whose
-// child thereby ends is pushed on `doomed` (threaded through its next field,
-// so nothing is allocated) instead of being released.
+// Gives back the count each of the links from `links` holds. The links whose
+// child thereby ends go, in their order, on top of `doomed` (threaded through
+// their next fields, so nothing is allocated) instead of being released: the
+// first child is then taken next, and its children before the second, so a
+// tree ends in the order it was built, which is the order of its memory.
 void GiveBack(GenAttrBase& parent, GenAttrChildLink* links, GenAttrChildLink*& doomed) {
+  GenAttrChildLink* first = nullptr;
+  GenAttrChildLink* last = nullptr;
   for (GenAttrChildLink* link = links; link != nullptr;) {
     GenAttrChildLink* const next = link->mpNext;
     GenAttrBase& child = *link->mpAttr;
@@ -80,12 +84,16 @@ void GiveBack(GenAttrBase& parent, GenAttrChildLink* links, GenAttrChildLink*& d
       }
     }
     if (--Access::RefCount(child) <= 0) {
-      link->mpNext = doomed;
-      doomed = link;
+      (last != nullptr ? last->mpNext : first) = link;
+      last = link;
     } else {
       genattr::detail::DeleteLink(link);
     }
     link = next;
+  }
+  if (last != nullptr) {
+    last->mpNext = doomed;
+    doomed = first;
   }
 }
 
