@@ -11,6 +11,7 @@
 #include "genattr/GenAttrBase.h"
 #include "xml/BuildStatus.h"
 #include "xml/ReferenceResolver.h"
+#include "xml/TextRun.h"
 
 namespace genattr {
 namespace xml {
@@ -45,14 +46,22 @@ private:
 
 // The innermost element as the parser gave it, kept until its node is made.
 struct Element {
-  std::string name;
-  std::string text; // its character data so far
+  // ga:type absent: the element is not typed.
+  static constexpr int UNTYPED = -2;
+  // ga:type names no type.
+  static constexpr int NO_SUCH_TYPE = -1;
+
+  CharBuffer name;
+  TextRun text; // its character data so far
   // The root after a time stamp: what follows is no longer its text.
   bool textClosed = false;
   // The plain attributes.
   Field desc, value;
-  // The typed attributes (the names of tree/Vocabulary.h, without "ga:").
-  Field type, gaName, xName, xDesc, xValue, bits, id, xId, utf, node, link, ref, own;
+  // The type code that ga:type names, UNTYPED or NO_SUCH_TYPE; decoded as
+  // the start tag is read, since every element of a typed document has one.
+  int type = UNTYPED;
+  // The other typed attributes (the names of tree/Vocabulary.h, without "ga:").
+  Field gaName, xName, xDesc, xValue, bits, id, xId, utf, node, link, ref, own;
   // The other attributes of an untyped element, where they are kept: name,
   // value, name, value, ..., each ended by a zero byte.
   std::string foreign;
@@ -65,12 +74,18 @@ struct Element {
   void Read(const char* element, const char** attributes, bool keepForeign);
 
   // A definition, which the typed rules read.
-  bool Typed() const { return type.Present(); }
+  bool Typed() const { return type != UNTYPED; }
   // A further occurrence of a node defined before.
   bool IsLink() const { return link.Present(); }
   // A reference that shares the chain of the node its ga:ref names, rather
   // than one with a chain of its own.
   bool NamesTarget() const { return Typed() && ref.Present() && !ref.Text().empty(); }
+
+private:
+  // The fields the last start tag set, to be cleared before the next: most
+  // elements set one or two of them, or none.
+  Field* mSet[16] = {};
+  std::size_t mSetCount = 0;
 };
 
 // Makes the nodes of elements and reads the texts of references, recording
