@@ -311,11 +311,16 @@ private:
       parse.mBuilder->Fail(GENATTR_READ_LIMIT, "out of memory");
     }
     if (parse.mBuilder->Failed()) {
-      const GenAttrReadStatus status = parse.mBuilder->Status();
-      parse.Fault(status, parse.mBuilder->Message());
-      if (status == GENATTR_READ_NOT_A_TREE) {
-        parse.DropTree();
-      }
+      parse.TakeBuildFault();
+    }
+  }
+  // A fault of the build is the parse's: it stops, or, for a typed fault, the
+  // rest is only checked.
+  void TakeBuildFault() {
+    const GenAttrReadStatus status = mBuilder->Status();
+    Fault(status, mBuilder->Message());
+    if (status == GENATTR_READ_NOT_A_TREE) {
+      DropTree();
     }
   }
   static void XMLCALL OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {

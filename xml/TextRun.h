@@ -13,18 +13,28 @@ namespace xml {
 
 // Whether `length` bytes at `text` are all XML white space.
 inline bool IsBlank(const char* text, std::size_t length) {
-  // Indentation is mostly spaces: eight of them are one comparison.
+  // Indentation is mostly spaces: eight of them are one comparison, and the
+  // last eight bytes of a piece of at least eight are one more.
   constexpr std::uint64_t kEightSpaces = 0x2020202020202020u;
-  std::size_t i = 0;
-  for (std::uint64_t word = 0; i + sizeof word <= length; i += sizeof word) {
-    std::memcpy(&word, text + i, sizeof word);
-    if (word != kEightSpaces) {
-      break;
+  std::uint64_t word = 0;
+  if (length >= sizeof word) {
+    std::size_t i = 0;
+    for (; i + sizeof word <= length; i += sizeof word) {
+      std::memcpy(&word, text + i, sizeof word);
+      if (word != kEightSpaces) {
+        break;
+      }
+    }
+    if (i + sizeof word > length) {
+      std::memcpy(&word, text + length - sizeof word, sizeof word);
+      if (word == kEightSpaces) {
+        return true;
+      }
     }
   }
   constexpr std::uint64_t kSpaces = (std::uint64_t{1} << ' ') | (std::uint64_t{1} << '\t') |
                                     (std::uint64_t{1} << '\n') | (std::uint64_t{1} << '\r');
-  for (; i < length; ++i) {
+  for (std::size_t i = 0; i < length; ++i) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte > ' ' || ((kSpaces >> byte) & 1) == 0) {
       return false;

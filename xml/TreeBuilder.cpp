@@ -102,24 +102,6 @@ void TreeBuilder::StartLink() {
   mSkip = 1;
 }
 
-void TreeBuilder::AimText() {
-  mTextSink = nullptr;
-  if (mSkip != 0 || Failed()) {
-    return;
-  }
-  if (mPending) {
-    if (!mElement.textClosed) {
-      mTextSink = &mElement.text;
-    } else if (mKeepAttributes && !mElement.Typed()) {
-      // The root after a time stamp: no longer its value, but a run should
-      // it have child elements.
-      mTextSink = &mRun;
-    }
-  } else if (!mFrames.empty() && mFrames.back().keepsText) {
-    mTextSink = &mRun;
-  }
-}
-
 void TreeBuilder::EndElement() {
   if (Failed()) {
     return;
@@ -181,7 +163,9 @@ void TreeBuilder::Materialize(bool children) {
   }
   if (!mElement.Typed() && mKeepAttributes) {
     mFrames.back().keepsText = children;
-    AddMarkup(node, children);
+    if (children || mElement.foreignCount != 0) {
+      AddMarkup(node, children);
+    }
   }
   // A leaf's runs are its value, already taken.
   mRun.Clear();

@@ -139,6 +139,24 @@ private:
   std::size_t mSkip = 0; // depth inside a skipped element
 };
 
+inline void TreeBuilder::AimText() {
+  mTextSink = nullptr;
+  if (mSkip != 0 || Failed()) {
+    return;
+  }
+  if (mPending) {
+    if (!mElement.textClosed) {
+      mTextSink = &mElement.text;
+    } else if (mKeepAttributes && !mElement.Typed()) {
+      // The root after a time stamp: no longer its value, but a run should
+      // it have child elements.
+      mTextSink = &mRun;
+    }
+  } else if (!mFrames.empty() && mFrames.back().keepsText) {
+    mTextSink = &mRun;
+  }
+}
+
 } // namespace xml
 } // namespace genattr
 
