@@ -323,11 +323,26 @@ private:
       DropTree();
     }
   }
+  // Character data that the build does not keep (the indentation between
+  // the children of a typed container, two pieces after every element) is
+  // not handed over at all.
+  void FollowText() {
+    if (!mBuilder) {
+      return;
+    }
+    const bool wanted = mBuilder->WantsText();
+    if (wanted != mTextWanted) {
+      mTextWanted = wanted;
+      XML_SetCharacterDataHandler(mParser, wanted ? &Parse::OnText : nullptr);
+    }
+  }
   static void XMLCALL OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
     Run(user, [&](TreeBuilder& builder) { builder.Start(name, attributes); });
+    static_cast<Parse*>(user)->FollowText();
   }
   static void XMLCALL OnEnd(void* user, const XML_Char*) {
     Run(user, [&](TreeBuilder& builder) { builder.End(); });
+    static_cast<Parse*>(user)->FollowText();
   }
   static void XMLCALL OnText(void* user, const XML_Char* text, int length) {
     Run(user, [&](TreeBuilder& builder) { builder.Text(text, static_cast<std::size_t>(length)); });
@@ -418,6 +433,7 @@ private:
   bool mConverted; // the input is UTF-8 from a converter
   bool mLatin1 = false;
   std::optional<TreeBuilder> mBuilder;
+  bool mTextWanted = true; // the character data handler is set
   EntityTable mEntities;
   std::string mEncoding; // declared, and not one expat reads itself
   GenAttrReadStatus mStatus = GENATTR_READ_OK;

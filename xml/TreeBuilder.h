@@ -53,6 +53,8 @@ public:
     EndElement();
     AimText();
   }
+  // Whether character data given now would be kept.
+  bool WantsText() const { return mTextSink != nullptr; }
   // After the last event of a complete document: makes the references that
   // still wait for their targets. Returns the root, now owned by the caller,
   // or null after a failure.
