@@ -315,8 +315,9 @@ private:
     }
   }
   // A fault of the build is the parse's: it stops, or, for a typed fault, the
-  // rest is only checked.
-  void TakeBuildFault() {
+  // rest is only checked. Kept out of the handlers, which run for every
+  // piece of character data and every tag.
+  [[gnu::cold, gnu::noinline]] void TakeBuildFault() {
     const GenAttrReadStatus status = mBuilder->Status();
     Fault(status, mBuilder->Message());
     if (status == GENATTR_READ_NOT_A_TREE) {
