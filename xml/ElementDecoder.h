@@ -75,6 +75,9 @@ struct Element {
 
   // A definition, which the typed rules read.
   bool Typed() const { return type != UNTYPED; }
+  // Whether its character data can become a value: not for a typed
+  // container or Base node, nor for a ga:type that names no type.
+  bool TextMatters() const { return type != Cont && type != Base && type != NO_SUCH_TYPE; }
   // A further occurrence of a node defined before.
   bool IsLink() const { return link.Present(); }
   // A reference that shares the chain of the node its ga:ref names, rather

@@ -148,7 +148,7 @@ inline void TreeBuilder::AimText() {
   }
   if (mPending) {
     if (!mElement.textClosed) {
-      mTextSink = &mElement.text;
+      mTextSink = mElement.TextMatters() ? &mElement.text : nullptr;
     } else if (mKeepAttributes && !mElement.Typed()) {
       // The root after a time stamp: no longer its value, but a run should
       // it have child elements.
