@@ -132,13 +132,13 @@ struct Chars {
 // The text of a value node: its value attribute, else its content.
 Chars ValueText(const Element& e) {
   if (e.value.Present()) {
-    return Chars{e.value.Text().c_str(), e.value.Text().size()};
+    return Chars{e.value.Text(), e.value.Size()};
   }
   return Chars{e.text.CStr(), e.text.Size()};
 }
 
 bool UtfFlag(const Element& e) {
-  return e.utf.Present() && e.utf.Text() == names::kUtfSet;
+  return e.utf.Present() && std::strcmp(e.utf.Text(), names::kUtfSet) == 0;
 }
 
 template <class Number, class Bits>
@@ -146,7 +146,7 @@ bool ReadNumber(const Field& bits, Chars text, unsigned digits,
                 Number (*parse)(const char*, char**), Number& value) {
   if (bits.Present()) {
     std::uint64_t raw = 0;
-    if (!ParseHexBits(bits.Text().c_str(), digits, raw)) {
+    if (!ParseHexBits(bits.Text(), digits, raw)) {
       return false;
     }
     const auto narrow = static_cast<Bits>(raw);
@@ -235,14 +235,12 @@ GenAttrBase* ElementDecoder::MakeTyped(const Element& e) {
 
 bool ElementDecoder::ReadNameAndDescription(const Element& e, const char*& name,
                                             const char*& desc) {
-  if (e.xName.Present() && !DecodeEscaped8(e.xName.Text().c_str(), mName)) {
+  if (e.xName.Present() && !DecodeEscaped8(e.xName.Text(), mName)) {
     Fail("ga:xname is not a valid escaped text");
     return false;
   }
-  name = e.xName.Present()    ? mName.c_str()
-         : e.gaName.Present() ? e.gaName.Text().c_str()
-                              : e.name.CStr();
-  if (e.xDesc.Present() && !DecodeEscaped8(e.xDesc.Text().c_str(), mDesc)) {
+  name = e.xName.Present() ? mName.c_str() : e.gaName.Present() ? e.gaName.Text() : e.name.CStr();
+  if (e.xDesc.Present() && !DecodeEscaped8(e.xDesc.Text(), mDesc)) {
     Fail("ga:xdesc is not a valid escaped text");
     return false;
   }
@@ -251,7 +249,7 @@ bool ElementDecoder::ReadNameAndDescription(const Element& e, const char*& name,
 }
 
 bool ElementDecoder::ReadId(const Element& e, const char*& id) {
-  if (e.xId.Present() && !DecodeEscaped8(e.xId.Text().c_str(), mId)) {
+  if (e.xId.Present() && !DecodeEscaped8(e.xId.Text(), mId)) {
     Fail("ga:xid is not a valid escaped text");
     return false;
   }
@@ -329,7 +327,7 @@ GenAttrBase* ElementDecoder::MakeValued(const Element& e, GenAttrType type, cons
 }
 
 GenAttrBase* ElementDecoder::MakeString(const Element& e, const char* name, const char* desc) {
-  if (e.xValue.Present() && !DecodeEscaped8(e.xValue.Text().c_str(), mBytes)) {
+  if (e.xValue.Present() && !DecodeEscaped8(e.xValue.Text(), mBytes)) {
     Fail("ga:xvalue is not a valid escaped text");
     return nullptr;
   }
@@ -339,7 +337,7 @@ GenAttrBase* ElementDecoder::MakeString(const Element& e, const char* name, cons
 
 GenAttrBase* ElementDecoder::MakeWideString(const Element& e, const char* name, const char* desc) {
   if (e.xValue.Present()) {
-    if (!DecodeEscapedWide(e.xValue.Text().c_str(), mWide)) {
+    if (!DecodeEscapedWide(e.xValue.Text(), mWide)) {
       Fail("ga:xvalue is not a valid escaped wide text");
       return nullptr;
     }
@@ -356,31 +354,32 @@ bool ElementDecoder::ReadReference(const Element& e, ReferenceTexts& texts) {
     Fail("only containers and Base nodes can be references");
     return false;
   }
-  if (!ParseSerial(e.ref.Text().c_str(), texts.target) ||
-      (e.own.Present() && !ParseCount(e.own.Text().c_str(), texts.own))) {
+  if (!ParseSerial(e.ref.Text(), texts.target) ||
+      (e.own.Present() && !ParseCount(e.own.Text(), texts.own))) {
     Fail("ga:ref or ga:own is not a number");
     return false;
   }
-  if ((e.xName.Present() && !DecodeEscaped8(e.xName.Text().c_str(), texts.name)) ||
-      (e.xDesc.Present() && !DecodeEscaped8(e.xDesc.Text().c_str(), mDesc)) ||
-      (e.xId.Present() && !DecodeEscaped8(e.xId.Text().c_str(), mId))) {
+  if ((e.xName.Present() && !DecodeEscaped8(e.xName.Text(), texts.name)) ||
+      (e.xDesc.Present() && !DecodeEscaped8(e.xDesc.Text(), mDesc)) ||
+      (e.xId.Present() && !DecodeEscaped8(e.xId.Text(), mId))) {
     Fail("an escaped text of a reference is not valid");
     return false;
   }
   if (!e.xName.Present()) {
-    texts.name = e.gaName.Present() ? e.gaName.Text() : std::string(e.name.CStr(), e.name.Size());
+    texts.name = e.gaName.Present() ? std::string(e.gaName.Text(), e.gaName.Size())
+                                    : std::string(e.name.CStr(), e.name.Size());
   }
   if (e.xDesc.Present() || e.desc.Present()) {
-    texts.desc = e.xDesc.Present() ? mDesc : e.desc.Text();
+    texts.desc = e.xDesc.Present() ? mDesc : std::string(e.desc.Text(), e.desc.Size());
   }
   if (texts.isCont && (e.xId.Present() || e.id.Present())) {
-    texts.id = e.xId.Present() ? mId : e.id.Text();
+    texts.id = e.xId.Present() ? mId : std::string(e.id.Text(), e.id.Size());
   }
   return true;
 }
 
 bool ElementDecoder::ReadSerial(const Field& field, std::uint64_t& serial) {
-  if (!ParseSerial(field.Text().c_str(), serial)) {
+  if (!ParseSerial(field.Text(), serial)) {
     Fail("a serial of ga:node or ga:link is not a number from 1 to 2^63");
     return false;
   }

@@ -16,31 +16,28 @@
 namespace genattr {
 namespace xml {
 
-// An attribute that an element may carry or not. Unlike
-// std::optional<std::string> it keeps its storage when cleared: reading
-// element after element allocates only when a text outgrows those before it.
+// An attribute that an element may carry or not. It keeps its storage when
+// cleared: reading element after element allocates only when a text
+// outgrows those before it.
 class Field {
 public:
   void Set(const char* text) {
-    mText.assign(text);
+    mText.Assign(text);
     mPresent = true;
   }
-  // Only the flag: every element clears every field, and the text of an
-  // absent one is never read.
+  // Only the flag: every element clears the fields it set, and the text of
+  // an absent one is never read.
   void Clear() { mPresent = false; }
   bool Present() const { return mPresent; }
-  // The text; empty when absent. Valid until the next Set() or Clear().
-  const std::string& Text() const { return mPresent ? mText : Empty(); }
+  // The text; "" when absent. Valid until the next Set() or Clear().
+  const char* Text() const { return mPresent ? mText.CStr() : ""; }
+  // The length of Text().
+  std::size_t Size() const { return mPresent ? mText.Size() : 0; }
   // The text, or null when absent. Valid until the next Set() or Clear().
-  const char* OrNull() const { return mPresent ? mText.c_str() : nullptr; }
+  const char* OrNull() const { return mPresent ? mText.CStr() : nullptr; }
 
 private:
-  static const std::string& Empty() {
-    static const std::string empty;
-    return empty;
-  }
-
-  std::string mText;
+  CharBuffer mText;
   bool mPresent = false;
 };
 
@@ -82,7 +79,7 @@ struct Element {
   bool IsLink() const { return link.Present(); }
   // A reference that shares the chain of the node its ga:ref names, rather
   // than one with a chain of its own.
-  bool NamesTarget() const { return Typed() && ref.Present() && !ref.Text().empty(); }
+  bool NamesTarget() const { return Typed() && ref.Present() && ref.Size() != 0; }
 
 private:
   // The fields the last start tag set, to be cleared before the next: most

@@ -157,14 +157,18 @@ bool ParseInt(const char* text, int& value) {
 }
 
 bool ParseHexBits(const char* text, unsigned digits, std::uint64_t& bits) {
-  bits = 0;
+  // Gathered in a local: `bits` may alias `text`, which would make every
+  // digit a store.
+  std::uint64_t value = 0;
   for (unsigned i = 0; i < digits; ++i) {
     const int digit = HexDigit(text[i]);
     if (digit < 0) {
+      bits = value;
       return false;
     }
-    bits = (bits << 4) | static_cast<std::uint64_t>(digit);
+    value = (value << 4) | static_cast<std::uint64_t>(digit);
   }
+  bits = value;
   return text[digits] == '\0';
 }
 
