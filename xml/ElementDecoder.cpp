@@ -21,36 +21,92 @@ namespace {
 
 namespace names = genattr::detail::vocab;
 
+// Two bytes that tell the name of every attribute that Element reads from
+// any other such name: its fourth and fifth (each is at least four bytes
+// long); 0 for a name shorter than four bytes. An attribute is then compared
+// with one name at most.
+constexpr unsigned Key(const char* name) {
+  for (int i = 0; i < 4; ++i) {
+    if (name[i] == '\0') {
+      return 0;
+    }
+  }
+  return static_cast<unsigned>(static_cast<unsigned char>(name[3])) << 8 |
+         static_cast<unsigned char>(name[4]);
+}
+
 struct FieldName {
   const char* name;
   Field Element::*field;
+  unsigned key;
 };
 constexpr FieldName kFields[] = {
-    {names::kDesc, &Element::desc},     {names::kValue, &Element::value},
-    {names::kType, &Element::type},     {names::kName, &Element::gaName},
-    {names::kXName, &Element::xName},   {names::kXDesc, &Element::xDesc},
-    {names::kXValue, &Element::xValue}, {names::kBits, &Element::bits},
-    {names::kId, &Element::id},         {names::kXId, &Element::xId},
-    {names::kUtf, &Element::utf},       {names::kNode, &Element::node},
-    {names::kLink, &Element::link},     {names::kRef, &Element::ref},
-    {names::kOwn, &Element::own},
+    {names::kBits, &Element::bits, Key(names::kBits)},
+    {names::kDesc, &Element::desc, Key(names::kDesc)},
+    {names::kValue, &Element::value, Key(names::kValue)},
+    {names::kName, &Element::gaName, Key(names::kName)},
+    {names::kXName, &Element::xName, Key(names::kXName)},
+    {names::kXDesc, &Element::xDesc, Key(names::kXDesc)},
+    {names::kXValue, &Element::xValue, Key(names::kXValue)},
+    {names::kId, &Element::id, Key(names::kId)},
+    {names::kXId, &Element::xId, Key(names::kXId)},
+    {names::kUtf, &Element::utf, Key(names::kUtf)},
+    {names::kNode, &Element::node, Key(names::kNode)},
+    {names::kLink, &Element::link, Key(names::kLink)},
+    {names::kRef, &Element::ref, Key(names::kRef)},
+    {names::kOwn, &Element::own, Key(names::kOwn)},
 };
+constexpr unsigned kTypeKey = Key(names::kType);
 
-// Whether an attribute may be one of kFields, by its first byte: the typed
-// ones share their prefix, so most foreign attributes are passed over
-// without a comparison.
-constexpr bool MayBeField(const char* name) {
-  return name[0] == names::kDesc[0] || name[0] == names::kValue[0] || name[0] == names::kType[0];
-}
-constexpr bool EveryFieldPassesFirstByte() {
+constexpr bool KeysTellNamesApart() {
   for (const FieldName& field : kFields) {
-    if (!MayBeField(field.name)) {
+    if (field.key == 0 || field.key == kTypeKey) {
+      return false;
+    }
+    int same = 0;
+    for (const FieldName& other : kFields) {
+      same += other.key == field.key ? 1 : 0;
+    }
+    if (same != 1) {
+      return false;
+    }
+  }
+  return kTypeKey != 0;
+}
+static_assert(KeysTellNamesApart(), "Key() tells the attributes of Element apart");
+static_assert(sizeof kFields / sizeof *kFields <= 16, "Element::mSet has room for every field");
+
+// The type whose name begins with each byte, or Element::NO_SUCH_TYPE: no
+// two type names begin alike, so that ga:type is compared with one name.
+struct TypeByFirstByte {
+  signed char type[256];
+  constexpr TypeByFirstByte() : type() {
+    for (signed char& t : type) {
+      t = Element::NO_SUCH_TYPE;
+    }
+    for (int t = Base; t <= Ptr; ++t) {
+      type[static_cast<unsigned char>(names::kTypeNames[t][0])] = static_cast<signed char>(t);
+    }
+  }
+};
+constexpr TypeByFirstByte kTypeByFirstByte;
+
+constexpr bool TypeNamesBeginApart() {
+  for (int t = Base; t <= Ptr; ++t) {
+    if (kTypeByFirstByte.type[static_cast<unsigned char>(names::kTypeNames[t][0])] != t) {
       return false;
     }
   }
   return true;
 }
-static_assert(EveryFieldPassesFirstByte(), "MayBeField() knows the first byte of every field");
+static_assert(TypeNamesBeginApart(), "every type name begins with a byte of its own");
+
+// The type that ga:type names, or Element::NO_SUCH_TYPE.
+int TypeNamed(const char* text) {
+  const int type = kTypeByFirstByte.type[static_cast<unsigned char>(text[0])];
+  return type >= 0 && std::strcmp(text, names::kTypeNames[type]) == 0 ? type
+                                                                      : Element::NO_SUCH_TYPE;
+}
 
 // A node of class `Node` with `value`, and with `desc` when it is not null.
 template <class Node, class Value>
@@ -67,32 +123,30 @@ GenAttrBase* MakeFlagged(const char* name, const char* desc, const Value* value,
   return node;
 }
 
-// The type that ga:type names, or -1.
-int TypeNamed(const std::string& text) {
-  int type = -1;
-  for (int t = Base; t <= Ptr; ++t) {
-    if (text == names::kTypeNames[t]) {
-      type = t;
-    }
-  }
-  return type;
-}
+// A text that ends in a zero byte, and its length.
+struct Chars {
+  const char* text;
+  std::size_t size;
+};
 
 // The text of a value node: its value attribute, else its content.
-const std::string& ValueText(const Element& e) {
-  return e.value.Present() ? e.value.Text() : e.text;
+Chars ValueText(const Element& e) {
+  if (e.value.Present()) {
+    return Chars{e.value.Text(), e.value.Size()};
+  }
+  return Chars{e.text.CStr(), e.text.Size()};
 }
 
 bool UtfFlag(const Element& e) {
-  return e.utf.Present() && e.utf.Text() == names::kUtfSet;
+  return e.utf.Present() && std::strcmp(e.utf.Text(), names::kUtfSet) == 0;
 }
 
 template <class Number, class Bits>
-bool ReadNumber(const Field& bits, const std::string& text, unsigned digits,
+bool ReadNumber(const Field& bits, Chars text, unsigned digits,
                 Number (*parse)(const char*, char**), Number& value) {
   if (bits.Present()) {
     std::uint64_t raw = 0;
-    if (!ParseHexBits(bits.Text().c_str(), digits, raw)) {
+    if (!ParseHexBits(bits.Text(), digits, raw)) {
       return false;
     }
     const auto narrow = static_cast<Bits>(raw);
@@ -101,26 +155,39 @@ bool ReadNumber(const Field& bits, const std::string& text, unsigned digits,
   }
   // Without the bits, the rendered text is the best there is.
   char* end = nullptr;
-  value = parse(text.c_str(), &end);
-  return !text.empty() && *end == '\0';
+  value = parse(text.text, &end);
+  return text.size != 0 && *end == '\0';
 }
 
 } // namespace
 
 void Element::Read(const char* element, const char** attributes, bool keepForeign) {
-  name.assign(element);
-  text.clear();
+  name.Assign(element);
+  text.Clear();
   textClosed = false;
-  for (const FieldName& field : kFields) {
-    (this->*field.field).Clear();
+  type = UNTYPED;
+  for (std::size_t i = 0; i < mSetCount; ++i) {
+    mSet[i]->Clear();
   }
+  mSetCount = 0;
   for (const char** a = attributes; *a != nullptr; a += 2) {
-    if (!MayBeField(a[0])) {
+    const unsigned key = Key(a[0]);
+    if (key == 0) {
       continue;
     }
-    for (const FieldName& field : kFields) {
-      if (std::strcmp(a[0], field.name) == 0) {
-        (this->*field.field).Set(a[1]);
+    if (key == kTypeKey) {
+      if (std::strcmp(a[0], names::kType) == 0) {
+        type = TypeNamed(a[1]);
+      }
+      continue;
+    }
+    for (const FieldName& known : kFields) {
+      if (known.key == key) {
+        if (std::strcmp(a[0], known.name) == 0) {
+          Field& field = this->*known.field;
+          field.Set(a[1]);
+          mSet[mSetCount++] = &field;
+        }
         break;
       }
     }
@@ -144,14 +211,13 @@ void Element::Read(const char* element, const char** attributes, bool keepForeig
 GenAttrBase* ElementDecoder::MakeUntyped(const Element& e, bool children) {
   const char* desc = e.desc.OrNull();
   if (children && !e.value.Present()) {
-    return desc != nullptr ? new GenAttrCont(e.name.c_str(), desc)
-                           : new GenAttrCont(e.name.c_str());
+    return desc != nullptr ? new GenAttrCont(e.name.CStr(), desc) : new GenAttrCont(e.name.CStr());
   }
-  return Make<GenAttrString>(e.name.c_str(), desc, ValueText(e).c_str());
+  return Make<GenAttrString>(e.name.CStr(), desc, ValueText(e).text);
 }
 
 GenAttrBase* ElementDecoder::MakeTyped(const Element& e) {
-  const int type = TypeNamed(e.type.Text());
+  const int type = e.type;
   if (type < 0) {
     Fail("ga:type names no node type");
     return nullptr;
@@ -169,14 +235,12 @@ GenAttrBase* ElementDecoder::MakeTyped(const Element& e) {
 
 bool ElementDecoder::ReadNameAndDescription(const Element& e, const char*& name,
                                             const char*& desc) {
-  if (e.xName.Present() && !DecodeEscaped8(e.xName.Text().c_str(), mName)) {
+  if (e.xName.Present() && !DecodeEscaped8(e.xName.Text(), mName)) {
     Fail("ga:xname is not a valid escaped text");
     return false;
   }
-  name = e.xName.Present()    ? mName.c_str()
-         : e.gaName.Present() ? e.gaName.Text().c_str()
-                              : e.name.c_str();
-  if (e.xDesc.Present() && !DecodeEscaped8(e.xDesc.Text().c_str(), mDesc)) {
+  name = e.xName.Present() ? mName.c_str() : e.gaName.Present() ? e.gaName.Text() : e.name.CStr();
+  if (e.xDesc.Present() && !DecodeEscaped8(e.xDesc.Text(), mDesc)) {
     Fail("ga:xdesc is not a valid escaped text");
     return false;
   }
@@ -185,7 +249,7 @@ bool ElementDecoder::ReadNameAndDescription(const Element& e, const char*& name,
 }
 
 bool ElementDecoder::ReadId(const Element& e, const char*& id) {
-  if (e.xId.Present() && !DecodeEscaped8(e.xId.Text().c_str(), mId)) {
+  if (e.xId.Present() && !DecodeEscaped8(e.xId.Text(), mId)) {
     Fail("ga:xid is not a valid escaped text");
     return false;
   }
@@ -213,7 +277,7 @@ GenAttrBase* ElementDecoder::MakeOwnChainReference(const Element& e, GenAttrType
 
 GenAttrBase* ElementDecoder::MakeValued(const Element& e, GenAttrType type, const char* name,
                                         const char* desc) {
-  const std::string& text = ValueText(e);
+  const Chars text = ValueText(e);
   switch (type) {
   case Base:
     return desc != nullptr ? new GenAttrBase(name, desc) : new GenAttrBase(name);
@@ -234,7 +298,7 @@ GenAttrBase* ElementDecoder::MakeValued(const Element& e, GenAttrType type, cons
     return MakeWideString(e, name, desc);
   case Int: {
     int value = 0;
-    if (!ParseInt(text.c_str(), value)) {
+    if (!ParseInt(text.text, value)) {
       Fail("the value of an Int is not a 32-bit decimal integer");
       return nullptr;
     }
@@ -263,58 +327,59 @@ GenAttrBase* ElementDecoder::MakeValued(const Element& e, GenAttrType type, cons
 }
 
 GenAttrBase* ElementDecoder::MakeString(const Element& e, const char* name, const char* desc) {
-  if (e.xValue.Present() && !DecodeEscaped8(e.xValue.Text().c_str(), mBytes)) {
+  if (e.xValue.Present() && !DecodeEscaped8(e.xValue.Text(), mBytes)) {
     Fail("ga:xvalue is not a valid escaped text");
     return nullptr;
   }
-  const char* value = e.xValue.Present() ? mBytes.c_str() : ValueText(e).c_str();
+  const char* value = e.xValue.Present() ? mBytes.c_str() : ValueText(e).text;
   return MakeFlagged<GenAttrString>(name, desc, value, UtfFlag(e));
 }
 
 GenAttrBase* ElementDecoder::MakeWideString(const Element& e, const char* name, const char* desc) {
   if (e.xValue.Present()) {
-    if (!DecodeEscapedWide(e.xValue.Text().c_str(), mWide)) {
+    if (!DecodeEscapedWide(e.xValue.Text(), mWide)) {
       Fail("ga:xvalue is not a valid escaped wide text");
       return nullptr;
     }
   } else {
-    const std::string& text = ValueText(e);
-    Utf8ToWide(text.data(), text.size(), mWide);
+    const Chars text = ValueText(e);
+    Utf8ToWide(text.text, text.size, mWide);
   }
   return MakeFlagged<GenAttrUnicodeString>(name, desc, mWide.c_str(), UtfFlag(e));
 }
 
 bool ElementDecoder::ReadReference(const Element& e, ReferenceTexts& texts) {
-  texts.isCont = e.type.Text() == names::kTypeNames[Cont];
-  if (!texts.isCont && e.type.Text() != names::kTypeNames[Base]) {
+  texts.isCont = e.type == Cont;
+  if (!texts.isCont && e.type != Base) {
     Fail("only containers and Base nodes can be references");
     return false;
   }
-  if (!ParseSerial(e.ref.Text().c_str(), texts.target) ||
-      (e.own.Present() && !ParseCount(e.own.Text().c_str(), texts.own))) {
+  if (!ParseSerial(e.ref.Text(), texts.target) ||
+      (e.own.Present() && !ParseCount(e.own.Text(), texts.own))) {
     Fail("ga:ref or ga:own is not a number");
     return false;
   }
-  if ((e.xName.Present() && !DecodeEscaped8(e.xName.Text().c_str(), texts.name)) ||
-      (e.xDesc.Present() && !DecodeEscaped8(e.xDesc.Text().c_str(), mDesc)) ||
-      (e.xId.Present() && !DecodeEscaped8(e.xId.Text().c_str(), mId))) {
+  if ((e.xName.Present() && !DecodeEscaped8(e.xName.Text(), texts.name)) ||
+      (e.xDesc.Present() && !DecodeEscaped8(e.xDesc.Text(), mDesc)) ||
+      (e.xId.Present() && !DecodeEscaped8(e.xId.Text(), mId))) {
     Fail("an escaped text of a reference is not valid");
     return false;
   }
   if (!e.xName.Present()) {
-    texts.name = e.gaName.Present() ? e.gaName.Text() : e.name;
+    texts.name = e.gaName.Present() ? std::string(e.gaName.Text(), e.gaName.Size())
+                                    : std::string(e.name.CStr(), e.name.Size());
   }
   if (e.xDesc.Present() || e.desc.Present()) {
-    texts.desc = e.xDesc.Present() ? mDesc : e.desc.Text();
+    texts.desc = e.xDesc.Present() ? mDesc : std::string(e.desc.Text(), e.desc.Size());
   }
   if (texts.isCont && (e.xId.Present() || e.id.Present())) {
-    texts.id = e.xId.Present() ? mId : e.id.Text();
+    texts.id = e.xId.Present() ? mId : std::string(e.id.Text(), e.id.Size());
   }
   return true;
 }
 
 bool ElementDecoder::ReadSerial(const Field& field, std::uint64_t& serial) {
-  if (!ParseSerial(field.Text().c_str(), serial)) {
+  if (!ParseSerial(field.Text(), serial)) {
     Fail("a serial of ga:node or ga:link is not a number from 1 to 2^63");
     return false;
   }

@@ -11,48 +11,54 @@
 #include "genattr/GenAttrBase.h"
 #include "xml/BuildStatus.h"
 #include "xml/ReferenceResolver.h"
+#include "xml/TextRun.h"
 
 namespace genattr {
 namespace xml {
 
-// An attribute that an element may carry or not. Unlike
-// std::optional<std::string> it keeps its storage when cleared: reading
-// element after element allocates only when a text outgrows those before it.
+// An attribute that an element may carry or not. It keeps its storage when
+// cleared: reading element after element allocates only when a text
+// outgrows those before it.
 class Field {
 public:
   void Set(const char* text) {
-    mText.assign(text);
+    mText.Assign(text);
     mPresent = true;
   }
-  // Only the flag: every element clears every field, and the text of an
-  // absent one is never read.
+  // Only the flag: every element clears the fields it set, and the text of
+  // an absent one is never read.
   void Clear() { mPresent = false; }
   bool Present() const { return mPresent; }
-  // The text; empty when absent. Valid until the next Set() or Clear().
-  const std::string& Text() const { return mPresent ? mText : Empty(); }
+  // The text; "" when absent. Valid until the next Set() or Clear().
+  const char* Text() const { return mPresent ? mText.CStr() : ""; }
+  // The length of Text().
+  std::size_t Size() const { return mPresent ? mText.Size() : 0; }
   // The text, or null when absent. Valid until the next Set() or Clear().
-  const char* OrNull() const { return mPresent ? mText.c_str() : nullptr; }
+  const char* OrNull() const { return mPresent ? mText.CStr() : nullptr; }
 
 private:
-  static const std::string& Empty() {
-    static const std::string empty;
-    return empty;
-  }
-
-  std::string mText;
+  CharBuffer mText;
   bool mPresent = false;
 };
 
 // The innermost element as the parser gave it, kept until its node is made.
 struct Element {
-  std::string name;
-  std::string text; // its character data so far
+  // ga:type absent: the element is not typed.
+  static constexpr int UNTYPED = -2;
+  // ga:type names no type.
+  static constexpr int NO_SUCH_TYPE = -1;
+
+  CharBuffer name;
+  TextRun text; // its character data so far
   // The root after a time stamp: what follows is no longer its text.
   bool textClosed = false;
   // The plain attributes.
   Field desc, value;
-  // The typed attributes (the names of tree/Vocabulary.h, without "ga:").
-  Field type, gaName, xName, xDesc, xValue, bits, id, xId, utf, node, link, ref, own;
+  // The type code that ga:type names, UNTYPED or NO_SUCH_TYPE; decoded as
+  // the start tag is read, since every element of a typed document has one.
+  int type = UNTYPED;
+  // The other typed attributes (the names of tree/Vocabulary.h, without "ga:").
+  Field gaName, xName, xDesc, xValue, bits, id, xId, utf, node, link, ref, own;
   // The other attributes of an untyped element, where they are kept: name,
   // value, name, value, ..., each ended by a zero byte.
   std::string foreign;
@@ -65,12 +71,21 @@ struct Element {
   void Read(const char* element, const char** attributes, bool keepForeign);
 
   // A definition, which the typed rules read.
-  bool Typed() const { return type.Present(); }
+  bool Typed() const { return type != UNTYPED; }
+  // Whether its character data can become a value: not for a typed
+  // container or Base node, nor for a ga:type that names no type.
+  bool TextMatters() const { return type != Cont && type != Base && type != NO_SUCH_TYPE; }
   // A further occurrence of a node defined before.
   bool IsLink() const { return link.Present(); }
   // A reference that shares the chain of the node its ga:ref names, rather
   // than one with a chain of its own.
-  bool NamesTarget() const { return Typed() && ref.Present() && !ref.Text().empty(); }
+  bool NamesTarget() const { return Typed() && ref.Present() && ref.Size() != 0; }
+
+private:
+  // The fields the last start tag set, to be cleared before the next: most
+  // elements set one or two of them, or none.
+  Field* mSet[16] = {};
+  std::size_t mSetCount = 0;
 };
 
 // Makes the nodes of elements and reads the texts of references, recording

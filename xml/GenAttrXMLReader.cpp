@@ -311,18 +311,39 @@ private:
       parse.mBuilder->Fail(GENATTR_READ_LIMIT, "out of memory");
     }
     if (parse.mBuilder->Failed()) {
-      const GenAttrReadStatus status = parse.mBuilder->Status();
-      parse.Fault(status, parse.mBuilder->Message());
-      if (status == GENATTR_READ_NOT_A_TREE) {
-        parse.DropTree();
-      }
+      parse.TakeBuildFault();
+    }
+  }
+  // A fault of the build is the parse's: it stops, or, for a typed fault, the
+  // rest is only checked. Kept out of the handlers, which run for every
+  // piece of character data and every tag.
+  [[gnu::cold, gnu::noinline]] void TakeBuildFault() {
+    const GenAttrReadStatus status = mBuilder->Status();
+    Fault(status, mBuilder->Message());
+    if (status == GENATTR_READ_NOT_A_TREE) {
+      DropTree();
+    }
+  }
+  // Character data that the build does not keep (the indentation between
+  // the children of a typed container, two pieces after every element) is
+  // not handed over at all.
+  void FollowText() {
+    if (!mBuilder) {
+      return;
+    }
+    const bool wanted = mBuilder->WantsText();
+    if (wanted != mTextWanted) {
+      mTextWanted = wanted;
+      XML_SetCharacterDataHandler(mParser, wanted ? &Parse::OnText : nullptr);
     }
   }
   static void XMLCALL OnStart(void* user, const XML_Char* name, const XML_Char** attributes) {
     Run(user, [&](TreeBuilder& builder) { builder.Start(name, attributes); });
+    static_cast<Parse*>(user)->FollowText();
   }
   static void XMLCALL OnEnd(void* user, const XML_Char*) {
     Run(user, [&](TreeBuilder& builder) { builder.End(); });
+    static_cast<Parse*>(user)->FollowText();
   }
   static void XMLCALL OnText(void* user, const XML_Char* text, int length) {
     Run(user, [&](TreeBuilder& builder) { builder.Text(text, static_cast<std::size_t>(length)); });
@@ -413,6 +434,7 @@ private:
   bool mConverted; // the input is UTF-8 from a converter
   bool mLatin1 = false;
   std::optional<TreeBuilder> mBuilder;
+  bool mTextWanted = true; // the character data handler is set
   EntityTable mEntities;
   std::string mEncoding; // declared, and not one expat reads itself
   GenAttrReadStatus mStatus = GENATTR_READ_OK;
@@ -560,18 +582,6 @@ Restart PlanRestart(const char* data, std::size_t size, const std::string& decla
   return Restart{declared, first >> 8 == 0xEFBBBFul ? std::size_t{3} : std::size_t{0}};
 }
 
-// Opens the conversion for a document whose first parse stopped on its
-// encoding, or reports the encoding unknown through that parse.
-bool OpenConverter(Parse& parse, const Restart& restart, std::optional<Utf8Converter>& converter,
-                   GenAttrReadError* error) {
-  converter.emplace(restart.encoding.c_str());
-  if (!converter->Ready()) {
-    parse.Result(error);
-    return false;
-  }
-  return true;
-}
-
 GenAttrBase* ReadWide(const Wide& wide, Source& source, const GenAttrReadOptions& options,
                       GenAttrReadError* error) {
   Utf8Converter converter(wide.encoding);
@@ -581,6 +591,74 @@ GenAttrBase* ReadWide(const Wide& wide, Source& source, const GenAttrReadOptions
     return nullptr;
   }
   return ReadConverted(converter, wide.encoding, source, options, error);
+}
+
+// How the input of the first parse went in: all of it, or until the parser
+// stopped.
+enum class Fed {
+  Unreadable,   // the input could not be read; the fault is reported
+  Restartable,  // the parser saw nothing but what a restart can read again
+  PastKeptInput // the parser read beyond the input kept for a restart
+};
+
+// The first parse of a document that is not in UTF-32: expat reads the input
+// in the encoding it declares, and `feed` hands it over. True when it stopped
+// on an encoding expat does not read itself, with `restart` planned from the
+// input's first bytes (`head`) and `converter` open for a second parse; false
+// when the read is over, with its result in `root` (null: the reason is in
+// `error`). The first parse ends, its tree released, before a second begins.
+template <class Feed>
+bool ParseAsDeclared(const char* head, std::size_t headSize, Feed feed,
+                     const GenAttrReadOptions& options, GenAttrReadError* error, GenAttrBase*& root,
+                     Restart& restart, std::optional<Utf8Converter>& converter) {
+  root = nullptr;
+  Parse parse(nullptr, options);
+  if (!parse.Ready(error)) {
+    return false;
+  }
+  const Fed fed = feed(parse);
+  if (fed == Fed::Unreadable) {
+    return false;
+  }
+  if (!parse.StoppedOnEncoding()) {
+    root = parse.Result(error);
+    return false;
+  }
+  if (fed == Fed::PastKeptInput) {
+    parse.Fail(GENATTR_READ_LIMIT,
+               "an XML declaration naming an encoding must end within the first 64 KiB");
+    root = parse.Result(error);
+    return false;
+  }
+  restart = PlanRestart(head, headSize, parse.Encoding());
+  converter.emplace(restart.encoding.c_str());
+  if (!converter->Ready()) {
+    // Reported through the first parse: the encoding is unknown.
+    root = parse.Result(error);
+    return false;
+  }
+  return true;
+}
+
+// Reads a document whose first `headSize` bytes are at `head`: `feed` hands
+// the input to the first parse, `sourceFrom(mark)` makes the input of a
+// converter, from the first byte after a mark of `mark` bytes on.
+template <class Feed, class SourceFrom>
+GenAttrBase* ReadDocument(const char* head, std::size_t headSize, Feed feed, SourceFrom sourceFrom,
+                          const GenAttrReadOptions& options, GenAttrReadError* error) {
+  const Wide wide = DetectUtf32(head, headSize);
+  if (wide.encoding != nullptr) {
+    auto source = sourceFrom(wide.mark);
+    return ReadWide(wide, source, options, error);
+  }
+  GenAttrBase* root = nullptr;
+  Restart restart{std::string(), 0};
+  std::optional<Utf8Converter> converter;
+  if (!ParseAsDeclared(head, headSize, feed, options, error, root, restart, converter)) {
+    return root;
+  }
+  auto source = sourceFrom(restart.mark);
+  return ReadConverted(*converter, restart.encoding, source, options, error);
 }
 
 } // namespace
@@ -615,51 +693,31 @@ GenAttrBase* GenAttrXMLReader::ReadFile(const char* fileName, const GenAttrReadO
     Report(error, GENATTR_READ_CANNOT_OPEN, 0, 0, "the file cannot be read");
     return nullptr;
   }
-  const Wide wide = DetectUtf32(first.data(), got);
-  if (wide.encoding != nullptr) {
-    FileSource source(file, std::move(first), got, wide.mark);
-    return ReadWide(wide, source, options, error);
-  }
-  std::optional<Utf8Converter> converter;
-  Restart restart{std::string(), 0};
-  {
-    Parse parse(nullptr, options);
-    if (!parse.Ready(error)) {
-      return nullptr;
-    }
+  const auto feed = [&](Parse& parse) {
     bool last = got < kChunk && std::feof(file) != 0;
     bool more = parse.Feed(first.data(), got, last) && !last;
-    bool firstOnly = true;
+    Fed fed = Fed::Restartable;
     while (more) {
       void* buffer = parse.Buffer(kChunk);
       if (buffer == nullptr) {
         parse.Fail(GENATTR_READ_LIMIT, "out of memory: no buffer for the input");
         break;
       }
-      firstOnly = false;
+      fed = Fed::PastKeptInput;
       const std::size_t read = std::fread(buffer, 1, kChunk, file);
       if (std::ferror(file) != 0) {
         Report(error, GENATTR_READ_CANNOT_OPEN, 0, 0, "the file cannot be read");
-        return nullptr;
+        return Fed::Unreadable;
       }
       last = read < kChunk && std::feof(file) != 0;
       more = parse.Parsed(read, last) && !last;
     }
-    if (!parse.StoppedOnEncoding()) {
-      return parse.Result(error);
-    }
-    if (!firstOnly) {
-      parse.Fail(GENATTR_READ_LIMIT,
-                 "an XML declaration naming an encoding must end within the first 64 KiB");
-      return parse.Result(error);
-    }
-    restart = PlanRestart(first.data(), got, parse.Encoding());
-    if (!OpenConverter(parse, restart, converter, error)) {
-      return nullptr;
-    }
-  }
-  FileSource source(file, std::move(first), got, restart.mark);
-  return ReadConverted(*converter, restart.encoding, source, options, error);
+    return fed;
+  };
+  const auto sourceFrom = [&](std::size_t mark) {
+    return FileSource(file, std::move(first), got, mark);
+  };
+  return ReadDocument(first.data(), got, feed, sourceFrom, options, error);
 }
 
 GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
@@ -669,18 +727,7 @@ GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
     Report(error, GENATTR_READ_CANNOT_OPEN, 0, 0, "no data given");
     return nullptr;
   }
-  const Wide wide = DetectUtf32(data, size);
-  if (wide.encoding != nullptr) {
-    MemorySource source(data + wide.mark, data + size);
-    return ReadWide(wide, source, options, error);
-  }
-  std::optional<Utf8Converter> converter;
-  Restart restart{std::string(), 0};
-  {
-    Parse parse(nullptr, options);
-    if (!parse.Ready(error)) {
-      return nullptr;
-    }
+  const auto feed = [&](Parse& parse) {
     std::size_t offset = 0;
     do {
       const std::size_t piece = size - offset < kChunk ? size - offset : kChunk;
@@ -690,16 +737,11 @@ GenAttrBase* GenAttrXMLReader::ReadBuffer(const char* data, std::size_t size,
       }
       offset += piece;
     } while (offset < size);
-    if (!parse.StoppedOnEncoding()) {
-      return parse.Result(error);
-    }
-    restart = PlanRestart(data, size, parse.Encoding());
-    if (!OpenConverter(parse, restart, converter, error)) {
-      return nullptr;
-    }
-  }
-  MemorySource source(data + restart.mark, data + size);
-  return ReadConverted(*converter, restart.encoding, source, options, error);
+    // All of it stays in memory.
+    return Fed::Restartable;
+  };
+  const auto sourceFrom = [&](std::size_t mark) { return MemorySource(data + mark, data + size); };
+  return ReadDocument(data, size, feed, sourceFrom, options, error);
 }
 
 GenAttrHandle* genattr_read_xml_file(const char* fileName, int* status) {

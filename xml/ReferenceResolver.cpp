@@ -126,7 +126,7 @@ void ReferenceResolver::AdoptBelow(std::uint32_t index, std::uint32_t position, 
   }
 }
 
-void ReferenceResolver::Link(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref) {
+void ReferenceResolver::LinkQueued(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref) {
   if (ref != NO_REF && mRefs[ref].made != nullptr) {
     node = mRefs[ref].made;
     ref = NO_REF;

@@ -11,9 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "genattr/GenAttrBase.h"
 #include "xml/BuildStatus.h"
-
-class GenAttrBase;
 
 namespace genattr {
 namespace xml {
@@ -104,8 +103,15 @@ public:
   void AdoptBelow(std::uint32_t index, std::uint32_t position, GenAttrBase* node,
                   std::uint32_t ref);
   // Links `node`, or the waiting reference `ref`, under `parent`, behind
-  // whatever waits in the queue of `parent`.
-  void Link(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref);
+  // whatever waits in the queue of `parent`. Inline for the common case, a
+  // node while no queue waits, which is every node of most documents.
+  void Link(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref) {
+    if (ref == NO_REF && mQueues.empty()) {
+      parent->AddAttr(node);
+    } else {
+      LinkQueued(parent, node, ref);
+    }
+  }
 
   // After the last node of a complete document: makes the references whose
   // targets never came, with chains of their own. Returns the root, now
@@ -133,6 +139,8 @@ private:
   };
 
   void Fail(const char* message) { mStatus.Fail(GENATTR_READ_NOT_A_TREE, message); }
+  // Link() where a queue may wait or `ref` is a waiting reference.
+  void LinkQueued(GenAttrBase* parent, GenAttrBase* node, std::uint32_t ref);
   // Appends `node` to `held` and adds a count for the hold.
   static void Hold(std::vector<GenAttrBase*>& held, GenAttrBase* node);
   void Complete(Entry& entry);

@@ -25,22 +25,6 @@ bool IsTyped(const char** attributes) {
   return false;
 }
 
-// Whether `text` is only XML white space: a run of it is the indentation
-// between elements, not content.
-// A plain loop: find_first_not_of() searches its set once per character, a
-// call each, and indentation runs come between every two elements.
-bool IsWhiteSpace(const std::string& text) {
-  constexpr std::uint64_t kSpaces = (std::uint64_t{1} << ' ') | (std::uint64_t{1} << '\t') |
-                                    (std::uint64_t{1} << '\n') | (std::uint64_t{1} << '\r');
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte > ' ' || ((kSpaces >> byte) & 1) == 0) {
-      return false;
-    }
-  }
-  return true;
-}
-
 bool IsTimeStamp(const char* element) {
   return std::strcmp(element, names::kDateAndTime) == 0 ||
          std::strcmp(element, names::kCssStyleSheet) == 0;
@@ -48,7 +32,7 @@ bool IsTimeStamp(const char* element) {
 
 } // namespace
 
-void TreeBuilder::Start(const char* element, const char** attributes) {
+void TreeBuilder::StartElement(const char* element, const char** attributes) {
   if (Failed()) {
     return;
   }
@@ -118,24 +102,7 @@ void TreeBuilder::StartLink() {
   mSkip = 1;
 }
 
-void TreeBuilder::Text(const char* text, std::size_t length) {
-  if (mSkip != 0 || Failed()) {
-    return;
-  }
-  if (mPending) {
-    if (!mElement.textClosed) {
-      mElement.text.append(text, length);
-    } else if (mKeepAttributes && !mElement.Typed()) {
-      // The root after a time stamp: no longer its value, but a run should
-      // it have child elements.
-      mRun.append(text, length);
-    }
-  } else if (!mFrames.empty() && mFrames.back().keepsText) {
-    mRun.append(text, length);
-  }
-}
-
-void TreeBuilder::End() {
+void TreeBuilder::EndElement() {
   if (Failed()) {
     return;
   }
@@ -196,10 +163,12 @@ void TreeBuilder::Materialize(bool children) {
   }
   if (!mElement.Typed() && mKeepAttributes) {
     mFrames.back().keepsText = children;
-    AddMarkup(node, children);
+    if (children || mElement.foreignCount != 0) {
+      AddMarkup(node, children);
+    }
   }
   // A leaf's runs are its value, already taken.
-  mRun.clear();
+  mRun.Clear();
   mRunsAside.clear();
 }
 
@@ -252,31 +221,31 @@ void TreeBuilder::AddMarkup(GenAttrBase* node, bool children) {
     mResolver.Link(node, new GenAttrString(names::kTextChild, run.c_str()), NO_REF);
   }
   // After a time stamp the root's text no longer grows; its run does.
-  const std::string& run = e.textClosed ? mRun : e.text;
-  if (!IsWhiteSpace(run)) {
-    mResolver.Link(node, new GenAttrString(names::kTextChild, run.c_str()), NO_REF);
+  const TextRun& run = e.textClosed ? mRun : e.text;
+  if (!run.Blank()) {
+    mResolver.Link(node, new GenAttrString(names::kTextChild, run.CStr()), NO_REF);
   }
 }
 
 void TreeBuilder::EndRun() {
-  if (mRun.empty()) {
+  if (mRun.Empty()) {
     return;
   }
-  if (!IsWhiteSpace(mRun)) {
-    mResolver.Link(mFrames.back().node, new GenAttrString(names::kTextChild, mRun.c_str()), NO_REF);
+  if (!mRun.Blank()) {
+    mResolver.Link(mFrames.back().node, new GenAttrString(names::kTextChild, mRun.CStr()), NO_REF);
   }
-  mRun.clear();
+  mRun.Clear();
 }
 
 void TreeBuilder::SetRunAside() {
   if (!mKeepAttributes || mElement.Typed()) {
     return;
   }
-  const std::string& run = mElement.textClosed ? mRun : mElement.text;
-  if (!IsWhiteSpace(run)) {
-    mRunsAside.push_back(run);
+  const TextRun& run = mElement.textClosed ? mRun : mElement.text;
+  if (!run.Blank()) {
+    mRunsAside.emplace_back(run.CStr(), run.Size());
   }
-  mRun.clear();
+  mRun.Clear();
 }
 
 bool TreeBuilder::AcceptLinkBelowSharedChild(const Entry& entry) {

@@ -12,6 +12,7 @@
 #include "xml/BuildStatus.h"
 #include "xml/ElementDecoder.h"
 #include "xml/ReferenceResolver.h"
+#include "xml/TextRun.h"
 
 class GenAttrBase;
 
@@ -37,16 +38,33 @@ public:
   void KeepAttributes(bool keep) { mKeepAttributes = keep; }
 
   // `attributes` as the parser gives them: name, value, name, value, ..., null.
-  void Start(const char* element, const char** attributes);
-  void Text(const char* text, std::size_t length);
-  void End();
+  void Start(const char* element, const char** attributes) {
+    StartElement(element, attributes);
+    AimText();
+  }
+  // Character data comes in many small pieces (between every two elements a
+  // line break and the indentation): each goes straight where it belongs.
+  void Text(const char* text, std::size_t length) {
+    if (mTextSink != nullptr) {
+      mTextSink->Append(text, length);
+    }
+  }
+  void End() {
+    EndElement();
+    AimText();
+  }
+  // Whether character data given now would be kept.
+  bool WantsText() const { return mTextSink != nullptr; }
   // After the last event of a complete document: makes the references that
   // still wait for their targets. Returns the root, now owned by the caller,
   // or null after a failure.
   GenAttrBase* Finish();
 
   // Records a failure with its status and message; the first failure wins.
-  void Fail(GenAttrReadStatus status, const char* message) { mStatus.Fail(status, message); }
+  void Fail(GenAttrReadStatus status, const char* message) {
+    mStatus.Fail(status, message);
+    mTextSink = nullptr;
+  }
   bool Failed() const { return mStatus.Failed(); }
   GenAttrReadStatus Status() const { return mStatus.Status(); }
   const char* Message() const { return mStatus.Message(); }
@@ -70,6 +88,12 @@ private:
     bool keepsText;    // its runs of text between child elements become children
   };
 
+  void StartElement(const char* element, const char** attributes);
+  void EndElement();
+  // Where the character data that follows an event goes: the text of the
+  // innermost element while it has no node, its run once it has; none in a
+  // skipped element, after a failure, or where it is not kept.
+  void AimText();
   // Takes the innermost element's link to a node defined before.
   void StartLink();
   // Makes the node of the innermost element, which has `children` or not.
@@ -109,12 +133,31 @@ private:
   bool mKeepAttributes = true;
   // The run of text of the innermost element since its last element boundary,
   // where runs are kept and the element's own text does not hold it.
-  std::string mRun;
+  TextRun mRun;
+  TextRun* mTextSink = nullptr;
   // The root's runs of text before and between its time stamps.
   std::vector<std::string> mRunsAside;
   std::string mChildName;
   std::size_t mSkip = 0; // depth inside a skipped element
 };
+
+inline void TreeBuilder::AimText() {
+  mTextSink = nullptr;
+  if (mSkip != 0 || Failed()) {
+    return;
+  }
+  if (mPending) {
+    if (!mElement.textClosed) {
+      mTextSink = mElement.TextMatters() ? &mElement.text : nullptr;
+    } else if (mKeepAttributes && !mElement.Typed()) {
+      // The root after a time stamp: no longer its value, but a run should
+      // it have child elements.
+      mTextSink = &mRun;
+    }
+  } else if (!mFrames.empty() && mFrames.back().keepsText) {
+    mTextSink = &mRun;
+  }
+}
 
 } // namespace xml
 } // namespace genattr

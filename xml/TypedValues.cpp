@@ -13,17 +13,23 @@ namespace {
 
 namespace names = genattr::detail::vocab;
 
+// The value of each byte as a hexadecimal digit, or -1: every Float and
+// Double of a typed document carries eight or sixteen of them.
+struct HexDigits {
+  signed char value[256];
+  constexpr HexDigits() : value() {
+    for (int c = 0; c < 256; ++c) {
+      value[c] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                 : -1);
+    }
+  }
+};
+constexpr HexDigits kHexDigits;
+
 int HexDigit(char c) {
-  if (c >= '0' && c <= '9') {
-    return c - '0';
-  }
-  if (c >= 'a' && c <= 'f') {
-    return c - 'a' + 10;
-  }
-  if (c >= 'A' && c <= 'F') {
-    return c - 'A' + 10;
-  }
-  return -1;
+  return kHexDigits.value[static_cast<unsigned char>(c)];
 }
 
 // Appends the character `c` as units of wchar_t; false when it cannot be held.
@@ -65,7 +71,9 @@ bool ParseDecimal(const char* text, std::uint64_t limit, std::uint64_t& value) {
       return false;
     }
     const auto digit = static_cast<std::uint64_t>(*p - '0');
-    if (value > (limit - digit) / 10) {
+    // value * 10 + digit > limit, without a division per digit and without
+    // overflow.
+    if (value > limit / 10 || value * 10 > limit - digit) {
       return false;
     }
     value = value * 10 + digit;
@@ -149,14 +157,18 @@ bool ParseInt(const char* text, int& value) {
 }
 
 bool ParseHexBits(const char* text, unsigned digits, std::uint64_t& bits) {
-  bits = 0;
+  // Gathered in a local: `bits` may alias `text`, which would make every
+  // digit a store.
+  std::uint64_t value = 0;
   for (unsigned i = 0; i < digits; ++i) {
     const int digit = HexDigit(text[i]);
     if (digit < 0) {
+      bits = value;
       return false;
     }
-    bits = (bits << 4) | static_cast<std::uint64_t>(digit);
+    value = (value << 4) | static_cast<std::uint64_t>(digit);
   }
+  bits = value;
   return text[digits] == '\0';
 }
 
