@@ -5,6 +5,7 @@
 #include <ios>
 #include <ostream>
 
+#include "base/NarrowText.h"
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrCont.h"
 #include "genattr/GenAttrString.h"
@@ -12,7 +13,6 @@
 #include "serialize/EscapedText.h"
 #include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
-#include "text/NarrowText.h"
 #include "tree/NumberText.h"
 #include "tree/TreeAccess.h"
 #include "tree/TypeName.h"

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "base/NarrowText.h"
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrStringUtils.h"
@@ -14,7 +15,6 @@
 #include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
 #include "serialize/TypedMarkup.h"
-#include "text/NarrowText.h"
 #include "tree/NumberText.h"
 #include "tree/OwnedText.h"
 #include "tree/TreeAccess.h"
