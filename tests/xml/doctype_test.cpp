@@ -64,6 +64,19 @@ long PeakKilobytes() {
   return usage.ru_maxrss;
 }
 
+// The message names the undefined entity that the expansion meets, whatever
+// else the replacement texts hold: the five predefined entities, which need no
+// declaration, and ampersands that start no reference (here in a comment).
+TEST(ReaderDoctype, TheUndefinedEntityNamedIsTheOneTheExpansionMeets) {
+  for (const char* predefined : {"lt", "gt", "amp", "apos", "quot"}) {
+    EXPECT_TRUE(
+        ReadsAs("<!DOCTYPE r [<!ENTITY e 'a&" + std::string(predefined) + ";b'>]><r>&e;&u;</r>", 2,
+                "undefined entity: &u;"));
+  }
+  EXPECT_TRUE(ReadsAs("<!DOCTYPE r [<!ENTITY e '<!--&#38;a&#38;-->&u;'>]><r>&e;</r>", 2,
+                      "undefined entity: &u;"));
+}
+
 // Billion laughs and the quadratic blow-up stop at expat's amplification
 // limit, with little memory (and in a fraction of a second: a matter for the
 // benchmarks, not for a test that also runs under valgrind).
