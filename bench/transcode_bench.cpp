@@ -8,8 +8,8 @@
 
 #include <unicode/ustring.h>
 
+#include "base/Transcode.h"
 #include "bench/BenchUtil.h"
-#include "text/Transcode.h"
 
 namespace {
 

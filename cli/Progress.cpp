@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "text/Platform.h"
+#include "base/Platform.h"
 
 namespace genattr {
 namespace cli {

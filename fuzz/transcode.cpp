@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Transcode.h"
 #include "fuzz/FuzzInput.h"
 #include "fuzz/TextReference.h"
-#include "text/Transcode.h"
 
 namespace {
 

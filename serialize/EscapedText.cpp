@@ -5,8 +5,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "base/Transcode.h"
 #include "genattr/GenAttrStringUtils.h"
-#include "text/Transcode.h"
 
 namespace genattr {
 namespace detail {

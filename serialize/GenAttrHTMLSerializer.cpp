@@ -19,7 +19,6 @@
 #include "serialize/SubtreeWalk.h"
 #include "tree/OwnedText.h"
 #include "tree/TreeAccess.h"
-#include "tree/ValueBuffer.h"
 #include "tree/Vocabulary.h"
 
 namespace {
@@ -120,6 +119,119 @@ private:
   std::vector<std::pair<GenAttrType, std::string>> mTypes;
 };
 
+// The entries of the page's node list, one per node in walk order: its
+// parent's entry, its type, name and value, and the trailing fields that are
+// not at their defaults (description, container id, reference, the entry whose
+// children it shares). A node shown before gets a short entry that points to
+// it instead.
+class NodeEntries {
+public:
+  NodeEntries(genattr::detail::LineOutput& line, EscapedText& text, TypeTable& types)
+      : mLine(line), mOut(line.Text()), mText(text), mTypes(types) {}
+
+  // Writes the entry of `node`, `level` levels below the root; returns
+  // whether its children are wanted (not when they are shown elsewhere).
+  bool Enter(GenAttrBase* node, std::size_t level) {
+    const std::int64_t index = mEntries++;
+    const std::int64_t parent = level == 0 ? -1 : mPath[level - 1];
+    mPath.resize(level);
+    mPath.push_back(index);
+    mOut.Append(index == 0 ? "[" : ",[");
+    AppendNumber(mOut, parent);
+    if (node->GetRefCount() > 1) {
+      const auto shown = mShownNodes.emplace(node, index);
+      if (!shown.second) {
+        mOut.Append(",-1,");
+        AppendNumber(mOut, shown.first->second);
+        mOut.Append(']');
+        mLine.EndLine();
+        return false;
+      }
+    }
+    std::int64_t chain = -1;
+    if (const GenAttrChildLink* first = GenAttrTreeAccess::FirstLink(*node)) {
+      const auto shown = mShownChains.emplace(first, index);
+      if (!shown.second) {
+        chain = shown.first->second;
+      }
+    }
+    WriteFields(*node, chain);
+    mOut.Append(']');
+    mLine.EndLine();
+    return chain < 0;
+  }
+
+private:
+  // The fields of a node shown for the first time; `chain` is the entry that
+  // shows its children, or -1.
+  void WriteFields(const GenAttrBase& node, std::int64_t chain) {
+    mOut.Append(',');
+    AppendNumber(mOut, mTypes.IndexOf(node));
+    mOut.Append(',');
+    AppendString(mText, mOut, node.GetName());
+    mOut.Append(",\"");
+    const GenAttrType type = node.GetType();
+    if (type == UnicodeString) {
+      // The wide value itself, as the XML writer takes it.
+      const wchar_t* value = static_cast<const GenAttrUnicodeString&>(node).GetValue();
+      mText.Wide(value != nullptr ? value : L"", kJson);
+    } else if (type != Cont) {
+      mText.Narrow(genattr::detail::RenderedValue(mLine, node), kJson);
+    }
+    mOut.Append('"');
+    const char* description = node.GetDescription();
+    const char* id = type == Cont ? static_cast<const GenAttrCont&>(node).GetId() : nullptr;
+    const bool reference = node.IsReference() != 0;
+    // Trailing fields at their defaults are left out.
+    const int fields = chain >= 0               ? 4
+                       : reference              ? 3
+                       : id != nullptr          ? 2
+                       : description != nullptr ? 1
+                                                : 0;
+    if (fields >= 1) {
+      mOut.Append(',');
+      AppendOptionalString(mText, mOut, description);
+    }
+    if (fields >= 2) {
+      mOut.Append(',');
+      AppendOptionalString(mText, mOut, id);
+    }
+    if (fields >= 3) {
+      mOut.Append(reference ? ",1" : ",0");
+    }
+    if (fields >= 4) {
+      mOut.Append(',');
+      AppendNumber(mOut, chain);
+    }
+  }
+
+  genattr::detail::LineOutput& mLine;
+  TextBuffer& mOut;
+  EscapedText& mText;
+  TypeTable& mTypes;
+  // Only a node with more than one count can be linked more than once, so
+  // only those are remembered; chains are remembered by their first link,
+  // which a reference shares with the container it was made from.
+  std::unordered_map<const GenAttrBase*, std::int64_t> mShownNodes;
+  std::unordered_map<const GenAttrChildLink*, std::int64_t> mShownChains;
+  std::vector<std::int64_t> mPath; // the entry of each node on the path from the root
+  std::int64_t mEntries = 0;
+};
+
+// The script after the data, without the line that shows the time of writing
+// when the page has none.
+void AppendPageTail(TextBuffer& out, bool timeStamp) {
+  const char* const tail = genattr::detail::kHtmlPageTail;
+  const char* const shown =
+      timeStamp ? nullptr : std::strstr(tail, genattr::detail::kHtmlPageShowWritten);
+  if (shown == nullptr) {
+    out.Append(tail);
+  } else {
+    out.Append(tail, static_cast<std::size_t>(shown - tail));
+    out.Append(shown + std::strlen(genattr::detail::kHtmlPageShowWritten));
+  }
+}
+
 } // namespace
 
 GenAttrHTMLSerializer::GenAttrHTMLSerializer(GenAttrBase* root, std::ostream* out)
@@ -161,100 +273,17 @@ int GenAttrHTMLSerializer::Write() {
   out.Append("\"nodes\":[");
   line.EndLine();
 
-  // Only a node with more than one count can be linked more than once, so
-  // only those are remembered; chains are remembered by their first link,
-  // which a reference shares with the container it was made from.
-  std::unordered_map<const GenAttrBase*, std::int64_t> shownNodes;
-  std::unordered_map<const GenAttrChildLink*, std::int64_t> shownChains;
-  std::vector<std::int64_t> path; // the entry of each node on the path from the root
   TypeTable types;
-  std::int64_t entries = 0;
-
-  auto enter = [&](GenAttrBase* node, std::size_t level) {
-    const std::int64_t index = entries++;
-    const std::int64_t parent = level == 0 ? -1 : path[level - 1];
-    path.resize(level);
-    path.push_back(index);
-    out.Append(index == 0 ? "[" : ",[");
-    AppendNumber(out, parent);
-    if (node->GetRefCount() > 1) {
-      const auto shown = shownNodes.emplace(node, index);
-      if (!shown.second) {
-        out.Append(",-1,");
-        AppendNumber(out, shown.first->second);
-        out.Append(']');
-        line.EndLine();
-        return false;
-      }
-    }
-    std::int64_t chain = -1;
-    if (const GenAttrChildLink* first = GenAttrTreeAccess::FirstLink(*node)) {
-      const auto shown = shownChains.emplace(first, index);
-      if (!shown.second) {
-        chain = shown.first->second;
-      }
-    }
-    out.Append(',');
-    AppendNumber(out, types.IndexOf(*node));
-    out.Append(',');
-    AppendString(text, out, node->GetName());
-    out.Append(",\"");
-    const GenAttrType type = node->GetType();
-    if (type == UnicodeString) {
-      // The wide value itself, as the XML writer takes it.
-      const wchar_t* value = static_cast<const GenAttrUnicodeString*>(node)->GetValue();
-      text.Wide(value != nullptr ? value : L"", kJson);
-    } else if (type != Cont) {
-      if (genattr::detail::ValueMayReport(*node)) {
-        line.Emit();
-      }
-      text.Narrow(node->GetValueAsString(), kJson);
-    }
-    out.Append('"');
-    const char* description = node->GetDescription();
-    const char* id = type == Cont ? static_cast<const GenAttrCont*>(node)->GetId() : nullptr;
-    const bool reference = node->IsReference() != 0;
-    // Trailing fields at their defaults are left out.
-    const int fields = chain >= 0               ? 4
-                       : reference              ? 3
-                       : id != nullptr          ? 2
-                       : description != nullptr ? 1
-                                                : 0;
-    if (fields >= 1) {
-      out.Append(',');
-      AppendOptionalString(text, out, description);
-    }
-    if (fields >= 2) {
-      out.Append(',');
-      AppendOptionalString(text, out, id);
-    }
-    if (fields >= 3) {
-      out.Append(reference ? ",1" : ",0");
-    }
-    if (fields >= 4) {
-      out.Append(',');
-      AppendNumber(out, chain);
-    }
-    out.Append(']');
-    line.EndLine();
-    return chain < 0;
-  };
-  genattr::detail::WalkSubtree(mpRoot, enter, [](GenAttrBase*, std::size_t) {});
+  NodeEntries entries(line, text, types);
+  genattr::detail::WalkSubtree(
+      mpRoot, [&](GenAttrBase* node, std::size_t level) { return entries.Enter(node, level); },
+      [](GenAttrBase*, std::size_t) {});
 
   out.Append("],\"types\":[");
   types.Write(text, out);
   out.Append("]}");
   line.EndLine();
-  // Without a time stamp, the script goes without the line that shows it.
-  const char* const tail = genattr::detail::kHtmlPageTail;
-  const char* const shown =
-      mTimeStamp ? nullptr : std::strstr(tail, genattr::detail::kHtmlPageShowWritten);
-  if (shown == nullptr) {
-    out.Append(tail);
-  } else {
-    out.Append(tail, static_cast<std::size_t>(shown - tail));
-    out.Append(shown + std::strlen(genattr::detail::kHtmlPageShowWritten));
-  }
+  AppendPageTail(out, mTimeStamp);
   line.Emit();
   mpOut->flush();
   return 0;

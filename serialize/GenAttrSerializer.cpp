@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "text/LibraryState.h"
-#include "text/Platform.h"
+#include "base/LibraryState.h"
+#include "base/Platform.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <vector>
 
+#include "base/NarrowText.h"
 #include "genattr/GenAttrBase.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrStringUtils.h"
@@ -14,11 +15,9 @@
 #include "serialize/LineOutput.h"
 #include "serialize/SubtreeWalk.h"
 #include "serialize/TypedMarkup.h"
-#include "text/NarrowText.h"
 #include "tree/NumberText.h"
 #include "tree/OwnedText.h"
 #include "tree/TreeAccess.h"
-#include "tree/ValueBuffer.h"
 #include "tree/Vocabulary.h"
 
 namespace {
@@ -138,13 +137,9 @@ void AppendTag(genattr::detail::TextBuffer& out, const char (&open)[M], const ch
 // characters need no escape anywhere), any other value through `text`.
 void WriteValue(EscapedText& text, genattr::detail::LineOutput& line, const GenAttrBase& node,
                 const TextEscapes& escapes, bool fixedIsPrintfs) {
-  genattr::detail::TextBuffer& out = line.Text();
-  char* const room = out.Extend(genattr::detail::kShortNumberRoom);
-  if (char* end = genattr::detail::WriteShortNumber(node, room, fixedIsPrintfs)) {
-    out.Truncate(end);
+  if (genattr::detail::AppendShortNumber(line, node, fixedIsPrintfs)) {
     return;
   }
-  out.Truncate(room);
   if (GenAttrTreeAccess::Type(node) == UnicodeString) {
     // The wide value itself, not its rendering: the rendering may be in a
     // locale that cannot hold every character.
@@ -156,11 +151,117 @@ void WriteValue(EscapedText& text, genattr::detail::LineOutput& line, const GenA
     text.Narrow(static_cast<const GenAttrString&>(node).GetValue(), escapes);
     return;
   }
-  if (genattr::detail::ValueMayReport(node)) {
-    line.Emit();
-  }
-  text.Narrow(node.GetValueAsString(), escapes);
+  text.Narrow(genattr::detail::RenderedValue(line, node), escapes);
 }
+
+// The elements of the document, one per node, each with its name, its
+// description, its value (as content, or as an attribute beside children) and,
+// in the typed document, its typed attributes.
+class DocumentElements {
+public:
+  // `css` and `dateAndTime` are the texts of the root's first elements, or
+  // null for none; they are borrowed for the walk.
+  DocumentElements(std::ostream& out, bool flushEachLine, bool utf8, int initial, int increment,
+                   int& depth, GenAttrBase* root, bool typedOutput, const char* css,
+                   const char* dateAndTime)
+      : mLine(out, flushEachLine), mOut(mLine.Text()), mText(mOut, utf8), mInitial(initial),
+        mIncrement(increment), mFixedIsPrintfs(genattr::detail::FixedIsPrintfs()), mDepth(depth),
+        mCss(css), mDateAndTime(dateAndTime) {
+    if (typedOutput) {
+      mTyped.reset(new genattr::detail::TypedMarkup(root, kAttribute));
+    }
+  }
+
+  // Writes the start tag of `node`, `level` levels below the walk's root,
+  // with the value of a node without children; always wants the children.
+  bool Enter(GenAttrBase* node, std::size_t level) {
+    mDepth.At(level);
+    mLine.Indent(genattr::detail::IndentAt(mInitial, mIncrement, level));
+    const bool hasChildren = GenAttrTreeAccess::FirstLink(*node) != nullptr;
+    mLine.PieceLiteral("<");
+    mOpen.Open(mOut, GenAttrTreeAccess::Name(*node));
+    if (GenAttrTreeAccess::Type(*node) == Cont) {
+      WriteDescription(*node);
+      CloseStartTag(node, level);
+    } else if (hasChildren) {
+      // The value moves into an attribute to keep it apart from the children.
+      OpenAttribute(mOut, names::kValue);
+      WriteValue(mText, mLine, *node, kAttribute, mFixedIsPrintfs);
+      mOut.Append('"');
+      mLine.EndLine();
+      WriteDescription(*node);
+      CloseStartTag(node, level);
+    } else {
+      WriteDescription(*node);
+      CloseStartTag(node, level);
+      WriteValue(mText, mLine, *node, kContent, mFixedIsPrintfs);
+    }
+    if (level == 0) {
+      WriteRootHead();
+    }
+    if (hasChildren) {
+      mLine.EndLine();
+    }
+    return true;
+  }
+
+  // Writes the end tag of `node`, on a line of its own after children.
+  void Leave(const GenAttrBase* node, std::size_t level) {
+    mDepth.At(level);
+    if (GenAttrTreeAccess::FirstLink(*node) != nullptr) {
+      mLine.Indent(genattr::detail::IndentAt(mInitial, mIncrement, level));
+    }
+    mOut.AppendLiteral("</");
+    mOpen.Close(mOut);
+    mOut.Append('>');
+    mLine.EndLine();
+  }
+
+private:
+  void WriteDescription(const GenAttrBase& node) {
+    if (const char* description = GenAttrTreeAccess::Description(node)) {
+      OpenAttribute(mOut, names::kDesc);
+      mText.Narrow(description, kAttribute);
+      mOut.Append('"');
+    }
+  }
+
+  void CloseStartTag(GenAttrBase* node, std::size_t level) {
+    if (mTyped) {
+      mTyped->Enter(node, level, mOut, mText);
+    }
+    mOut.Append('>');
+  }
+
+  // The style sheet and the time stamp, first in the root element.
+  void WriteRootHead() {
+    if (mCss != nullptr) {
+      AppendTag(mOut, "<", names::kCssStyleSheet);
+      mText.Utf8(mCss, kContent);
+      AppendTag(mOut, "</", names::kCssStyleSheet);
+      mLine.EndLine();
+    }
+    if (mDateAndTime != nullptr) {
+      AppendTag(mOut, "<", names::kDateAndTime);
+      mOut.Append(mDateAndTime);
+      AppendTag(mOut, "</", names::kDateAndTime);
+      mLine.EndLine();
+    }
+  }
+
+  genattr::detail::LineOutput mLine;
+  genattr::detail::TextBuffer& mOut;
+  EscapedText mText;
+  OpenElements mOpen;
+  const int mInitial;
+  const int mIncrement;
+  // Asked once: nothing in a write changes the locale or the rounding mode.
+  const bool mFixedIsPrintfs;
+  genattr::detail::DepthCounter mDepth;
+  std::unique_ptr<genattr::detail::TypedMarkup> mTyped;
+  const char* mCss;
+  const char* mDateAndTime;
+};
 
 } // namespace
 
@@ -210,86 +311,12 @@ int GenAttrXMLSerializer::Write(GenAttrBase* node) {
   if (node == nullptr || mpOut == nullptr) {
     return 0;
   }
-  genattr::detail::LineOutput line(*mpOut, mFlushEachLine);
-  genattr::detail::TextBuffer& out = line.Text();
-  EscapedText text(out, mUtf8Texts);
-  OpenElements open;
-  const int initial = mInitialIndent;
-  const int increment = mIndentIncrement;
-  // Asked once: nothing in a write changes the locale or the rounding mode.
-  const bool fixedIsPrintfs = genattr::detail::FixedIsPrintfs();
-  genattr::detail::DepthCounter depth(mDepth);
-  std::unique_ptr<genattr::detail::TypedMarkup> typed;
-  if (mTypedOutput) {
-    typed.reset(new genattr::detail::TypedMarkup(node, kAttribute));
-  }
-  auto closeStartTag = [&](GenAttrBase* current, std::size_t level) {
-    if (typed) {
-      typed->Enter(current, level, out, text);
-    }
-    out.Append('>');
-  };
-
-  auto writeDescription = [&](const GenAttrBase& current) {
-    if (const char* description = GenAttrTreeAccess::Description(current)) {
-      OpenAttribute(out, names::kDesc);
-      text.Narrow(description, kAttribute);
-      out.Append('"');
-    }
-  };
-
-  auto enter = [&](GenAttrBase* current, std::size_t level) {
-    depth.At(level);
-    line.Indent(genattr::detail::IndentAt(initial, increment, level));
-    const bool hasChildren = GenAttrTreeAccess::FirstLink(*current) != nullptr;
-    line.PieceLiteral("<");
-    open.Open(out, GenAttrTreeAccess::Name(*current));
-    if (GenAttrTreeAccess::Type(*current) == Cont) {
-      writeDescription(*current);
-      closeStartTag(current, level);
-    } else if (hasChildren) {
-      // The value moves into an attribute to keep it apart from the children.
-      OpenAttribute(out, names::kValue);
-      WriteValue(text, line, *current, kAttribute, fixedIsPrintfs);
-      out.Append('"');
-      line.EndLine();
-      writeDescription(*current);
-      closeStartTag(current, level);
-    } else {
-      writeDescription(*current);
-      closeStartTag(current, level);
-      WriteValue(text, line, *current, kContent, fixedIsPrintfs);
-    }
-    if (level == 0) {
-      if (mpCSSStylesheet != nullptr) {
-        AppendTag(out, "<", names::kCssStyleSheet);
-        text.Utf8(mpCSSStylesheet, kContent);
-        AppendTag(out, "</", names::kCssStyleSheet);
-        line.EndLine();
-      }
-      if (mTimeStamp) {
-        AppendTag(out, "<", names::kDateAndTime);
-        out.Append(GetDateAndTime());
-        AppendTag(out, "</", names::kDateAndTime);
-        line.EndLine();
-      }
-    }
-    if (hasChildren) {
-      line.EndLine();
-    }
-    return true;
-  };
-  auto leave = [&](GenAttrBase* current, std::size_t level) {
-    depth.At(level);
-    if (GenAttrTreeAccess::FirstLink(*current) != nullptr) {
-      line.Indent(genattr::detail::IndentAt(initial, increment, level));
-    }
-    out.AppendLiteral("</");
-    open.Close(out);
-    out.Append('>');
-    line.EndLine();
-  };
-  genattr::detail::WalkSubtree(node, enter, leave);
+  DocumentElements elements(*mpOut, mFlushEachLine, mUtf8Texts, mInitialIndent, mIndentIncrement,
+                            mDepth, node, mTypedOutput, mpCSSStylesheet,
+                            mTimeStamp ? GetDateAndTime() : nullptr);
+  genattr::detail::WalkSubtree(
+      node, [&](GenAttrBase* current, std::size_t level) { return elements.Enter(current, level); },
+      [&](GenAttrBase* current, std::size_t level) { elements.Leave(current, level); });
   return 0;
 }
 

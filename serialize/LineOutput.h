@@ -9,8 +9,11 @@
 #include <ios>
 #include <ostream>
 
+#include "genattr/GenAttrBase.h"
 #include "serialize/SubtreeWalk.h"
 #include "serialize/TextBuffer.h"
+#include "tree/NumberText.h"
+#include "tree/ValueBuffer.h"
 
 namespace genattr {
 namespace detail {
@@ -119,6 +122,28 @@ private:
   std::streamsize mPendingWidth;
   TextBuffer mText;
 };
+
+// Appends the value text of an Int, Float or Double `node` straight to the
+// line (its characters need no escape in any format) and returns true; false,
+// with the line as it was, for other nodes and the values only printf formats.
+// `fixedIsPrintfs` is FixedIsPrintfs(), asked once per write.
+inline bool AppendShortNumber(LineOutput& line, const GenAttrBase& node, bool fixedIsPrintfs) {
+  TextBuffer& text = line.Text();
+  char* const room = text.Extend(kShortNumberRoom);
+  char* const end = WriteShortNumber(node, room, fixedIsPrintfs);
+  text.Truncate(end != nullptr ? end : room);
+  return end != nullptr;
+}
+
+// GetValueAsString() of `node`, with the line so far written first when the
+// rendering may print a report, so that the report lands where it always did.
+// Valid until the next rendering on this thread.
+inline const char* RenderedValue(LineOutput& line, const GenAttrBase& node) {
+  if (ValueMayReport(node)) {
+    line.Emit();
+  }
+  return node.GetValueAsString();
+}
 
 } // namespace detail
 } // namespace genattr

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <type_traits>
 
+#include "base/NarrowText.h"
 #include "genattr/GenAttrCont.h"
 #include "genattr/GenAttrDouble.h"
 #include "genattr/GenAttrFloat.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrUnicodeString.h"
-#include "text/NarrowText.h"
 #include "tree/SharedChains.h"
 #include "tree/TreeAccess.h"
 #include "tree/TreeWalk.h"

@@ -16,7 +16,7 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 status=0
 "$runner" -p build/tidy -j "$jobs" -quiet \
-  -header-filter="^$root/(include|tree|text|serialize|capi|xml|cli|tests|fuzz|bench|examples|python)/" \
+  -header-filter="^$root/(include|tree|base|serialize|capi|xml|cli|tests|fuzz|bench|examples|python)/" \
   >"$log" 2>&1 || status=$?
 # Keep the findings, drop the command lines and the per-file tallies.
 grep -v -E '^(clang-tidy|[0-9]+ (warnings?|errors?)( and [0-9]+ errors?)? generated\.|Suppressed [0-9]+ warnings|Use -header-filter|Use -system-headers)' \

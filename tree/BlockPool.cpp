@@ -9,7 +9,7 @@
 #include <new>
 #include <thread>
 
-#include "text/Platform.h"
+#include "base/Platform.h"
 
 namespace genattr {
 namespace detail {

@@ -24,8 +24,8 @@
 #include <cstdint>
 #include <new>
 
+#include "base/LibraryState.h"
 #include "genattr/GenAttrChildLink.h"
-#include "text/LibraryState.h"
 
 namespace genattr {
 namespace detail {

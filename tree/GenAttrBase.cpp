@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "text/LibraryState.h"
+#include "base/LibraryState.h"
 #include "tree/BlockPool.h"
 #include "tree/ChildLinks.h"
 #include "tree/DeepCopy.h"

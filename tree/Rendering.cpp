@@ -16,8 +16,8 @@
 #include "genattr/GenAttrStringUtils.h"
 #include "genattr/GenAttrUnicodeString.h"
 
-#include "text/LibraryState.h"
-#include "text/Transcode.h"
+#include "base/LibraryState.h"
+#include "base/Transcode.h"
 #include "tree/GenAttrListImpl.h"
 #include "tree/NumberText.h"
 #include "tree/TypeName.h"

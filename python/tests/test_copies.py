@@ -87,3 +87,6 @@ def test_both_copies_keep_class_and_value(cls, value):
         assert type(made) is cls and made is not node
         assert (made.name, made.description, made.value) == ("n", "d", value)
         assert made.refcount == 1
+        # The typed document shows what the fields do not, the UTF flag of a text.
+        assert genattr.tostring(made, "typed", timestamp=False) == genattr.tostring(
+            node, "typed", timestamp=False)

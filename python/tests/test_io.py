@@ -10,6 +10,7 @@ import os
 import pathlib
 import pickle
 import subprocess
+import sys
 import threading
 import xml.etree.ElementTree as ET
 
@@ -267,6 +268,32 @@ def test_files_that_cannot_be_read_are_oserrors(tmp_path):
     # The classes pickle, as a pool's worker sends its errors.
     back = pickle.loads(pickle.dumps(error))
     assert type(back) is type(error) and (back.errno, back.status) == (errno.ENOENT, 1)
+
+
+# Reads the file argv[1] and prints the class of the error and its errno.
+READ_AND_SAY = """
+import sys, genattr
+try:
+    genattr.read(sys.argv[1])
+except OSError as error:
+    print(isinstance(error, PermissionError), isinstance(error, genattr.ReadError), error.errno)
+"""
+
+
+@pytest.mark.skipif(os.geteuid() != 0, reason="the test above reads a locked file itself")
+def test_a_file_the_reader_may_not_open_is_a_permission_error(tmp_path):
+    # Root reads anything: a user without rights reads in its place.
+    locked = tmp_path / "locked.xml"
+    locked.write_bytes(b"<a/>")
+    locked.chmod(0)
+    try:
+        done = subprocess.run([sys.executable, "-c", READ_AND_SAY, str(locked)], user="nobody",
+                              capture_output=True, text=True, env=os.environ, check=False)
+    except (KeyError, OSError) as error:
+        pytest.skip("no user nobody to read as: %s" % error)
+    if "ModuleNotFoundError" in done.stderr or "ImportError" in done.stderr:
+        pytest.skip("the user nobody cannot load the module: " + done.stderr)
+    assert done.stdout.split() == ["True", "True", str(errno.EACCES)], done.stderr
 
 
 def test_files_that_cannot_be_written_are_oserrors(tmp_path):

@@ -1,6 +1,7 @@
 // Details of the diff's lines (how texts are quoted, absent against empty)
 // and of the sibling alignment on long lists (which keys anchor, what follows
 // the last anchor, which of two equal alignments is taken).
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -163,6 +164,51 @@ TEST(DiffAlignment, AKeyTwiceOnOneSideAnchorsNothing) {
   const auto b = Join({{90002, 5}, filler, {5, 90003}});
   EXPECT_TRUE(KeepsAtLeast(a, b, kLong + 1));
   EXPECT_TRUE(KeepsAtLeast(b, a, kLong + 1));
+}
+
+// Lists too long for the table in which no key is once on each side: no
+// anchor, so the walk pairs them greedily. Every key of `Twice` is twice on
+// each side.
+std::vector<std::uint64_t> Twice(std::uint64_t from, std::uint64_t n) {
+  std::vector<std::uint64_t> keys;
+  for (std::uint64_t k = 0; k < n / 2; ++k) {
+    keys.push_back(from + k);
+    keys.push_back(from + k);
+  }
+  return keys;
+}
+
+TEST(DiffAlignment, WithoutAnchorsAKeyFarAheadDoesNotSkipWhatLiesBetween) {
+  // 5 comes again on the right only after the whole list: jumping there at
+  // the first mismatch would leave every key between unpaired. The ends are
+  // on one side only, so that neither is paired before the walk.
+  const auto a = Join({{90000, 5}, Twice(100000, kLong), {5, 90001}});
+  const auto b = Join({{90002}, Twice(100000, kLong), {5, 5, 90003}});
+  EXPECT_TRUE(KeepsAtLeast(a, b, kLong + 1));
+  EXPECT_TRUE(KeepsAtLeast(b, a, kLong + 1));
+}
+
+// Two neighbours that swap places in lists without anchors: the walk keeps
+// the left list's first of them paired and reports the other moved. (The
+// table, for short lists, moves the first one instead.)
+TEST(DiffAlignment, WithoutAnchorsOfTwoSwappedNeighboursTheFirstStaysPaired) {
+  std::vector<std::uint64_t> cycle;
+  for (std::uint64_t k = 0; k < kLong; ++k) {
+    cycle.push_back(k % 7);
+  }
+  const auto a = Join({{90000}, cycle, {90001}});
+  auto b = Join({{90002}, cycle, {90003}});
+  const std::size_t first = 501;
+  std::swap(b[first], b[first + 1]);
+  const KeyMatches matches = MatchKeys(a, b);
+  EXPECT_TRUE(KeepsAtLeast(a, b, kLong - 1));
+  const auto paired = [&](std::size_t i) {
+    return std::find_if(matches.begin(), matches.end(),
+                        [i](const std::pair<std::size_t, std::size_t>& m) { return m.first == i; });
+  };
+  ASSERT_NE(paired(first), matches.end());
+  EXPECT_EQ(paired(first)->second, first + 1);
+  EXPECT_EQ(paired(first + 1), matches.end());
 }
 
 } // namespace

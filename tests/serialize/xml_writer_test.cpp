@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Platform.h"
 #include "genattr/GenAttr.h"
 #include "tests/serialize/WriterTestUtil.h"
 #include "tests/support/Platform.h"
-#include "text/Platform.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/LibraryState.h"
 #include "tests/support/HeapAtThreadEnd.h"
-#include "text/LibraryState.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Growth and reuse of the conversion scratch buffers.
 #include <gtest/gtest.h>
 
-#include "text/ScratchBuffer.h"
+#include "base/ScratchBuffer.h"
 
 namespace {
 

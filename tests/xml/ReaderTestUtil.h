@@ -36,6 +36,14 @@ inline GenAttrBase* Read(const std::string& document, GenAttrReadError& error) {
   return GenAttrXMLReader::ReadBuffer(document.data(), document.size(), &error);
 }
 
+// Reads `document` without the "@" and "#text" children; the status lands in
+// `error`.
+inline GenAttrBase* ReadElements(const std::string& document, GenAttrReadError& error) {
+  GenAttrReadOptions elementsOnly;
+  elementsOnly.mKeepAttributes = false;
+  return GenAttrXMLReader::ReadBuffer(document.data(), document.size(), elementsOnly, &error);
+}
+
 // Frees a tree at the end of a scope.
 struct Tree {
   explicit Tree(GenAttrBase* node) : root(node) {}

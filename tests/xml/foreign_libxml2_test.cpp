@@ -76,10 +76,7 @@ std::string Libxml2Leaves(const std::string& bytes) {
 ::testing::AssertionResult JudgedAlike(const std::string& bytes, const std::string& what) {
   GenAttrReadError error;
   // The leaves of the elements alone: libxml2's side takes no attributes.
-  GenAttrReadOptions elementsOnly;
-  elementsOnly.mKeepAttributes = false;
-  readertest::Tree tree(
-      GenAttrXMLReader::ReadBuffer(bytes.data(), bytes.size(), elementsOnly, &error));
+  readertest::Tree tree(readertest::ReadElements(bytes, error));
   const std::string ours = tree.root != nullptr ? foreign::Leaves(tree.root) : "refused";
   const std::string theirs = Libxml2Leaves(bytes);
   if (ours != theirs) {

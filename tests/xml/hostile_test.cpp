@@ -61,6 +61,7 @@ TEST(ReaderHostile, Statuses) {
       {"<a ga:type=\"String\" ga:xvalue=\"%00\"/>", 3},
       {"<a ga:type=\"UnicodeString\" ga:xvalue=\"%123456789;\"/>", 3},
       {"<a ga:type=\"UnicodeString\" ga:xvalue=\"%;\"/>", 3},
+      {"<a ga:type=\"UnicodeString\" ga:xvalue=\"%0;\"/>", 3},         // a NUL unit
       {"<a ga:type=\"Cont\"><b ga:link=\"1\"/></a>", 3},               // never defined
       {"<a ga:type=\"Cont\" ga:node=\"1\"><b ga:link=\"1\"/></a>", 3}, // a cycle
       {"<a ga:type=\"Cont\"><b ga:type=\"Int\" ga:node=\"1\">1</b>"

@@ -12,7 +12,7 @@
 #include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
-#include "tests/text/transcode_harness.h"
+#include "tests/base/transcode_harness.h"
 
 namespace {
 

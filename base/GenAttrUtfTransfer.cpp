@@ -1,6 +1,6 @@
 #include "genattr/GenAttrUtfTransfer.h"
 
-#include "text/LibraryState.h"
+#include "base/LibraryState.h"
 
 // Release and acquire: a thread that sees the switch turned on also sees
 // what the host did before turning it on.

@@ -1,7 +1,7 @@
 // 8-bit texts read as ISO 8859-1 and turned into UTF-8 or XML element names.
 // Internal to the library.
-#ifndef GENATTR_TEXT_NARROWTEXT_H
-#define GENATTR_TEXT_NARROWTEXT_H
+#ifndef GENATTR_BASE_NARROWTEXT_H
+#define GENATTR_BASE_NARROWTEXT_H
 
 #include <cstddef>
 
@@ -41,4 +41,4 @@ char* EncodeXmlName(const char* text, std::size_t length, char* out);
 } // namespace detail
 } // namespace genattr
 
-#endif // GENATTR_TEXT_NARROWTEXT_H
+#endif // GENATTR_BASE_NARROWTEXT_H

@@ -1,4 +1,4 @@
-#include "text/Transcode.h"
+#include "base/Transcode.h"
 
 #include <algorithm>
 #include <cstddef>

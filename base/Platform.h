@@ -1,7 +1,7 @@
 // Operating-system and runtime calls of the writers, the command and the block
 // pool behind one interface. Internal.
-#ifndef GENATTR_TEXT_PLATFORM_H
-#define GENATTR_TEXT_PLATFORM_H
+#ifndef GENATTR_BASE_PLATFORM_H
+#define GENATTR_BASE_PLATFORM_H
 
 #include <cstdio>
 #include <ctime>
@@ -68,4 +68,4 @@ template <void (*End)(void*)> void CallAtThreadEnd(void* value) {
 } // namespace detail
 } // namespace genattr
 
-#endif // GENATTR_TEXT_PLATFORM_H
+#endif // GENATTR_BASE_PLATFORM_H

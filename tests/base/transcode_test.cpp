@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/text/transcode_harness.h"
+#include "tests/base/transcode_harness.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Conversions between UTF-8, UTF-16 and UTF-32 over caller-supplied buffers.
 // Internal to the library.
-#ifndef GENATTR_TEXT_TRANSCODE_H
-#define GENATTR_TEXT_TRANSCODE_H
+#ifndef GENATTR_BASE_TRANSCODE_H
+#define GENATTR_BASE_TRANSCODE_H
 
 #include <cstdint>
 
@@ -56,4 +56,4 @@ bool IsWellFormedUTF8Bounded(const unsigned char* source, const unsigned char* s
 } // namespace detail
 } // namespace genattr
 
-#endif // GENATTR_TEXT_TRANSCODE_H
+#endif // GENATTR_BASE_TRANSCODE_H

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Transcode.h"
 #include "genattr/GenAttrStringUtils.h"
 #include "tests/support/Platform.h"
-#include "text/Transcode.h"
 
 namespace {
 

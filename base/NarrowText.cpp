@@ -1,8 +1,8 @@
-#include "text/NarrowText.h"
+#include "base/NarrowText.h"
 
 #include <cstring>
 
-#include "text/Transcode.h"
+#include "base/Transcode.h"
 
 namespace genattr {
 namespace detail {

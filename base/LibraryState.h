@@ -33,15 +33,15 @@
 // Everything else outside the nodes is constant after load (name tables,
 // format descriptions, the build date and time) or after the first
 // allocation (whether the pool is bypassed).
-#ifndef GENATTR_TEXT_LIBRARYSTATE_H
-#define GENATTR_TEXT_LIBRARYSTATE_H
+#ifndef GENATTR_BASE_LIBRARYSTATE_H
+#define GENATTR_BASE_LIBRARYSTATE_H
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 
+#include "base/ScratchBuffer.h"
 #include "genattr/GenAttrStringUtils.h"
-#include "text/ScratchBuffer.h"
 
 namespace genattr {
 namespace detail {
@@ -130,4 +130,4 @@ std::atomic<bool>& UtfTransferSwitch();
 } // namespace detail
 } // namespace genattr
 
-#endif // GENATTR_TEXT_LIBRARYSTATE_H
+#endif // GENATTR_BASE_LIBRARYSTATE_H

@@ -1,6 +1,6 @@
 // A reusable array for conversion results. Internal to the library.
-#ifndef GENATTR_TEXT_SCRATCHBUFFER_H
-#define GENATTR_TEXT_SCRATCHBUFFER_H
+#ifndef GENATTR_BASE_SCRATCHBUFFER_H
+#define GENATTR_BASE_SCRATCHBUFFER_H
 
 #include <cstdint>
 
@@ -49,4 +49,4 @@ private:
 } // namespace detail
 } // namespace genattr
 
-#endif // GENATTR_TEXT_SCRATCHBUFFER_H
+#endif // GENATTR_BASE_SCRATCHBUFFER_H

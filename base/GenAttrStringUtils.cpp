@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "text/LibraryState.h"
-#include "text/NarrowText.h"
+#include "base/LibraryState.h"
+#include "base/NarrowText.h"
 
 GenAttrThreadSlot<GenAttrStringUtils*, &GenAttrStringUtils::ThreadInstance>
     GenAttrStringUtils::smpInst{};

@@ -1,8 +1,8 @@
-#include "text/LibraryState.h"
+#include "base/LibraryState.h"
 
 #include <memory>
 
-#include "text/Platform.h"
+#include "base/Platform.h"
 
 namespace genattr {
 namespace detail {

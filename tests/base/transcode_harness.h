@@ -1,8 +1,8 @@
 // Runs one conversion over exactly-sized heap copies of its input and target,
 // so that AddressSanitizer reports any access past either end, and compares
 // the outcome with an expected one.
-#ifndef GENATTR_TESTS_TEXT_TRANSCODE_HARNESS_H
-#define GENATTR_TESTS_TEXT_TRANSCODE_HARNESS_H
+#ifndef GENATTR_TESTS_BASE_TRANSCODE_HARNESS_H
+#define GENATTR_TESTS_BASE_TRANSCODE_HARNESS_H
 
 #include <algorithm>
 #include <cstddef>
@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "text/Transcode.h"
+#include "base/Transcode.h"
 
 namespace genattr_test {
 
@@ -110,4 +110,4 @@ template <typename From, typename To>
 
 } // namespace genattr_test
 
-#endif // GENATTR_TESTS_TEXT_TRANSCODE_HARNESS_H
+#endif // GENATTR_TESTS_BASE_TRANSCODE_HARNESS_H
