@@ -59,6 +59,54 @@ template <> struct polymorphic_type_hook<GenAttrBase> {
 
 namespace genattr_python {
 
+// See NodeCast.h.
+PyObject* NodeToPython(GenAttrBase* node) noexcept;
+
+} // namespace genattr_python
+
+namespace pybind11 {
+namespace detail {
+
+// A node returned by pointer from a bound function (find(), initial_parent,
+// the reference constructors, read(), ...) becomes its Python object through
+// the module's table of node objects (NodeToPython()): the object that stands
+// for the node already, else a new one that holds a count. pybind11's own
+// table of instances is not used for nodes (see NodeCast.cpp). Loading
+// arguments stays pybind11's.
+template <typename Node> class GenAttrNodeCaster : public type_caster_base<Node> {
+public:
+  using type_caster_base<Node>::cast;
+  // NOLINTNEXTLINE(readability-identifier-naming): the name pybind11 calls
+  static handle cast(const Node* src, return_value_policy /*policy*/, handle /*parent*/) {
+    return genattr_python::NodeToPython(const_cast<Node*>(src));
+  }
+  // A reference returned as a reference stands for the node itself; as a
+  // copy (the default for references), pybind11 copies as for any class.
+  // NOLINTNEXTLINE(readability-identifier-naming): the name pybind11 calls
+  static handle cast(const Node& src, return_value_policy policy, handle parent) {
+    if (policy == return_value_policy::reference ||
+        policy == return_value_policy::reference_internal) {
+      return genattr_python::NodeToPython(const_cast<Node*>(&src));
+    }
+    return type_caster_base<Node>::cast(src, policy, parent);
+  }
+};
+
+template <> class type_caster<GenAttrBase> : public GenAttrNodeCaster<GenAttrBase> {};
+template <> class type_caster<GenAttrCont> : public GenAttrNodeCaster<GenAttrCont> {};
+template <> class type_caster<GenAttrString> : public GenAttrNodeCaster<GenAttrString> {};
+template <>
+class type_caster<GenAttrUnicodeString> : public GenAttrNodeCaster<GenAttrUnicodeString> {};
+template <> class type_caster<GenAttrInt> : public GenAttrNodeCaster<GenAttrInt> {};
+template <> class type_caster<GenAttrFloat> : public GenAttrNodeCaster<GenAttrFloat> {};
+template <> class type_caster<GenAttrDouble> : public GenAttrNodeCaster<GenAttrDouble> {};
+template <> class type_caster<GenAttrPtr> : public GenAttrNodeCaster<GenAttrPtr> {};
+
+} // namespace detail
+} // namespace pybind11
+
+namespace genattr_python {
+
 namespace py = pybind11;
 
 using BaseClass = py::class_<GenAttrBase, NodeRef<GenAttrBase>>;

@@ -22,6 +22,17 @@ PyObject* NodeToPython(GenAttrBase* node) noexcept;
 // takes it over, and it is given back otherwise (also on failure).
 PyObject* NodeToPythonTaking(GenAttrBase* node) noexcept;
 
+// As NodeToPythonTaking(); a node without an object gets `spare` (which may
+// be null) instead of a new one, when that object may stand for another
+// node: only the caller holds it (its count 1), and nothing else tells it
+// apart (an object of one of the node classes themselves, not of a Python
+// subclass, without weak references). It then gives back the count of its
+// node and is returned as a new reference: the caller holds it twice.
+// `ahead`, when not null, is a node whose object is to be made soon: what
+// making it reads first is fetched meanwhile (a hint).
+PyObject* NodeToPythonTaking(GenAttrBase* node, PyObject* spare,
+                             const GenAttrBase* ahead = nullptr) noexcept;
+
 // NodeToPython() for pybind11 code: throws error_already_set on failure.
 py::object NodeObject(GenAttrBase* node);
 
@@ -42,15 +53,26 @@ public:
     CountNode(node);
   }
   std::size_t Left() const { return mNodes.size() - mNext; }
+  // The position of the next node among those added.
+  std::size_t Position() const { return mNext; }
   // The object of the next node as a new reference, its count handed over;
   // null with an error on failure. Only while Left() is not 0.
-  PyObject* Next() noexcept;
+  PyObject* Next() noexcept { return Next(nullptr); }
+  // As Next(), through NodeToPythonTaking(node, spare). Objects are made in
+  // order: the node some steps ahead is fetched meanwhile.
+  PyObject* Next(PyObject* spare) noexcept {
+    const GenAttrBase* const ahead =
+        mNext + AHEAD < mNodes.size() ? mNodes[mNext + AHEAD] : nullptr;
+    return NodeToPythonTaking(mNodes[mNext++], spare, ahead);
+  }
   // The objects of the nodes left, as a list.
   py::list List();
   // Gives back the counts of the nodes left.
   void Release() noexcept;
 
 private:
+  static constexpr std::size_t AHEAD = 8;
+
   std::vector<GenAttrBase*> mNodes;
   std::size_t mNext = 0;
 };

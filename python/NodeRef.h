@@ -56,6 +56,16 @@ public:
   }
   // The index when one was made, else null.
   ChildIndex* ExistingIndex() const { return mpIndex; }
+  // Holds `node` from now on, of the same class as the node held until now,
+  // taking over a count its caller holds on it; the count of the node held
+  // until now is given back (which may end it) and the index is dropped.
+  void Retarget(GenAttrBase* node) noexcept {
+    delete std::exchange(mpIndex, nullptr);
+    GenAttrBase* const old = std::exchange(mpNode, node);
+    if (old != nullptr) {
+      GiveBackNode(old);
+    }
+  }
 
 protected:
   NodeHolder() = default;

@@ -143,11 +143,20 @@ py::list FindAll(const GenAttrBase& node, py::handle name, py::handle value, dou
   }
   // Counted before any Python object is made: making one may run the garbage
   // collector, which may end nodes.
-  const std::vector<NodeRef<GenAttrBase>> found(matches.begin(), matches.end());
+  CountedNodes found;
+  found.Reserve(matches.size());
+  for (GenAttrBase* each : matches) {
+    found.Add(each);
+  }
+  // Appended one by one (no empty place that another thread could see while
+  // the GIL is let go).
   py::list result;
   GilBreaks breaks;
-  for (const NodeRef<GenAttrBase>& each : found) {
-    result.append(NodeObject(each.get()));
+  while (found.Left() > 0) {
+    const py::object object = py::reinterpret_steal<py::object>(found.Next());
+    if (!object || PyList_Append(result.ptr(), object.ptr()) != 0) {
+      throw py::error_already_set();
+    }
     breaks.Step();
   }
   return result;

@@ -1,0 +1,301 @@
+"""Node objects: one per node while it lives, whatever gives it out, and what
+iteration and walk() do with the objects they give out and get back."""
+
+import ctypes
+import ctypes.util
+import gc
+import random
+import weakref
+
+import pytest
+
+import genattr
+from trees import random_tree
+
+KINDS = [
+    lambda i: genattr.Int("i%d" % i, i),
+    lambda i: genattr.String("s%d" % i, "text %d" % i),
+    lambda i: genattr.Cont("c%d" % i),
+    lambda i: genattr.Double("d%d" % i, i + 0.5),
+    lambda i: genattr.UnicodeString("w%d" % i, "wide %d" % i),
+    lambda i: genattr.Base("b%d" % i),
+    lambda i: genattr.Float("f%d" % i, 0.25),
+    lambda i: genattr.Ptr("p%d" % i, i),
+]
+
+
+def mixed(count, seed=1):
+    """A container with `count` children of every class in random order."""
+    rng = random.Random(seed)
+    root = genattr.Cont("root")
+    for index in range(count):
+        root.append(rng.choice(KINDS)(index))
+    return root
+
+
+def fields(node):
+    return (type(node), node.name, node.value)
+
+
+def test_every_way_to_a_node_gives_its_one_object():
+    root = random_tree(7, 200)
+    kept = [node for _, node in root.walk()]
+    for node in kept:
+        assert root.find(node.name) is not None
+    assert [node for _, node in root.walk()] == kept
+    assert all(a is b for a, b in zip((node for _, node in root.walk()), kept))
+    for node in kept:
+        for index, child in enumerate(node):
+            assert child is node[index] and child is node[index - len(node)]
+            assert child in node and node.index(child) <= index
+            assert child.initial_parent is node  # each node linked once, below it
+    everything = root.find_all()
+    assert all(a is b for a, b in zip(everything, kept))
+    first = root.find(kept[-1].name)
+    assert first is next(node for node in kept if node.name == kept[-1].name)
+
+
+def test_iteration_gives_each_child_as_itself_across_classes():
+    root = mixed(500)
+    expected = [fields(child) for child in root]  # objects made and dropped on the way
+    assert len({cls for cls, _, _ in expected}) == len(KINDS)
+    again = []
+    for child in root:
+        again.append(fields(child))
+    assert again == expected
+    assert [fields(node) for _, node in root.walk()] == expected
+    assert [fields(child) for child in list(root)] == expected
+    # objects kept from a loop stand for their nodes for good
+    kept = [child for child in root]
+    assert [fields(child) for child in kept] == expected
+    assert all(a is b for a, b in zip(root, kept))
+    assert [child.refcount for child in kept] == [2] * len(kept)
+
+
+def test_objects_held_across_steps_keep_their_nodes():
+    root = mixed(40, seed=3)
+    names = [child.name for child in root]
+    iterator = iter(root)
+    held = [next(iterator), next(iterator)]
+    for step in range(2, len(names)):
+        current = next(iterator)
+        # the object of two steps back is held here: it must not move on
+        assert [node.name for node in held] == names[step - 2:step]
+        assert current.name == names[step]
+        held = [held[1], current]
+    pairs = root.walk()
+    first = next(pairs)
+    rest = [next(pairs) for _ in range(5)]
+    assert first[1].name == names[0] and [pair[1].name for pair in rest] == names[1:6]
+    assert [pair[0] for pair in [first] + rest] == [1] * 6
+
+
+def test_dropped_loops_give_back_every_count():
+    root = mixed(300, seed=5)
+    kept = [child for child in root]
+    del kept
+    gc.collect()
+    for child in root:
+        pass
+    del child
+    for depth, node in root.walk():
+        if depth > 0:
+            break
+    del depth, node
+    for _ in root.walk():
+        pass
+    assert [child.refcount for child in root] == [2] * len(root)  # the link and this object
+    iterator = iter(root)
+    next(iterator)
+    next(iterator)
+    next(iterator)
+    del iterator
+    pair_iterator = root.walk()
+    next(pair_iterator)
+    next(pair_iterator)
+    del pair_iterator
+    probe = genattr.Cont("probe")
+    counts = []
+    for index in range(len(root)):
+        child = root[index]
+        probe.append(child)
+        counts.append(child.refcount)
+        probe.clear()
+        del child
+    assert counts == [3] * len(root)  # two links and the object made for the loop
+
+
+def test_a_weakly_referenced_object_never_stands_for_another_node():
+    root = mixed(50, seed=9)
+    names = [child.name for child in root]
+    for loop in range(2):
+        refs = []
+        for child in root:
+            refs.append((child.name, weakref.ref(child)))
+            # while the loop goes on, as after it
+            for name, ref in refs:
+                node = ref()
+                assert node is None or node.name == name
+        del child
+        for name, ref in refs:
+            node = ref()
+            assert node is None or node.name == name
+        del node
+        pairs = []
+        for depth, node in root.walk():
+            pairs.append((node.name, weakref.ref(node)))
+            for name, ref in pairs:
+                held = ref()
+                assert held is None or held.name == name
+            del held
+    assert [child.name for child in root] == names
+
+
+def test_an_object_of_a_python_subclass_comes_back_as_itself():
+    class Tagged(genattr.Int):
+        pass
+
+    root = genattr.Cont("root")
+    for index in range(10):
+        root.append(genattr.Int("plain%d" % index, index))
+    tagged = Tagged("tagged", 5)
+    tagged.note = "mine"
+    root.append(tagged)
+    root.append(genattr.Int("after", 6))
+    seen = [child for child in root if child.name == "tagged"]
+    assert seen == [tagged] and seen[0] is tagged and seen[0].note == "mine"
+    for depth, node in root.walk():
+        if node.name == "tagged":
+            assert node is tagged and type(node) is Tagged
+    del seen, node
+    for _ in root:
+        pass
+    # still itself after loops that repurpose the objects they made
+    assert root["tagged"] is tagged and tagged.refcount == 2
+    del tagged
+    gc.collect()
+    again = root["tagged"]
+    assert type(again) is genattr.Int and again.value == 5
+
+
+def test_walk_pairs_kept_or_unpacked():
+    root = random_tree(11, 150)
+    pairs = list(root.walk())
+    assert len({id(pair) for pair in pairs}) == len(pairs)
+    unpacked = [(depth, node) for depth, node in root.walk()]
+    assert unpacked == pairs
+    assert all(a[1] is b[1] for a, b in zip(unpacked, pairs))
+    one_by_one = []
+    for pair in root.walk():
+        one_by_one.append(pair)
+    assert one_by_one == pairs
+    depths = []
+    for pair in root.walk():
+        depths.append(pair[0])  # the pair itself let go at the next step
+    assert depths == [depth for depth, _ in pairs]
+    deep = genattr.Cont("top")
+    node = deep
+    for _ in range(200):  # depths beyond those kept as objects
+        child = genattr.Cont("level")
+        node.append(child)
+        node = child
+    assert [depth for depth, _ in deep.walk()] == list(range(1, 201))
+
+
+def test_a_cycle_through_an_iterator_is_collected():
+    class Holder(genattr.Cont):
+        pass
+
+    root = genattr.Cont("root")
+    for make in (iter, lambda node: node.walk()):
+        holder = Holder("holder")
+        root.append(holder)
+        root.append(genattr.Cont("next"))
+        iterator = make(root)
+        first = next(iterator)
+        assert (first[1] if isinstance(first, tuple) else first) is holder
+        holder.iterator = iterator  # holder -> iterator -> what it keeps -> holder
+        watched = weakref.ref(holder)
+        del holder, iterator, first
+        gc.collect()
+        assert watched() is None
+        assert type(root["holder"]) is genattr.Cont  # the node lives on in the tree
+        root.clear()
+
+
+def _heap_in_use():
+    libc = ctypes.CDLL(ctypes.util.find_library("c"))
+    if not hasattr(libc, "mallinfo2"):
+        pytest.skip("needs glibc's mallinfo2")
+
+    class MallInfo2(ctypes.Structure):
+        _fields_ = [(name, ctypes.c_size_t) for name in (
+            "arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks",
+            "uordblks", "fordblks", "keepcost")]
+
+    libc.mallinfo2.restype = MallInfo2
+    info = libc.mallinfo2()
+    return info.uordblks + info.hblkhd
+
+
+def test_the_table_of_objects_shrinks_after_a_full_collection():
+    root = genattr.Cont("root")
+    for _ in range(200_000):
+        root.append(genattr.Cont("c"))
+    gc.collect()
+    before = _heap_in_use()
+    objects = list(root)  # 200,000 objects at once: the table grows to match
+    assert len(objects) == 200_000
+    del objects
+    gc.collect()
+    grown = _heap_in_use() - before
+    assert grown < 1_000_000, "heap grew by %d bytes" % grown
+
+
+def test_loops_that_edit_keep_and_drop_at_random():
+    rng = random.Random(2024)
+    pool = [kind(index) for index, kind in enumerate(KINDS * 6)]
+    leaves = [node for node in pool if not isinstance(node, genattr.Cont)]
+    root = genattr.Cont("root")
+    for node in pool:
+        root.append(node)
+    del node
+    for _ in range(80):
+        walk = rng.randrange(2) == 0
+        snapshot = [(pair[0], pair[1].name) for pair in root.walk()] if walk else [
+            (1, node.name) for node in root]
+        kept, refs, seen = [], [], []
+        item = child = None
+        for item in (root.walk() if walk else root):
+            depth, child = item if walk else (1, item)
+            seen.append((depth, child.name))
+            choice = rng.randrange(10)
+            if choice == 0:
+                kept.append((child, child.name))
+            elif choice == 1:
+                refs.append((child.name, weakref.ref(child)))
+            elif choice == 2 and len(root):
+                del root[rng.randrange(len(root))]  # the loop shows the tree as it began
+            elif choice == 3:
+                root.append(rng.choice(pool))
+            elif choice == 4 and isinstance(child, genattr.Cont):
+                child.append(rng.choice(leaves))
+            elif choice == 5 and isinstance(child, genattr.Cont):
+                child.clear()
+            for name, ref in refs:
+                held = ref()
+                assert held is None or held.name == name
+                del held
+            if rng.randrange(8) == 0:
+                break
+        assert seen == snapshot[:len(seen)]
+        assert all(node.name == name for node, name in kept)
+        item = child = kept = refs = None
+    gc.collect()
+    # every count given back: one per object (the pool's) and one per link
+    root.clear()
+    links = {id(node): 0 for node in pool}
+    for node in pool:
+        for child in node:
+            links[id(child)] += 1
+    assert [node.refcount for node in pool] == [1 + links[id(node)] for node in pool]
