@@ -111,50 +111,18 @@ std::size_t PoolSegmentsHeld() noexcept;
 bool PoolInUse() noexcept;
 #endif
 
-// Every node made with the class's `new` carries, just in front of it, room
-// for one link: the link of the first parent that takes it, which then needs
-// no block of its own and goes with the node. Most nodes have one parent, so
-// building a tree takes one block per node instead of two, and freeing it
-// gives back one. A node that lands at a 16-byte boundary (its size is a
-// multiple of 16) keeps it: the room then starts 8 bytes further in.
-constexpr std::size_t kLinkSlotBytes = sizeof(GenAttrChildLink);
-constexpr std::size_t NodeLead(std::size_t size) noexcept {
-  return size % 16 == 0 ? kLinkSlotBytes + 8 : kLinkSlotBytes;
+// A link of a child chain, a copy of `link`, in a block of the pool.
+inline GenAttrChildLink* NewLink(const GenAttrChildLink& link) {
+  return new (AllocateBlock(sizeof(GenAttrChildLink))) GenAttrChildLink(link);
+}
+inline void DeleteLink(GenAttrChildLink* link) noexcept {
+  FreeBlock(link, sizeof(GenAttrChildLink));
 }
 
-// The node last handed out on this thread and not yet constructed: its
-// constructor claims the room (TakeFreshNode), which a node placed anywhere
-// else never has.
-extern GENATTR_THREAD_POINTER void* gFreshNode GENATTR_FAST_TLS;
-
-// Memory for a node of `size` bytes with its link room in front, the room
-// marked free; throws std::bad_alloc when no memory is left.
-inline void* AllocateNode(std::size_t size) {
-  const std::size_t lead = NodeLead(size);
-  char* const node = static_cast<char*>(AllocateBlock(size + lead)) + lead;
-  reinterpret_cast<GenAttrChildLink*>(node - kLinkSlotBytes)->mpAttr = nullptr;
-  gFreshNode = node;
-  return node;
-}
-
-// Whether `node`, being constructed, is the one AllocateNode() just made (and
-// so has link room); true only once per allocation.
-inline bool TakeFreshNode(const void* node) noexcept {
-  if (gFreshNode != node) {
-    return false;
-  }
-  gFreshNode = nullptr;
-  return true;
-}
-
-// Releases a node of AllocateNode(size).
-inline void FreeNode(void* node, std::size_t size) noexcept {
-  if (gFreshNode == node) {
-    gFreshNode = nullptr; // its constructor threw
-  }
-  const std::size_t lead = NodeLead(size);
-  FreeBlock(static_cast<char*>(node) - lead, size + lead);
-}
+// Owns a link made by NewLink() until released.
+struct LinkDeleter {
+  void operator()(GenAttrChildLink* link) const noexcept { DeleteLink(link); }
+};
 
 } // namespace detail
 } // namespace genattr

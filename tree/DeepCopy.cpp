@@ -1,5 +1,6 @@
 #include "tree/DeepCopy.h"
 
+#include <memory>
 #include <vector>
 
 #include "genattr/GenAttrCont.h"
@@ -9,7 +10,7 @@
 #include "genattr/GenAttrPtr.h"
 #include "genattr/GenAttrString.h"
 #include "genattr/GenAttrUnicodeString.h"
-#include "tree/ChildLinks.h"
+#include "tree/BlockPool.h"
 #include "tree/TreeAccess.h"
 #include "tree/TreeWalk.h"
 
@@ -60,23 +61,19 @@ GenAttrBase* CopyNode(const GenAttrBase& source) {
 
 // Appends a copy of `source` to the chain of `parent` with one count.
 GenAttrBase* AppendCopy(GenAttrBase& parent, const GenAttrBase& source) {
+  // The link first: if the copy then throws, only the link is to release.
+  std::unique_ptr<GenAttrChildLink, LinkDeleter> link(NewLink({nullptr, nullptr, nullptr}));
   GenAttrBase* const copy = CopyNode(source);
-  GenAttrChildLink* const last = GenAttrTreeAccess::Last(parent);
-  GenAttrChildLink* link = nullptr;
-  try {
-    // A fresh copy has free link room: this takes no memory then.
-    link = NewLink({copy, nullptr, last});
-  } catch (...) {
-    GenAttrBase::Free(copy);
-    throw;
-  }
   copy->AddRef();
+  link->mpAttr = copy;
+  GenAttrChildLink* const last = GenAttrTreeAccess::Last(parent);
+  link->mpPrev = last;
   if (last != nullptr) {
-    last->mpNext = link;
+    last->mpNext = link.get();
   } else {
-    GenAttrTreeAccess::First(parent) = link;
+    GenAttrTreeAccess::First(parent) = link.get();
   }
-  GenAttrTreeAccess::SetLast(parent, link);
+  GenAttrTreeAccess::SetLast(parent, link.release());
   return copy;
 }
 

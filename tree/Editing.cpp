@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "genattr/GenAttrBase.h"
-#include "tree/ChildLinks.h"
+#include "tree/BlockPool.h"
 #include "tree/InitialParents.h"
 #include "tree/SharedChains.h"
 
@@ -99,8 +99,8 @@ int GenAttrBase::InsertAttr(GenAttrBase* child, GenAttrBase* before) {
   } else {
     ForgetFamilyCounts(ChainOwner(*this));
   }
-  Access::NoteEdit(holder);
-  Access::NoteEdit(*this);
+  ++holder.mEdits;
+  ++mEdits;
   adopt.Done();
   return 1;
 }
@@ -127,7 +127,7 @@ int GenAttrBase::RemoveAttrAt(std::uint32_t index) {
 }
 
 void GenAttrBase::RemoveAllAttr() {
-  Access::NoteEdit(*this);
+  ++mEdits;
   if (Alone(*this)) {
     GenAttrChildLink* link = mpFirst;
     mpFirst = nullptr;

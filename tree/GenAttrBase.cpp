@@ -6,7 +6,6 @@
 
 #include "base/LibraryState.h"
 #include "tree/BlockPool.h"
-#include "tree/ChildLinks.h"
 #include "tree/DeepCopy.h"
 #include "tree/InitialParents.h"
 #include "tree/OwnedText.h"
@@ -121,24 +120,23 @@ void ReleaseChain(GenAttrBase& node) {
 } // namespace
 
 void* GenAttrBase::operator new(std::size_t size) {
-  return genattr::detail::AllocateNode(size);
+  return genattr::detail::AllocateBlock(size);
 }
 
 void* GenAttrBase::operator new(std::size_t size, const std::nothrow_t&) noexcept {
   try {
-    return genattr::detail::AllocateNode(size);
+    return genattr::detail::AllocateBlock(size);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
 }
 
 void GenAttrBase::operator delete(void* node, std::size_t size) noexcept {
-  genattr::detail::FreeNode(node, size);
+  genattr::detail::FreeBlock(node, size);
 }
 
 GenAttrBase::GenAttrBase(const char* name)
-    : mpName(nullptr), mpDescription(nullptr), mType(Base),
-      mEdits(genattr::detail::TakeFreshNode(this) ? Access::LINK_SLOT_BIT : 0), mpFirst(nullptr),
+    : mpName(nullptr), mpDescription(nullptr), mType(Base), mEdits(0), mpFirst(nullptr),
       mpCurrent(nullptr), mpInitialParent(nullptr), mIsReference(0), mRefCount(0),
       mpLastOrRecord(nullptr) {
   StoreName(mpName, mShortName, name);
@@ -227,8 +225,8 @@ void GenAttrBase::AddAttr(GenAttrBase* child) {
     JoinAppended(owner, link);
     Access::CountAdded(owner);
   }
-  Access::NoteEdit(owner);
-  Access::NoteEdit(*this);
+  ++owner.mEdits;
+  ++mEdits;
   adopt.Done();
 }
 
@@ -250,7 +248,7 @@ void GenAttrBase::AddAttrAtTop(GenAttrBase* child) {
   }
   mpFirst = link;
   Access::CountAdded(*this); // a front link: no other node sees it
-  Access::NoteEdit(*this);
+  ++mEdits;
   adopt.Done();
 }
 

@@ -26,16 +26,8 @@ struct GenAttrTreeAccess {
   static GenAttrType Type(const GenAttrBase& node) { return node.mType; }
   static const char* Description(const GenAttrBase& node) { return node.mpDescription; }
   static int IsReference(const GenAttrBase& node) { return node.mIsReference; }
-  // The top bit of mEdits, set by the constructor and never changed, tells
-  // that the node has link room in front of it (see AllocateNode()); the
-  // other bits count the edits, wrapping without touching it. Walks compare
-  // the whole word, which changes with every edit all the same.
-  static constexpr std::uint32_t LINK_SLOT_BIT = 0x80000000U;
   static std::uint32_t Edits(const GenAttrBase& node) { return node.mEdits; }
-  static void NoteEdit(GenAttrBase& node) {
-    node.mEdits = (node.mEdits & LINK_SLOT_BIT) | ((node.mEdits + 1) & ~LINK_SLOT_BIT);
-  }
-  static bool HasLinkSlot(const GenAttrBase& node) { return (node.mEdits & LINK_SLOT_BIT) != 0; }
+  static void NoteEdit(GenAttrBase& node) { ++node.mEdits; }
 
   static GenAttrChildLink*& First(GenAttrBase& node) { return node.mpFirst; }
   static GenAttrChildLink* Last(const GenAttrBase& node) {
