@@ -221,7 +221,9 @@ private:
   static constexpr std::uintptr_t SPREAD = static_cast<std::uintptr_t>(0x9E3779B97F4A7C15ULL);
 
   // Out of the way of Place(), which is inlined.
-  [[gnu::noinline]] bool Grow() noexcept { return Resize(mCapacity == 0 ? SMALLEST : mCapacity * 2); }
+  [[gnu::noinline]] bool Grow() noexcept {
+    return Resize(mCapacity == 0 ? SMALLEST : mCapacity * 2);
+  }
 
   bool Resize(std::size_t capacity) noexcept {
     Entry* const entries = new (std::nothrow) Entry[capacity];
@@ -398,7 +400,8 @@ template <class Node> void Remember(GenAttrType code) {
                      type->tp_free == &PyObject_Free &&
                      type->tp_basicsize == static_cast<Py_ssize_t>(sizeof(detail::instance)) &&
                      type->tp_itemsize == 0 && !PyType_HasFeature(type, Py_TPFLAGS_HAVE_GC);
-  gNodeClasses[code] = NodeClass{info, type, &PlaceNodeRef<Node>, &DropNodeRef<Node>, simple, plain};
+  gNodeClasses[code] =
+      NodeClass{info, type, &PlaceNodeRef<Node>, &DropNodeRef<Node>, simple, plain};
   info->init_instance = &NodeInitInstance<Node>;
   // Every class has pybind11's one deallocation, which NodeDealloc() calls.
   if (type->tp_dealloc != &NodeDealloc) {
@@ -465,6 +468,47 @@ PyObject* Reuse(PyObject* spare, GenAttrBase* old, GenAttrBase* node, const Node
   return spare;
 }
 
+// Gives a freshly allocated object `self` (or null, when allocation failed)
+// its holder of `node`, and enters it in the table at `entry`; returns it, or
+// null with the Python error set.
+PyObject* Dress(PyObject* self, GenAttrBase* node, const NodeClass& cls, bool taken,
+                ObjectTable::Entry* entry) noexcept {
+  if (self == nullptr) {
+    if (taken) {
+      node->UnRef();
+    }
+    return nullptr;
+  }
+  auto* const inst = reinterpret_cast<detail::instance*>(self);
+  if (cls.mSimple) {
+    // What allocate_layout() does for these classes, on zeroed memory.
+    inst->simple_layout = true;
+  } else {
+    try {
+      inst->allocate_layout();
+    } catch (...) {
+      // Only its allocation can fail, before any holder.
+      Py_DECREF(self);
+      if (taken) {
+        node->UnRef();
+      }
+      PyErr_NoMemory();
+      return nullptr;
+    }
+  }
+  inst->owned = false;
+  detail::value_and_holder slot(inst, cls.mpInfo, 0, 0);
+  slot.value_ptr() = node;
+  cls.mPlace(slot, node, taken);
+  slot.set_holder_constructed();
+  // Without memory for the entry, the object is not found later: a node
+  // object made then is another object, which is all.
+  if (entry != nullptr) {
+    gObjects.Fill(*entry, node, self);
+  }
+  return self;
+}
+
 GENATTR_PY_HOT PyObject* Make(GenAttrBase* node, bool taken, PyObject* spare = nullptr) noexcept {
   if (node == nullptr) {
     Py_RETURN_NONE;
@@ -512,40 +556,7 @@ GENATTR_PY_HOT PyObject* Make(GenAttrBase* node, bool taken, PyObject* spare = n
       entry = nullptr; // another object took the node meanwhile: it keeps the entry
     }
   }
-  if (self == nullptr) {
-    if (taken) {
-      node->UnRef();
-    }
-    return nullptr;
-  }
-  auto* const inst = reinterpret_cast<detail::instance*>(self);
-  if (cls.mSimple) {
-    // What allocate_layout() does for these classes, on zeroed memory.
-    inst->simple_layout = true;
-  } else {
-    try {
-      inst->allocate_layout();
-    } catch (...) {
-      // Only its allocation can fail, before any holder.
-      Py_DECREF(self);
-      if (taken) {
-        node->UnRef();
-      }
-      PyErr_NoMemory();
-      return nullptr;
-    }
-  }
-  inst->owned = false;
-  detail::value_and_holder slot(inst, cls.mpInfo, 0, 0);
-  slot.value_ptr() = node;
-  cls.mPlace(slot, node, taken);
-  slot.set_holder_constructed();
-  // Without memory for the entry, the object is not found later: a node
-  // object made then is another object, which is all.
-  if (entry != nullptr) {
-    gObjects.Fill(*entry, node, self);
-  }
-  return self;
+  return Dress(self, node, cls, taken, entry);
 }
 
 // The garbage collector's callback (gc.callbacks): after a full collection,
@@ -555,8 +566,7 @@ PyObject* AfterCollection(PyObject* /*module*/, PyObject* const* args, Py_ssize_
   if (count == 2 && PyUnicode_Check(args[0]) != 0 &&
       PyUnicode_CompareWithASCIIString(args[0], "stop") == 0 && PyDict_Check(args[1]) != 0) {
     PyObject* const generation = PyDict_GetItemString(args[1], "generation"); // borrowed
-    if (generation != nullptr && PyLong_Check(generation) != 0 &&
-        PyLong_AsLong(generation) == 2) {
+    if (generation != nullptr && PyLong_Check(generation) != 0 && PyLong_AsLong(generation) == 2) {
       gObjects.Shrink();
     }
   }
@@ -564,10 +574,9 @@ PyObject* AfterCollection(PyObject* /*module*/, PyObject* const* args, Py_ssize_
   Py_RETURN_NONE;
 }
 
-PyMethodDef gAfterCollection = {"_after_collection",
-                                reinterpret_cast<PyCFunction>(reinterpret_cast<void*>(&AfterCollection)),
-                                METH_FASTCALL,
-                                "Shrinks the table of node objects after a full collection."};
+PyMethodDef gAfterCollection = {
+    "_after_collection", reinterpret_cast<PyCFunction>(reinterpret_cast<void*>(&AfterCollection)),
+    METH_FASTCALL, "Shrinks the table of node objects after a full collection."};
 
 } // namespace
 
@@ -588,8 +597,9 @@ void RememberNodeClasses() {
   if (callback == nullptr) {
     throw py::error_already_set();
   }
-  py::module_::import("gc").attr("callbacks").attr("append")(
-      py::reinterpret_steal<py::object>(callback));
+  py::module_::import("gc")
+      .attr("callbacks")
+      .attr("append")(py::reinterpret_steal<py::object>(callback));
 }
 
 PyObject* NodeToPython(GenAttrBase* node) noexcept {
