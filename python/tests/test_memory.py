@@ -1,13 +1,12 @@
 """Counts between Python and the library: releases, leaks, very deep trees."""
 
-import ctypes
-import ctypes.util
 import gc
 import sys
 
 import pytest
 
 import genattr
+from trees import heap_in_use
 
 
 def listing(root, tmp_path):
@@ -57,21 +56,6 @@ def test_a_dropped_tree_gives_back_the_counts_of_its_links():
     assert kept.refcount == 1
 
 
-def _heap_in_use():
-    libc = ctypes.CDLL(ctypes.util.find_library("c"))
-    if not hasattr(libc, "mallinfo2"):
-        pytest.skip("needs glibc's mallinfo2")
-
-    class MallInfo2(ctypes.Structure):
-        _fields_ = [(name, ctypes.c_size_t) for name in (
-            "arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks",
-            "uordblks", "fordblks", "keepcost")]
-
-    libc.mallinfo2.restype = MallInfo2
-    info = libc.mallinfo2()
-    return info.uordblks + info.hblkhd
-
-
 def _build_and_drop(count):
     for index in range(count):
         root = genattr.Cont("root", "a tree that lives for one step")
@@ -90,10 +74,10 @@ def test_a_hundred_thousand_trees_built_and_dropped_leave_no_memory_behind():
     # trees of six nodes with their texts, tens of megabytes.
     _build_and_drop(10_000)  # settle Python's own caches first
     gc.collect()
-    before = _heap_in_use()
+    before = heap_in_use()
     _build_and_drop(100_000)
     gc.collect()
-    grown = _heap_in_use() - before
+    grown = heap_in_use() - before
     assert grown < 1_000_000, "heap grew by %d bytes" % grown
 
 

@@ -1,8 +1,6 @@
 """Node objects: one per node while it lives, whatever gives it out, and what
 iteration and walk() do with the objects they give out and get back."""
 
-import ctypes
-import ctypes.util
 import gc
 import random
 import weakref
@@ -10,7 +8,7 @@ import weakref
 import pytest
 
 import genattr
-from trees import random_tree
+from trees import heap_in_use, random_tree
 
 KINDS = [
     lambda i: genattr.Int("i%d" % i, i),
@@ -223,32 +221,17 @@ def test_a_cycle_through_an_iterator_is_collected():
         root.clear()
 
 
-def _heap_in_use():
-    libc = ctypes.CDLL(ctypes.util.find_library("c"))
-    if not hasattr(libc, "mallinfo2"):
-        pytest.skip("needs glibc's mallinfo2")
-
-    class MallInfo2(ctypes.Structure):
-        _fields_ = [(name, ctypes.c_size_t) for name in (
-            "arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks",
-            "uordblks", "fordblks", "keepcost")]
-
-    libc.mallinfo2.restype = MallInfo2
-    info = libc.mallinfo2()
-    return info.uordblks + info.hblkhd
-
-
 def test_the_table_of_objects_shrinks_after_a_full_collection():
     root = genattr.Cont("root")
     for _ in range(200_000):
         root.append(genattr.Cont("c"))
     gc.collect()
-    before = _heap_in_use()
+    before = heap_in_use()
     objects = list(root)  # 200,000 objects at once: the table grows to match
     assert len(objects) == 200_000
     del objects
     gc.collect()
-    grown = _heap_in_use() - before
+    grown = heap_in_use() - before
     assert grown < 1_000_000, "heap grew by %d bytes" % grown
 
 

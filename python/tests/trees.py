@@ -1,6 +1,10 @@
 """Helpers shared by the tests: random trees and their plain description."""
 
+import ctypes
+import ctypes.util
 import random
+
+import pytest
 
 import genattr
 
@@ -50,3 +54,19 @@ def random_tree(seed, size=60):
         rng.choice(nodes).append(node)
         nodes.append(node)
     return nodes[0]
+
+
+def heap_in_use():
+    """Bytes the C library's heap has handed out (glibc's mallinfo2); skips elsewhere."""
+    libc = ctypes.CDLL(ctypes.util.find_library("c"))
+    if not hasattr(libc, "mallinfo2"):
+        pytest.skip("needs glibc's mallinfo2")
+
+    class MallInfo2(ctypes.Structure):
+        _fields_ = [(name, ctypes.c_size_t) for name in (
+            "arena", "ordblks", "smblks", "hblks", "hblkhd", "usmblks", "fsmblks",
+            "uordblks", "fordblks", "keepcost")]
+
+    libc.mallinfo2.restype = MallInfo2
+    info = libc.mallinfo2()
+    return info.uordblks + info.hblkhd
