@@ -3,8 +3,6 @@
 import gc
 import sys
 
-import pytest
-
 import genattr
 from trees import heap_in_use
 

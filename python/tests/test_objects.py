@@ -5,8 +5,6 @@ import gc
 import random
 import weakref
 
-import pytest
-
 import genattr
 from trees import heap_in_use, random_tree
 
