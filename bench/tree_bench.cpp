@@ -149,7 +149,8 @@ void TreeCopy_pugixml(benchmark::State& state) {
   bench::SetWork(state, bench::kTreeNodes);
 }
 
-void TreeDestroy_genattr(benchmark::State& state) {
+// Times freeing a genattr tree built (untimed) right before.
+void DestroyGenAttr(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     GenAttrBase* root = bench::BuildGenAttrTree();
@@ -157,6 +158,10 @@ void TreeDestroy_genattr(benchmark::State& state) {
     GenAttrBase::Free(root);
   }
   bench::SetWork(state, bench::kTreeNodes);
+}
+
+void TreeDestroy_genattr(benchmark::State& state) {
+  DestroyGenAttr(state);
 }
 
 void TreeDestroy_pugixml(benchmark::State& state) {
@@ -191,14 +196,20 @@ void TreeCopy_plain(benchmark::State& state) {
   bench::SetWork(state, bench::kTreeNodes);
 }
 
-void TreeDestroy_plain(benchmark::State& state) {
+// Times freeing a plain tree built (untimed) right before, its child lists
+// reserved or grown as they come.
+void DestroyPlain(benchmark::State& state, bool reserve) {
   for (auto _ : state) {
     state.PauseTiming();
-    auto root = bench::BuildPlainTree();
+    auto root = bench::BuildPlainTree(reserve);
     state.ResumeTiming();
     root.reset();
   }
   bench::SetWork(state, bench::kTreeNodes);
+}
+
+void TreeDestroy_plain(benchmark::State& state) {
+  DestroyPlain(state, true);
 }
 
 // The second setting: other trees live in the process (a genattr tree and a
@@ -215,24 +226,12 @@ struct OtherTrees {
 
 void TreeDestroyAmongOthers_genattr(benchmark::State& state) {
   const OtherTrees others;
-  for (auto _ : state) {
-    state.PauseTiming();
-    GenAttrBase* root = bench::BuildGenAttrTree();
-    state.ResumeTiming();
-    GenAttrBase::Free(root);
-  }
-  bench::SetWork(state, bench::kTreeNodes);
+  DestroyGenAttr(state);
 }
 
 void TreeDestroyAmongOthers_plain(benchmark::State& state) {
   const OtherTrees others;
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto root = bench::BuildPlainTree(false);
-    state.ResumeTiming();
-    root.reset();
-  }
-  bench::SetWork(state, bench::kTreeNodes);
+  DestroyPlain(state, false);
 }
 
 BENCHMARK(TreeBuild_genattr)->Unit(benchmark::kMillisecond);
