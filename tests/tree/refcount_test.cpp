@@ -25,6 +25,34 @@ TEST(RefCount, EachLinkHoldsOneCountThatTheParentGivesBack) {
   EXPECT_EQ(deaths, 1);
 }
 
+// A node that notes its name in a shared log as its destruction begins.
+class LoggedNode : public GenAttrBase {
+public:
+  LoggedNode(const char* name, std::string* log) : GenAttrBase(name), mpLog(log) {}
+  ~LoggedNode() override { *mpLog += std::string(GetName()) + " "; }
+
+private:
+  std::string* mpLog;
+};
+
+// Each link, first to last, gives back its count, and a child that ends takes
+// its own subtree with it before the next link: the destructors run in
+// pre-order, whatever the depth.
+TEST(RefCount, ATreeEndsFirstChildAndItsSubtreeFirst) {
+  std::string log;
+  auto* root = new LoggedNode("r", &log);
+  auto* a = new LoggedNode("a", &log);
+  auto* b = new LoggedNode("b", &log);
+  root->AddAttr(a);
+  root->AddAttr(b);
+  a->AddAttr(new LoggedNode("a1", &log));
+  a->AddAttr(new LoggedNode("a2", &log));
+  b->AddAttr(new LoggedNode("b1", &log));
+  ChildAt(*a, 1)->AddAttr(new LoggedNode("a2x", &log));
+  GenAttrBase::Free(root);
+  EXPECT_EQ(log, "r a a1 a2 a2x b b1 ");
+}
+
 TEST(RefCount, ChildOfTwoParentsSurvivesEitherAlone) {
   int deaths = 0;
   auto* first = new GenAttrBase("first");
