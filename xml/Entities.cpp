@@ -1,6 +1,7 @@
 #include "xml/Entities.h"
 
 #include <cstring>
+#include <string_view>
 #include <unordered_set>
 
 namespace genattr {
@@ -13,11 +14,40 @@ bool IsPredefined(const std::string& name) {
   return name == "lt" || name == "gt" || name == "amp" || name == "apos" || name == "quot";
 }
 
+// Where the comment, CDATA section or processing instruction that starts at
+// `at` ends (`end` when it does not); `at` itself when none starts there.
+// Their '&' is text, never a reference.
+const char* PastOpaqueMarkup(const char* at, const char* end) {
+  static constexpr struct {
+    const char* open;
+    const char* close;
+  } kKinds[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+  for (const auto& kind : kKinds) {
+    const std::size_t openLength = std::strlen(kind.open);
+    if (static_cast<std::size_t>(end - at) < openLength ||
+        std::memcmp(at, kind.open, openLength) != 0) {
+      continue;
+    }
+    const std::string_view rest(at + openLength, static_cast<std::size_t>(end - at) - openLength);
+    const std::size_t close = rest.find(kind.close);
+    return close == std::string_view::npos ? end : rest.data() + close + std::strlen(kind.close);
+  }
+  return at;
+}
+
 // Calls `visit` with the name of each entity reference in [begin, end) until
 // it returns true. A replacement text has its character references already
-// resolved, so every '&' left in it starts a reference.
+// resolved, so every '&' left in it outside comments, CDATA sections and
+// processing instructions starts a reference.
 template <class Visit> bool EachReference(const char* begin, const char* end, Visit visit) {
   for (const char* at = begin; at != end; ++at) {
+    if (*at == '<') {
+      const char* past = PastOpaqueMarkup(at, end);
+      if (past != at) {
+        at = past - 1;
+        continue;
+      }
+    }
     if (*at != '&' || end - at < 3 || at[1] == '#') {
       continue;
     }

@@ -65,6 +65,14 @@ inline const Form kForms[] = {
      "reference to external entity in attribute", true},
     {"<!DOCTYPE r [<!ENTITY a '&b;'><!ENTITY b '(&a;)'>]><r>&a;</r>", 2, "recursive entity: &b;",
      true},
+    // What looks like a reference inside a comment, CDATA section or
+    // processing instruction of a replacement text is text: neither
+    // recursive nor undefined.
+    {"<!DOCTYPE r [<!ENTITY e '<!--&#38;e;-->x'>]><r>&e;</r>", 0, "r=x;", true},
+    {"<!DOCTYPE r [<!ENTITY e '<![CDATA[&#38;e;&#38;u;]]>x'>]><r>&e;</r>", 0, "r=&e;&u;x;", true},
+    {"<!DOCTYPE r [<!ENTITY e '<?p &#38;u;?>(&f;)'><!ENTITY f 'F'>]><r>&e;</r>", 0, "r=(F);", true},
+    {"<!DOCTYPE r [<!ENTITY e '<!-- &#38;u; -->&f;'><!ENTITY f '&e;'>]><r>&e;</r>", 2,
+     "recursive entity: &f;", true},
 };
 
 } // namespace foreign
