@@ -163,19 +163,22 @@ std::size_t gSegmentsHeld = 0;
 std::size_t gSlabsHeld = 0;
 
 // The lowest free slab of the first segment with room, a new segment made
-// when none has any.
+// when none has any. The heap is asked for segments, and given them back,
+// outside the lock: the C library may then grow or trim its memory with
+// system calls, which would make every other thread that needs a slab wait.
 void* TakeSlab(Segment*& owner) {
-  std::lock_guard<std::mutex> guard(gSegmentLock);
-  Segment* segment = gRoomySegments;
-  if (segment == nullptr) {
+  std::unique_lock<std::mutex> guard(gSegmentLock);
+  if (gRoomySegments == nullptr) {
+    guard.unlock();
     auto fresh = std::make_unique<Segment>();
     fresh->base = static_cast<char*>(
         ::operator new (kSegmentSlabs* kSlabBytes, std::align_val_t{kSlabBytes}));
     fresh->freeSlabs = kAllSlabsFree;
-    segment = fresh.release();
+    guard.lock();
     ++gSegmentsHeld;
-    PushFront(gRoomySegments, *segment);
+    PushFront(gRoomySegments, *fresh.release());
   }
+  Segment* const segment = gRoomySegments;
   std::uint32_t index = 0;
   while ((segment->freeSlabs & (1U << index)) == 0) {
     ++index;
@@ -193,18 +196,21 @@ void ReleaseSlab(Slab* slab) {
   Segment* const segment = slab->segment;
   const auto index =
       static_cast<std::uint32_t>((reinterpret_cast<char*>(slab) - segment->base) / kSlabBytes);
-  std::lock_guard<std::mutex> guard(gSegmentLock);
-  --gSlabsHeld;
-  if (segment->freeSlabs == 0) {
-    PushFront(gRoomySegments, *segment);
-  }
-  segment->freeSlabs |= 1U << index;
-  if (segment->freeSlabs == kAllSlabsFree) {
+  {
+    std::lock_guard<std::mutex> guard(gSegmentLock);
+    --gSlabsHeld;
+    if (segment->freeSlabs == 0) {
+      PushFront(gRoomySegments, *segment);
+    }
+    segment->freeSlabs |= 1U << index;
+    if (segment->freeSlabs != kAllSlabsFree) {
+      return;
+    }
     Unlink(gRoomySegments, *segment);
-    ::operator delete (static_cast<void*>(segment->base), std::align_val_t{kSlabBytes});
-    delete segment;
     --gSegmentsHeld;
   }
+  ::operator delete (static_cast<void*>(segment->base), std::align_val_t{kSlabBytes});
+  delete segment;
 }
 
 Slab* NewSlab(PoolArena& arena, std::size_t blockSize) {
