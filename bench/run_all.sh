@@ -5,7 +5,8 @@
 # Extra arguments go to every benchmark binary, e.g. --benchmark_min_time=0.01
 # for a quick check that everything still runs (seconds). A full run
 # takes about two and a half minutes, and one more for the Python module's
-# table (python/bench/per_node.py) when the module was built.
+# table (python/bench/per_node.py, then peak_memory.py) when the module was
+# built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,4 +31,6 @@ if [ -d build/bench/python/genattr ] && [ -n "$python" ]; then
   echo
   echo "== the Python module beside ElementTree and lxml (python/bench/per_node.py)"
   PYTHONPATH=build/bench/python "$python" python/bench/per_node.py
+  echo
+  PYTHONPATH=build/bench/python "$python" python/bench/peak_memory.py
 fi
