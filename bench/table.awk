@@ -77,6 +77,8 @@ END {
       "TreeDestroyAmongOthers_plain", "ns/item", "<=1")
   row("two threads, two trees (one thread)", "Trees_genattr/2/real_time",
       "Trees_genattr/1/real_time", "items/s", ">=1.7")
+  row("two threads, plain C++ trees (one thread)", "Trees_plain/2/real_time",
+      "Trees_plain/1/real_time", "items/s", "-")
   row("heap per node (pugixml)", "HeapPerNode_genattr/iterations:1",
       "HeapPerNode_pugixml/iterations:1", "bytes/node", "<=0.9")
   row("child by name of 10,000 (pugixml)", "ChildByName_genattr", "ChildByName_pugixml", "ns/item",
