@@ -198,6 +198,24 @@ public:
     --mCount;
   }
 
+  // Makes room for `count` more entries at once, so that a run of that many
+  // new objects does not grow the table step by step, each step moving every
+  // entry. Without memory for it, the table stays as it is (and Place()
+  // grows it as needed).
+  void Reserve(std::size_t count) noexcept {
+    std::size_t capacity = mCapacity == 0 ? SMALLEST : mCapacity;
+    while ((mCount + count + 1) * 2 > capacity) {
+      capacity *= 2;
+    }
+    if (capacity != mCapacity) {
+      Resize(capacity);
+    }
+  }
+
+  std::size_t Count() const noexcept {
+    return mCount;
+  }
+
   // Gives back the memory of a table far larger than its objects need: to a
   // quarter full at most, from a sixty-fourth full or less.
   void Shrink() noexcept {
@@ -706,6 +724,15 @@ PyObject* NodeToPythonTaking(GenAttrBase* node) noexcept {
 
 PyObject* CountedNodes::Next(PyObject* spare, bool& roams) noexcept {
   GenAttrBase* const node = mNodes[mNext++];
+  // A caller that has kept every object of a run of steps (list(), a loop
+  // that keeps each) keeps the next ones too: room for them is made at once.
+  // One that keeps a few only (a loop's last objects) leaves the table as
+  // it is.
+  if (mNext == 1) {
+    mObjectsAtStart = gObjects.Count();
+  } else if (mNext == KEPT_RUN + 1 && gObjects.Count() >= mObjectsAtStart + KEPT_RUN) {
+    ReserveObjects();
+  }
   if (mNext + AHEAD < mNodes.size()) {
     const GenAttrBase* const ahead = mNodes[mNext + AHEAD];
     gObjects.Prefetch(ahead);
@@ -730,7 +757,15 @@ py::object NodeObject(GenAttrBase* node) {
   return py::reinterpret_steal<py::object>(object);
 }
 
+void CountedNodes::ReserveObjects() noexcept {
+  if (!mReserved) {
+    mReserved = true;
+    gObjects.Reserve(Left());
+  }
+}
+
 py::list CountedNodes::List() {
+  ReserveObjects();
   py::list result(Left());
   for (std::size_t i = 0; Left() > 0; ++i) {
     PyObject* const object = Next();

@@ -61,6 +61,9 @@ public:
   // Settle() it before it lets go of it. Objects are made in order: the node
   // some steps ahead is fetched meanwhile.
   PyObject* Next(PyObject* spare, bool& roams) noexcept;
+  // Makes room at once for an object for each node left, where they are to
+  // be kept (the first call only).
+  void ReserveObjects() noexcept;
   // The objects of the nodes left, as a list.
   py::list List();
   // Gives back the counts of the nodes left.
@@ -68,9 +71,15 @@ public:
 
 private:
   static constexpr std::size_t AHEAD = 8;
+  // The steps after which Next() judges whether its caller keeps every
+  // object (see there).
+  static constexpr std::size_t KEPT_RUN = 1024;
 
   std::vector<GenAttrBase*> mNodes;
   std::size_t mNext = 0;
+  bool mReserved = false;
+  // The number of objects in the table of node objects at the first step.
+  std::size_t mObjectsAtStart = 0;
 };
 
 // Makes `object`, a roaming spare of CountedNodes::Next(), be found as any

@@ -357,3 +357,30 @@ def test_many_loops_at_once_keep_one_object_per_node():
     del current
     assert [child.refcount for child in root] == [2] * len(root)
 
+
+def test_objects_of_list_and_find_all_outlive_their_parent():
+    root = genattr.Cont("root")
+    for index in range(5000):
+        root.append(genattr.Int("n%d" % index, index))
+    listed = list(root)
+    found = root.find_all(recursive=False)
+    walked = [node for _, node in root.walk()]
+    assert all(a is b and b is c for a, b, c in zip(listed, found, walked))
+    del root, found, walked
+    gc.collect()
+    assert [node.value for node in listed] == list(range(5000))
+    assert all(node.refcount == 1 and node.initial_parent is None for node in listed)
+
+
+def test_a_loop_that_keeps_a_few_objects_does_not_grow_the_table_for_all():
+    root = genattr.Cont("root")
+    for _ in range(200_000):
+        root.append(genattr.Cont("c"))
+    gc.collect()
+    before = heap_in_use()
+    older = newer = None
+    for child in root:  # the last three objects held at each step
+        older, newer = newer, child
+    grown = heap_in_use() - before
+    assert older is root[-2] and newer is root[-1]
+    assert grown < 1_000_000, "heap grew by %d bytes" % grown
