@@ -12,7 +12,9 @@
 // the node classes' deallocation (NodeDealloc()) takes every object out
 // before anything else happens to it. pybind11's table holds no node object,
 // so pybind11 never deregisters one, and the casts of nodes returned by bound
-// functions go through NodeToPython() (the casters in Bindings.h).
+// functions go through NodeToPython() (the casters in Bindings.h). The one
+// exception: an object that an iterator fills anew node after node is on a
+// short list instead while the iterator keeps it (see gRoamers).
 #include "python/NodeCast.h"
 
 #include <cstdint>
@@ -196,6 +198,24 @@ public:
     --mCount;
   }
 
+  // Makes room for `count` more entries at once, so that a run of that many
+  // new objects does not grow the table step by step, each step moving every
+  // entry. Without memory for it, the table stays as it is (and Place()
+  // grows it as needed).
+  void Reserve(std::size_t count) noexcept {
+    std::size_t capacity = mCapacity == 0 ? SMALLEST : mCapacity;
+    while ((mCount + count + 1) * 2 > capacity) {
+      capacity *= 2;
+    }
+    if (capacity != mCapacity) {
+      Resize(capacity);
+    }
+  }
+
+  std::size_t Count() const noexcept {
+    return mCount;
+  }
+
   // Gives back the memory of a table far larger than its objects need: to a
   // quarter full at most, from a sixty-fourth full or less.
   void Shrink() noexcept {
@@ -266,6 +286,44 @@ ObjectTable gObjects;
 static_assert(std::is_trivially_destructible<ObjectTable>::value,
               "the table outlives every node object");
 
+// Objects that iterators fill anew node after node (CountedNodes::Next() with
+// a spare) leave the table while their iterator keeps them: they roam, found
+// on this short list instead, so that filling one anew changes its holder
+// and not the table. An iterator settles each (Settle()) as it lets go of
+// it, and the deallocation takes any that ends off the list. A lookup of a
+// node the table does not know looks here too; once the list is full,
+// spares are filled anew through the table. Used with the GIL held only.
+constexpr int kRoamers = 16;
+PyObject* gRoamers[kRoamers];
+int gRoamerCount = 0;
+
+// The node of a roaming object (of the simple layout, its holder made).
+GenAttrBase* RoamerNode(const PyObject* object) noexcept {
+  return static_cast<GenAttrBase*>(
+      reinterpret_cast<const detail::instance*>(object)->simple_value_holder[0]);
+}
+
+// The roaming object of `node`, or null.
+GENATTR_PY_HOT PyObject* FindRoamer(const GenAttrBase* node) noexcept {
+  for (int i = 0; i < gRoamerCount; ++i) {
+    if (RoamerNode(gRoamers[i]) == node) {
+      return gRoamers[i];
+    }
+  }
+  return nullptr;
+}
+
+// Takes `object` off the list; whether it was on it.
+GENATTR_PY_HOT bool StopRoaming(const PyObject* object) noexcept {
+  for (int i = 0; i < gRoamerCount; ++i) {
+    if (gRoamers[i] == object) {
+      gRoamers[i] = gRoamers[--gRoamerCount];
+      return true;
+    }
+  }
+  return false;
+}
+
 // The memory of ended objects of the node classes themselves, for the next
 // ones (as CPython keeps that of tuples and floats). Objects are made and
 // ended by the thousand in iteration and walks; most never outlive the loop
@@ -329,6 +387,9 @@ void ForgetObject(detail::instance* inst) noexcept {
 void NodeDealloc(PyObject* self) {
   PyTypeObject* const type = Py_TYPE(self);
   auto* const inst = reinterpret_cast<detail::instance*>(self);
+  if (gRoamerCount != 0) {
+    StopRoaming(self); // its iterator settles it first, so this is rare
+  }
   if (inst->simple_layout && inst->simple_holder_constructed && !inst->simple_instance_registered &&
       !inst->has_patients) {
     auto* const node = static_cast<GenAttrBase*>(inst->simple_value_holder[0]);
@@ -363,6 +424,16 @@ void NodeDealloc(PyObject* self) {
 #endif
 }
 
+// Enters `object` in the table for `node`, unless an object that lives stands
+// for it there. Without memory for the entry, the object is not found later
+// (a node object made then is another object), which is all.
+void Enter(const GenAttrBase* node, PyObject* object) noexcept {
+  ObjectTable::Entry* const entry = gObjects.Place(node);
+  if (entry != nullptr && (entry->mpNode == nullptr || Py_REFCNT(entry->mpObject) == 0)) {
+    gObjects.Fill(*entry, node, object);
+  }
+}
+
 // init_instance of the node classes, which pybind11 calls once the node of an
 // object is set (after __init__, and for objects it makes of a node itself):
 // the holder takes a count of the node (or is copied from `holder`), as in
@@ -385,9 +456,8 @@ template <class Node> void NodeInitInstance(detail::instance* inst, const void* 
   // An object that already stands for the node and lives stays the one
   // found; without memory for the entry, the object is not found later (a
   // node object made then is another object), which is all.
-  ObjectTable::Entry* const entry = gObjects.Place(node);
-  if (entry != nullptr && (entry->mpNode == nullptr || Py_REFCNT(entry->mpObject) == 0)) {
-    gObjects.Fill(*entry, node, reinterpret_cast<PyObject*>(inst));
+  if (gRoamerCount == 0 || FindRoamer(node) == nullptr) {
+    Enter(node, reinterpret_cast<PyObject*>(inst));
   }
 }
 
@@ -413,16 +483,19 @@ template <class Node> void Remember(GenAttrType code) {
   }
 }
 
-// The node of `spare` when it may stand for another node from now on: only
-// its one holder (who offers it) refers to it, it is of one of the plain
-// node classes themselves (not of a Python subclass, whose objects carry
-// more than their node), has no weak reference, keeps nothing alive and is
-// unknown to pybind11's table. Else null.
-GENATTR_PY_HOT GenAttrBase* SpareNode(PyObject* spare) noexcept {
+// The node of `spare` when it may stand for a node of class `cls` from now
+// on: only its one holder (who offers it) refers to it, it is of one of the
+// plain node classes themselves (not of a Python subclass, whose objects
+// carry more than their node), of `cls` itself unless every node class is
+// plain, has no weak reference, keeps nothing alive and is unknown to
+// pybind11's table. Else null.
+GENATTR_PY_HOT GenAttrBase* SpareNode(PyObject* spare, const NodeClass& cls) noexcept {
+  if (spare == nullptr || Py_REFCNT(spare) != 1 || !cls.mPlain) {
+    return nullptr;
+  }
   // The deallocation tells the node classes themselves from Python
   // subclasses, whose own deallocation comes first.
-  if (spare == nullptr || Py_REFCNT(spare) != 1 || Py_TYPE(spare)->tp_dealloc != &NodeDealloc ||
-      !gAllPlain) {
+  if (Py_TYPE(spare) != cls.mpType && (!gAllPlain || Py_TYPE(spare)->tp_dealloc != &NodeDealloc)) {
     return nullptr;
   }
   auto* const inst = reinterpret_cast<detail::instance*>(spare);
@@ -433,26 +506,24 @@ GENATTR_PY_HOT GenAttrBase* SpareNode(PyObject* spare) noexcept {
   return static_cast<GenAttrBase*>(inst->simple_value_holder[0]);
 }
 
-// Makes `spare` (see SpareNode()), whose node is `old` and which the table
-// no longer holds, the object of `node` of class `cls`, holding the count
-// `taken` says, entered in `entry` (null: not entered); returns `spare` as a
-// new reference. What an object made anew and the end of the spare would do,
-// without making and ending one.
-PyObject* Reuse(PyObject* spare, GenAttrBase* old, GenAttrBase* node, const NodeClass& cls,
-                bool taken, ObjectTable::Entry* entry) noexcept {
+// Makes `spare` (see SpareNode()), whose node is `old`, the object of
+// `node` of class `cls`, taking over the count its caller holds on `node`;
+// returns `spare` as a new reference. What an object made anew and the end of
+// the spare would do, without making and ending one. The table is the
+// caller's to update.
+GENATTR_PY_HOT PyObject* Reuse(PyObject* spare, GenAttrBase* old, GenAttrBase* node,
+                               const NodeClass& cls) noexcept {
   auto* const inst = reinterpret_cast<detail::instance*>(spare);
-  detail::value_and_holder slot(inst, cls.mpInfo, 0, 0);
-  if (!taken) {
-    CountNode(node); // the count the holder takes over
-  }
-  slot.value_ptr() = node;
   // Giving back the count of `old` may end nodes, which runs no Python code
   // and leaves the table as it is; `node` is counted, and lives on.
   if (Py_TYPE(spare) == cls.mpType) {
-    // The holder, a NodeRef of the class, holds the new node of that class.
-    std::launder(reinterpret_cast<NodeHolder*>(&slot.holder<NodeRef<GenAttrBase>>()))
-        ->Retarget(node);
+    // The simple layout: the node, then the holder, a NodeRef of the class,
+    // which holds the new node of that class.
+    inst->simple_value_holder[0] = node;
+    std::launder(reinterpret_cast<NodeHolder*>(&inst->simple_value_holder[1]))->Retarget(node);
   } else {
+    detail::value_and_holder slot(inst, cls.mpInfo, 0, 0);
+    slot.value_ptr() = node;
     const NodeClass& oldClass = ClassOf(*old);
     oldClass.mDrop(slot);
     // Both plain classes of the same layout.
@@ -460,9 +531,6 @@ PyObject* Reuse(PyObject* spare, GenAttrBase* old, GenAttrBase* node, const Node
     Py_SET_TYPE(spare, cls.mpType);
     Py_DECREF(oldClass.mpType); // the module holds every class
     cls.mPlace(slot, node, true);
-  }
-  if (entry != nullptr) {
-    gObjects.Fill(*entry, node, spare);
   }
   Py_INCREF(spare);
   return spare;
@@ -509,40 +577,49 @@ PyObject* Dress(PyObject* self, GenAttrBase* node, const NodeClass& cls, bool ta
   return self;
 }
 
-GENATTR_PY_HOT PyObject* Make(GenAttrBase* node, bool taken, PyObject* spare = nullptr) noexcept {
+// Whether `object` (which may be null) stands for a node of class `cls`: an
+// object ending (its count 0, while a finalizer of a Python subclass runs) is
+// not brought back; an object of another class does not stand for it. A new
+// object takes its entry then.
+GENATTR_PY_HOT bool Stands(const PyObject* object, const NodeClass& cls) noexcept {
+  return object != nullptr && Py_REFCNT(object) > 0 &&
+         PyObject_TypeCheck(const_cast<PyObject*>(object), cls.mpType);
+}
+
+// The object that stands for `node` of class `cls` already as a new
+// reference, `found` in the table (null: not there) or roaming; null when
+// there is none.
+GENATTR_PY_HOT PyObject* Existing(PyObject* found, const GenAttrBase* node,
+                                  const NodeClass& cls) noexcept {
+  if (!Stands(found, cls)) {
+    found = gRoamerCount != 0 ? FindRoamer(node) : nullptr;
+    if (!Stands(found, cls)) {
+      return nullptr;
+    }
+  }
+  Py_INCREF(found);
+  return found;
+}
+
+// The object of the entry `entry` (null: none), a free one or one that holds
+// a node.
+GENATTR_PY_HOT PyObject* EntryObject(const ObjectTable::Entry* entry) noexcept {
+  return entry != nullptr && entry->mpNode != nullptr ? entry->mpObject : nullptr;
+}
+
+GENATTR_PY_HOT PyObject* Make(GenAttrBase* node, bool taken) noexcept {
   if (node == nullptr) {
     Py_RETURN_NONE;
   }
   const NodeClass& cls = ClassOf(*node);
-  // A spare leaves the table before `node` is looked up, so that the place
-  // found stays valid (and goes back when `node` has an object already).
-  GenAttrBase* const old = cls.mPlain ? SpareNode(spare) : nullptr;
-  if (old != nullptr) {
-    gObjects.Forget(old, spare);
-  }
   // Nothing changes the table from here to Fill(): making the object and its
   // holder runs no Python code.
   ObjectTable::Entry* entry = gObjects.Place(node);
-  if (entry != nullptr && entry->mpNode != nullptr) {
-    PyObject* const existing = entry->mpObject;
-    // An object ending (its count 0, while a finalizer of a Python subclass
-    // runs) is not brought back; an object of another class does not stand
-    // for it. A new object takes the entry then.
-    if (Py_REFCNT(existing) > 0 && PyObject_TypeCheck(existing, cls.mpType)) {
-      Py_INCREF(existing);
-      if (taken) {
-        GiveBackNode(node); // the object holds a count: the node lives on
-      }
-      if (old != nullptr) {
-        if (ObjectTable::Entry* const back = gObjects.Place(old)) {
-          gObjects.Fill(*back, old, spare);
-        }
-      }
-      return existing;
+  if (PyObject* const existing = Existing(EntryObject(entry), node, cls)) {
+    if (taken) {
+      GiveBackNode(node); // the object holds a count: the node lives on
     }
-  }
-  if (old != nullptr) {
-    return Reuse(spare, old, node, cls, taken, entry);
+    return existing;
   }
   PyObject* self = nullptr;
   if (cls.mPlain) {
@@ -552,11 +629,46 @@ GENATTR_PY_HOT PyObject* Make(GenAttrBase* node, bool taken, PyObject* spare = n
     // the entry is looked up again after it.
     self = cls.mpType->tp_alloc(cls.mpType, 0);
     entry = gObjects.Place(node);
-    if (entry != nullptr && entry->mpNode != nullptr && Py_REFCNT(entry->mpObject) > 0) {
+    if ((entry != nullptr && entry->mpNode != nullptr && Py_REFCNT(entry->mpObject) > 0) ||
+        (gRoamerCount != 0 && FindRoamer(node) != nullptr)) {
       entry = nullptr; // another object took the node meanwhile: it keeps the entry
     }
   }
   return Dress(self, node, cls, taken, entry);
+}
+
+// Make(node, true), through `spare` where it may stand for `node` (see
+// CountedNodes::Next()); `roams` says whether `spare` roams, and is set when
+// it starts to. A spare that roams takes the new node with a lookup of it,
+// without a change of the table.
+GENATTR_PY_HOT PyObject* MakeTaking(GenAttrBase* node, PyObject* spare, bool& roams) noexcept {
+  const NodeClass& cls = ClassOf(*node);
+  GenAttrBase* const old = SpareNode(spare, cls);
+  if (old == nullptr) {
+    return Make(node, true);
+  }
+  if (roams) {
+    if (PyObject* const existing = Existing(gObjects.Find(node), node, cls)) {
+      GiveBackNode(node); // the object holds a count: the node lives on
+      return existing;    // the spare stays as it is
+    }
+    return Reuse(spare, old, node, cls);
+  }
+  ObjectTable::Entry* const entry = gObjects.Place(node);
+  if (PyObject* const existing = Existing(EntryObject(entry), node, cls)) {
+    GiveBackNode(node);
+    return existing;
+  }
+  if (gRoamerCount < kRoamers) {
+    gRoamers[gRoamerCount++] = spare;
+    roams = true;
+  } else if (entry != nullptr) {
+    // The spare's entry for `node` first, then its entry for `old` leaves: a
+    // removal keeps every other entry where lookups find it.
+    gObjects.Fill(*entry, node, spare);
+  }
+  gObjects.Forget(old, spare);
+  return Reuse(spare, old, node, cls);
 }
 
 // The garbage collector's callback (gc.callbacks): after a full collection,
@@ -610,15 +722,31 @@ PyObject* NodeToPythonTaking(GenAttrBase* node) noexcept {
   return Make(node, true);
 }
 
-PyObject* NodeToPythonTaking(GenAttrBase* node, PyObject* spare,
-                             const GenAttrBase* ahead) noexcept {
-  if (ahead != nullptr) {
+PyObject* CountedNodes::Next(PyObject* spare, bool& roams) noexcept {
+  GenAttrBase* const node = mNodes[mNext++];
+  // A caller that has kept every object of a run of steps (list(), a loop
+  // that keeps each) keeps the next ones too: room for them is made at once.
+  // One that keeps a few only (a loop's last objects) leaves the table as
+  // it is.
+  if (mNext == 1) {
+    mObjectsAtStart = gObjects.Count();
+  } else if (mNext == KEPT_RUN + 1 && gObjects.Count() >= mObjectsAtStart + KEPT_RUN) {
+    ReserveObjects();
+  }
+  if (mNext + AHEAD < mNodes.size()) {
+    const GenAttrBase* const ahead = mNodes[mNext + AHEAD];
     gObjects.Prefetch(ahead);
 #if defined(__GNUC__) || defined(__clang__)
     __builtin_prefetch(ahead);
 #endif
   }
-  return Make(node, true, spare);
+  return MakeTaking(node, spare, roams);
+}
+
+void Settle(PyObject* object) noexcept {
+  if (StopRoaming(object)) {
+    Enter(RoamerNode(object), object);
+  }
 }
 
 py::object NodeObject(GenAttrBase* node) {
@@ -629,7 +757,15 @@ py::object NodeObject(GenAttrBase* node) {
   return py::reinterpret_steal<py::object>(object);
 }
 
+void CountedNodes::ReserveObjects() noexcept {
+  if (!mReserved) {
+    mReserved = true;
+    gObjects.Reserve(Left());
+  }
+}
+
 py::list CountedNodes::List() {
+  ReserveObjects();
   py::list result(Left());
   for (std::size_t i = 0; Left() > 0; ++i) {
     PyObject* const object = Next();

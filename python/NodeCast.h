@@ -22,17 +22,6 @@ PyObject* NodeToPython(GenAttrBase* node) noexcept;
 // takes it over, and it is given back otherwise (also on failure).
 PyObject* NodeToPythonTaking(GenAttrBase* node) noexcept;
 
-// As NodeToPythonTaking(); a node without an object gets `spare` (which may
-// be null) instead of a new one, when that object may stand for another
-// node: only the caller holds it (its count 1), and nothing else tells it
-// apart (an object of one of the node classes themselves, not of a Python
-// subclass, without weak references). It then gives back the count of its
-// node and is returned as a new reference: the caller holds it twice.
-// `ahead`, when not null, is a node whose object is to be made soon: what
-// making it reads first is fetched meanwhile (a hint).
-PyObject* NodeToPythonTaking(GenAttrBase* node, PyObject* spare,
-                             const GenAttrBase* ahead = nullptr) noexcept;
-
 // NodeToPython() for pybind11 code: throws error_already_set on failure.
 py::object NodeObject(GenAttrBase* node);
 
@@ -57,14 +46,24 @@ public:
   std::size_t Position() const { return mNext; }
   // The object of the next node as a new reference, its count handed over;
   // null with an error on failure. Only while Left() is not 0.
-  PyObject* Next() noexcept { return Next(nullptr); }
-  // As Next(), through NodeToPythonTaking(node, spare). Objects are made in
-  // order: the node some steps ahead is fetched meanwhile.
-  PyObject* Next(PyObject* spare) noexcept {
-    const GenAttrBase* const ahead =
-        mNext + AHEAD < mNodes.size() ? mNodes[mNext + AHEAD] : nullptr;
-    return NodeToPythonTaking(mNodes[mNext++], spare, ahead);
+  PyObject* Next() noexcept {
+    bool roams = false;
+    return Next(nullptr, roams);
   }
+  // As Next(); a node without an object gets `spare` (which may be null)
+  // instead of a new one, when that object may stand for another node: only
+  // the caller holds it (its count 1), and nothing else tells it apart (an
+  // object of one of the node classes themselves, not of a Python subclass,
+  // without weak references). It then gives back the count of its node and
+  // is returned as a new reference: the caller holds it twice. `roams` is
+  // the caller's note of whether `spare` roams: it may start to as it is
+  // filled anew (which is then quicker the next time), and the caller must
+  // Settle() it before it lets go of it. Objects are made in order: the node
+  // some steps ahead is fetched meanwhile.
+  PyObject* Next(PyObject* spare, bool& roams) noexcept;
+  // Makes room at once for an object for each node left, where they are to
+  // be kept (the first call only).
+  void ReserveObjects() noexcept;
   // The objects of the nodes left, as a list.
   py::list List();
   // Gives back the counts of the nodes left.
@@ -72,10 +71,21 @@ public:
 
 private:
   static constexpr std::size_t AHEAD = 8;
+  // The steps after which Next() judges whether its caller keeps every
+  // object (see there).
+  static constexpr std::size_t KEPT_RUN = 1024;
 
   std::vector<GenAttrBase*> mNodes;
   std::size_t mNext = 0;
+  bool mReserved = false;
+  // The number of objects in the table of node objects at the first step.
+  std::size_t mObjectsAtStart = 0;
 };
+
+// Makes `object`, a roaming spare of CountedNodes::Next(), be found as any
+// other node object again: its keeper calls it before it lets go of it, or
+// of what holds it.
+void Settle(PyObject* object) noexcept;
 
 // The holder of `self`, a node object; TypeError for anything else and for a
 // node object whose __init__ has not run.

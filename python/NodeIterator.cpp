@@ -39,10 +39,10 @@ public:
   // The depth of the node Next() gives next. Only while Left() is not 0.
   std::uint32_t NextDepth() const { return mDepths[mNodes.Position()]; }
   // The object of the next node as a new reference; null with an error on
-  // failure. Only while Left() is not 0. With `spare`, through
-  // NodeToPythonTaking(node, spare).
+  // failure. Only while Left() is not 0. With `spare`, as
+  // CountedNodes::Next(spare, roams).
   PyObject* Next() noexcept { return mNodes.Next(); }
-  PyObject* Next(PyObject* spare) noexcept { return mNodes.Next(spare); }
+  PyObject* Next(PyObject* spare, bool& roams) noexcept { return mNodes.Next(spare, roams); }
   // Gives back the nodes left and the memory, as soon as the iteration is
   // over.
   void Release() noexcept {
@@ -63,8 +63,11 @@ struct IteratorObject {
   // filled anew with the next node (as enumerate() and zip() do with their
   // tuple), so that a loop whose variable lets go of each object when it
   // takes the next makes two objects, not one per node: a pair gets new
-  // items, a node object a new node (see NodeToPythonTaking()).
+  // items, a node object a new node (see CountedNodes::Next()).
   PyObject* mpKept[2];
+  // Whether each kept node object (a pair's node object) roams: it is then
+  // settled before the iterator lets go of it.
+  bool mRoams[2];
 };
 
 PyTypeObject* gIteratorType = nullptr;
@@ -78,9 +81,27 @@ int IteratorTraverse(PyObject* self, visitproc visit, void* arg) {
   return 0;
 }
 
+// The node object of `kept`, an object the iterator keeps: a node object, or
+// a pair (depth, node).
+PyObject* KeptNode(PyObject* kept) {
+  return PyTuple_CheckExact(kept) != 0 ? PyTuple_GET_ITEM(kept, 1) : kept;
+}
+
+// Settles the kept object at `at` (see Settle()) when it roams.
+void SettleKept(IteratorObject* iterator, int at) {
+  if (iterator->mRoams[at]) {
+    iterator->mRoams[at] = false;
+    Settle(KeptNode(iterator->mpKept[at]));
+  }
+}
+
 int IteratorClear(PyObject* self) {
-  Py_CLEAR(reinterpret_cast<IteratorObject*>(self)->mpKept[0]);
-  Py_CLEAR(reinterpret_cast<IteratorObject*>(self)->mpKept[1]);
+  auto* const iterator = reinterpret_cast<IteratorObject*>(self);
+  // Both settled before either is let go, which may run Python code.
+  SettleKept(iterator, 0);
+  SettleKept(iterator, 1);
+  Py_CLEAR(iterator->mpKept[0]);
+  Py_CLEAR(iterator->mpKept[1]);
   return 0;
 }
 
@@ -104,10 +125,19 @@ bool Spare(const PyObject* object) {
 // The older one is let go last, as letting go may run Python code (the end of
 // an object of a Python subclass), which then finds the iterator in order.
 void Keep(IteratorObject* iterator, PyObject* object) {
+  SettleKept(iterator, 0);
   PyObject* const older = iterator->mpKept[0];
   iterator->mpKept[0] = iterator->mpKept[1];
+  iterator->mRoams[0] = iterator->mRoams[1];
   iterator->mpKept[1] = object;
+  iterator->mRoams[1] = false;
   Py_XDECREF(older);
+}
+
+// Makes the kept object at 0 the newest, as it is filled anew.
+void Renew(IteratorObject* iterator) {
+  std::swap(iterator->mpKept[0], iterator->mpKept[1]);
+  std::swap(iterator->mRoams[0], iterator->mRoams[1]);
 }
 
 // The object of the next child as a new reference; null with an error on
@@ -116,14 +146,15 @@ PyObject* NextChild(IteratorObject* iterator, HeldNodes& held) noexcept {
   PyObject** const kept = iterator->mpKept;
   const int at = Spare(kept[0]) ? 0 : Spare(kept[1]) ? 1 : -1;
   PyObject* const spare = at >= 0 ? kept[at] : nullptr;
-  PyObject* const object = held.Next(spare);
+  bool none = false;
+  PyObject* const object = held.Next(spare, at >= 0 ? iterator->mRoams[at] : none);
   if (object == nullptr) {
     return nullptr;
   }
   if (object == spare) {
     // Filled anew: now the newest.
     if (at == 0) {
-      std::swap(kept[0], kept[1]);
+      Renew(iterator);
     }
     return object;
   }
@@ -161,17 +192,20 @@ PyObject* NextPair(IteratorObject* iterator, HeldNodes& held) noexcept {
     // too when only the pair holds that.
     PyObject* const pair = kept[at];
     PyObject* const oldNode = PyTuple_GET_ITEM(pair, 1);
-    PyObject* const node = held.Next(oldNode);
+    PyObject* const node = held.Next(oldNode, iterator->mRoams[at]);
     if (node == nullptr) {
       Py_DECREF(number);
       return nullptr;
+    }
+    if (node != oldNode) {
+      SettleKept(iterator, at); // the pair lets go of it below
     }
     Py_INCREF(pair);
     PyObject* const oldDepth = PyTuple_GET_ITEM(pair, 0);
     PyTuple_SET_ITEM(pair, 0, number);
     PyTuple_SET_ITEM(pair, 1, node);
     if (at == 0) {
-      std::swap(kept[0], kept[1]);
+      Renew(iterator);
     }
     // Let go last (see Keep()); the node object filled anew is the pair's
     // once more.

@@ -152,6 +152,7 @@ py::list FindAll(const GenAttrBase& node, py::handle name, py::handle value, dou
   // the GIL is let go).
   py::list result;
   GilBreaks breaks;
+  found.ReserveObjects();
   while (found.Left() > 0) {
     const py::object object = py::reinterpret_steal<py::object>(found.Next());
     if (!object || PyList_Append(result.ptr(), object.ptr()) != 0) {

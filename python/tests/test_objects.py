@@ -280,3 +280,107 @@ def test_loops_that_edit_keep_and_drop_at_random():
         for child in node:
             links[id(child)] += 1
     assert [node.refcount for node in pool] == [1 + links[id(node)] for node in pool]
+
+
+def test_the_object_a_loop_fills_anew_is_the_one_every_other_way_finds():
+    root = mixed(300, seed=13)
+    names = [child.name for child in root]
+    for index, child in enumerate(root):
+        assert root[index] is child and root[child.name] is child
+        assert root.find(child.name, recursive=False) is child
+        if index % 50 == 0:
+            assert list(root)[index] is child
+            assert root.find_all(child.name, recursive=False) == [child]
+            assert [inner for inner in root if inner.name == child.name] == [child]
+            assert [node for _, node in root.walk() if node.name == child.name] == [child]
+    assert root[-1] is child and child.name == names[-1]
+    for depth, node in root.walk():
+        assert root[node.name] is node and depth == 1
+    assert root[-1] is node
+    del child, node
+    assert [child.refcount for child in root] == [2] * len(root)
+
+
+def test_objects_kept_from_a_loop_stay_found_once_it_moves_on():
+    root = mixed(200, seed=17)
+    kept = {}
+    for index, child in enumerate(root):
+        if index % 3 == 0:
+            kept[index] = child
+    assert all(root[index] is node for index, node in kept.items())
+    nodes = {}
+    for index, pair in enumerate(root.walk()):
+        if index % 3 == 1:
+            nodes[index] = pair[1]  # the pair is filled anew, its node object kept here
+    assert all(root[index] is node for index, node in nodes.items())
+    ended = []
+    for index, child in enumerate(root):
+        if index % 3 == 0:
+            ended.append(child)
+        if index == 30:
+            break
+    del child
+    assert [root[index] for index in range(0, 31, 3)] == ended
+    assert all(root[index * 3] is node for index, node in enumerate(ended))
+
+
+def test_nested_loops_give_one_object_per_node():
+    root = mixed(40, seed=19)
+    for outer in root:
+        same = [inner for inner in root if inner.name == outer.name]
+        assert same == [outer] and same[0] is outer
+        for depth, node in root.walk():
+            assert (node is outer) == (node.name == outer.name)
+    del outer, same, node
+    assert [child.refcount for child in root] == [2] * len(root)
+
+
+def test_many_loops_at_once_keep_one_object_per_node():
+    # more loops than may each fill their objects anew without the table
+    root = mixed(60, seed=23)
+    iterators = [iter(root) for _ in range(24)] + [root.walk() for _ in range(24)]
+    current = []
+    for step, iterator in enumerate(iterators):
+        for _ in range(3 + step % 5):
+            next(iterator)  # dropped: the next step fills it anew
+        item = next(iterator)
+        current.append(item[1] if isinstance(item, tuple) else item)
+    assert all(root[node.name] is node for node in current)
+    assert all(root.find(node.name, recursive=False) is node for node in current)
+    for iterator in iterators[::2]:
+        for _ in iterator:
+            pass
+    assert all(list(root)[root.index(node)] is node for node in current)
+    del iterators, iterator, item
+    gc.collect()
+    assert all(root[node.name] is node for node in current)
+    del current
+    assert [child.refcount for child in root] == [2] * len(root)
+
+
+def test_objects_of_list_and_find_all_outlive_their_parent():
+    root = genattr.Cont("root")
+    for index in range(5000):
+        root.append(genattr.Int("n%d" % index, index))
+    listed = list(root)
+    found = root.find_all(recursive=False)
+    walked = [node for _, node in root.walk()]
+    assert all(a is b and b is c for a, b, c in zip(listed, found, walked))
+    del root, found, walked
+    gc.collect()
+    assert [node.value for node in listed] == list(range(5000))
+    assert all(node.refcount == 1 and node.initial_parent is None for node in listed)
+
+
+def test_a_loop_that_keeps_a_few_objects_does_not_grow_the_table_for_all():
+    root = genattr.Cont("root")
+    for _ in range(200_000):
+        root.append(genattr.Cont("c"))
+    gc.collect()
+    before = heap_in_use()
+    older = newer = None
+    for child in root:  # the last three objects held at each step
+        older, newer = newer, child
+    grown = heap_in_use() - before
+    assert older is root[-2] and newer is root[-1]
+    assert grown < 1_000_000, "heap grew by %d bytes" % grown
