@@ -384,3 +384,57 @@ def test_a_loop_that_keeps_a_few_objects_does_not_grow_the_table_for_all():
     grown = heap_in_use() - before
     assert older is root[-2] and newer is root[-1]
     assert grown < 1_000_000, "heap grew by %d bytes" % grown
+
+
+def _preorder(node, depth=0, out=None):
+    """(depth, name) of every node below `node` in pre-order, found by index."""
+    out = [] if out is None else out
+    for index in range(len(node)):
+        child = node[index]
+        out.append((depth + 1, child.name))
+        _preorder(child, depth + 1, out)
+    return out
+
+
+def test_loops_over_trees_no_object_holds_survive_every_unlinking_edit():
+    # Every node the loop has still to give out outlives what the loop body
+    # unlinks or drops, the root included, in trees whose nodes only their
+    # one link holds (the walk then follows the links itself).
+    rng = random.Random(4711)
+    for round_ in range(120):
+        root = random_tree(round_, 70)
+        walk = rng.randrange(2) == 0
+        expected = _preorder(root) if walk else [(1, root[i].name) for i in range(len(root))]
+        gc.collect()
+        path = [root]  # objects from the root down to the node given out last
+        seen = []
+        for item in (root.walk() if walk else root):
+            depth, node = item if walk else (1, item)
+            seen.append((depth, node.name))
+            del path[depth:]
+            path.append(node)
+            holders = [held for held in path[:depth] if held is not None]
+            choice = rng.randrange(9)
+            if choice == 0 and path[depth - 1] is not None:
+                try:
+                    path[depth - 1].remove(node)
+                except ValueError:
+                    pass  # unlinked already, by an edit of an earlier step
+            elif choice == 1 and holders:
+                rng.choice(holders).clear()
+            elif choice == 2 and holders:
+                held = rng.choice(holders)
+                if len(held):
+                    held.pop(rng.randrange(len(held)))
+            elif choice == 3 and holders:
+                held = rng.choice(holders)
+                del held[: rng.randrange(len(held) + 1)]
+            elif choice == 4:
+                root = path[0] = None  # the loop alone holds the tree now
+                gc.collect()
+            del node, item
+            if rng.randrange(40) == 0:
+                break
+        assert seen == expected[: len(seen)]
+        root = path = None
+        gc.collect()
