@@ -288,10 +288,19 @@ constexpr unsigned int kIteratorFlags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC;
 PyType_Spec gIteratorSpec = {"genattr._genattr._NodeIterator", sizeof(IteratorObject), 0,
                              kIteratorFlags, gIteratorSlots};
 
+// Whether the walk may go on at `node`, met through a link. Taking a node
+// counts it, so a node met again through a second link (shared, or linked
+// into its own subtree) has at least three counts by then, and the library's
+// walk takes over. Below that, one count besides the link is allowed: the
+// object of a node that a program keeps.
+bool MayTake(GenAttrBase& node) noexcept {
+  return GenAttrTreeAccess::RefCount(node) <= 2;
+}
+
 // Takes the descendants of `root` in pre-order with their depths, as the
 // library's walk (GetDescendants()) gives them, where that walk would never
 // look for a node on its path: no node is a reference and every node below
-// the root is held by one count, its one link (see genattr::detail::TreeWalk).
+// the root is met through one link only (see genattr::detail::TreeWalk).
 // Then each link is followed once, as the walk follows them, without the
 // walk's bookkeeping. Returns false, with every count given back, at the first
 // node where that is not so: the library's walk takes over.
@@ -316,7 +325,7 @@ bool TakePlainDescendants(const GenAttrBase& root, HeldNodes& held) {
     }
 #endif
     GenAttrBase* const child = link->mpAttr;
-    if (child == &root || Access::RefCount(*child) != 1 || Access::IsReference(*child) != 0) {
+    if (child == &root || Access::IsReference(*child) != 0 || !MayTake(*child)) {
       held.Release();
       return false;
     }

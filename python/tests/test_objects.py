@@ -438,3 +438,37 @@ def test_loops_over_trees_no_object_holds_survive_every_unlinking_edit():
         assert seen == expected[: len(seen)]
         root = path = None
         gc.collect()
+
+
+def _walk_model(node, depth=0, path=()):
+    """walk() by index: every link in pre-order, never below a node on the path."""
+    out = []
+    path = path + (node,)
+    for index in range(len(node)):
+        child = node[index]
+        out.append((depth + 1, child.name))
+        if not any(child is on_path for on_path in path):
+            out.extend(_walk_model(child, depth + 1, path))
+    return out
+
+
+def test_walk_over_shared_nodes_and_loops_whatever_objects_are_kept():
+    # walk() follows the links itself while every node it meets is met
+    # through one link, a kept object allowed: a node linked twice (or into
+    # its own subtree) must still come out as the library's walk gives it.
+    rng = random.Random(99)
+    for round_ in range(150):
+        root = random_tree(round_, 40)
+        nodes = [node for _, node in root.walk()]
+        for _ in range(rng.randrange(3)):
+            parent = rng.choice([node for node in nodes if isinstance(node, genattr.Cont)] + [root])
+            parent.append(rng.choice(nodes))  # shared, or a loop when it is above
+        kept = rng.sample(nodes, rng.randrange(len(nodes) // 4 + 1))
+        parent = None
+        del nodes
+        gc.collect()
+        expected = _walk_model(root)
+        assert [(depth, node.name) for depth, node in root.walk()] == expected
+        del kept
+        gc.collect()
+        assert [(depth, node.name) for depth, node in root.walk()] == expected
