@@ -18,19 +18,14 @@ bool IsPredefined(const std::string& name) {
 // `at` ends (`end` when it does not); `at` itself when none starts there.
 // Their '&' is text, never a reference.
 const char* PastOpaqueMarkup(const char* at, const char* end) {
-  static constexpr struct {
-    const char* open;
-    const char* close;
-  } kKinds[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
-  for (const auto& kind : kKinds) {
-    const std::size_t openLength = std::strlen(kind.open);
-    if (static_cast<std::size_t>(end - at) < openLength ||
-        std::memcmp(at, kind.open, openLength) != 0) {
-      continue;
+  static constexpr std::string_view kKinds[][2] = {
+      {"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+  const std::string_view text(at, static_cast<std::size_t>(end - at));
+  for (const auto& [open, close] : kKinds) {
+    if (text.compare(0, open.size(), open) == 0) {
+      const std::size_t found = text.find(close, open.size());
+      return found == std::string_view::npos ? end : at + found + close.size();
     }
-    const std::string_view rest(at + openLength, static_cast<std::size_t>(end - at) - openLength);
-    const std::size_t close = rest.find(kind.close);
-    return close == std::string_view::npos ? end : rest.data() + close + std::strlen(kind.close);
   }
   return at;
 }

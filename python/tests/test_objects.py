@@ -29,6 +29,14 @@ def mixed(count, seed=1):
     return root
 
 
+def wide(count):
+    """A container with `count` Cont children that no object holds."""
+    root = genattr.Cont("root")
+    root.extend(genattr.Cont("c") for _ in range(count))
+    gc.collect()
+    return root
+
+
 def fields(node):
     return (type(node), node.name, node.value)
 
@@ -220,10 +228,7 @@ def test_a_cycle_through_an_iterator_is_collected():
 
 
 def test_the_table_of_objects_shrinks_after_a_full_collection():
-    root = genattr.Cont("root")
-    for _ in range(200_000):
-        root.append(genattr.Cont("c"))
-    gc.collect()
+    root = wide(200_000)
     before = heap_in_use()
     objects = list(root)  # 200,000 objects at once: the table grows to match
     assert len(objects) == 200_000
@@ -373,10 +378,7 @@ def test_objects_of_list_and_find_all_outlive_their_parent():
 
 
 def test_a_loop_that_keeps_a_few_objects_does_not_grow_the_table_for_all():
-    root = genattr.Cont("root")
-    for _ in range(200_000):
-        root.append(genattr.Cont("c"))
-    gc.collect()
+    root = wide(200_000)
     before = heap_in_use()
     older = newer = None
     for child in root:  # the last three objects held at each step
