@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "python/Bindings.h"
+#include "python/NodeIterator.h"
 #include "python/PyText.h"
 #include "tree/TreeAccess.h"
 
@@ -215,6 +216,7 @@ BaseClass BindBase(py::module_& module) {
           "reference",
           [](py::handle name, GenAttrBase* target) {
             const std::string text = NarrowFromPy(name, "name");
+            TakeRestOfLoops();
             return new GenAttrBase(text.c_str(), target);
           },
           py::arg("name"), py::arg("target").none(false), kBorrowed,
@@ -260,12 +262,17 @@ void BindFields(BaseClass& base) {
 // Linking and unlinking children, and their number.
 void BindEditing(BaseClass& base) {
   base.def(
-          "append", [](GenAttrBase& node, GenAttrBase* child) { node.AddAttr(child); },
+          "append",
+          [](GenAttrBase& node, GenAttrBase* child) {
+            TakeRestOfLoops();
+            node.AddAttr(child);
+          },
           py::arg("child").none(false),
           "Appends `child` after the last child. A node may be linked more than once.")
       .def(
           "insert",
           [](GenAttrBase& node, GenAttrBase* before, GenAttrBase* child) {
+            TakeRestOfLoops();
             if (node.InsertAttr(child, before) == 0) {
               throw py::value_error("insert(): `before` is not a child of this node");
             }
@@ -276,6 +283,7 @@ void BindEditing(BaseClass& base) {
       .def(
           "remove",
           [](GenAttrBase& node, GenAttrBase* child) {
+            TakeRestOfLoops();
             if (node.RemoveAttr(child) == 0) {
               throw py::value_error("remove(): the node is not a child of this node");
             }
@@ -284,7 +292,12 @@ void BindEditing(BaseClass& base) {
           "Unlinks the first link to `child`. The child lives on while anything else,\n"
           "a Python object included, holds it. ValueError when it is not a child.")
       .def(
-          "clear", [](GenAttrBase& node) { node.RemoveAllAttr(); }, "Unlinks every child.")
+          "clear",
+          [](GenAttrBase& node) {
+            TakeRestOfLoops();
+            node.RemoveAllAttr();
+          },
+          "Unlinks every child.")
       .def("__len__", &GenAttrBase::GetNumberChildren,
            "The number of children (links); constant time once counted.")
       .def(
@@ -306,6 +319,7 @@ void BindCont(py::module_& module) {
           "reference",
           [](py::handle name, GenAttrCont* target) {
             const std::string text = NarrowFromPy(name, "name");
+            TakeRestOfLoops();
             return new GenAttrCont(text.c_str(), target);
           },
           py::arg("name"), py::arg("target").none(false), kBorrowed,

@@ -286,7 +286,7 @@ ObjectTable gObjects;
 static_assert(std::is_trivially_destructible<ObjectTable>::value,
               "the table outlives every node object");
 
-// Objects that iterators fill anew node after node (CountedNodes::Next() with
+// Objects that iterators fill anew node after node (ObjectRun::Next() with
 // a spare) leave the table while their iterator keeps them: they roam, found
 // on this short list instead, so that filling one anew changes its holder
 // and not the table. An iterator settles each (Settle()) as it lets go of
@@ -638,7 +638,7 @@ GENATTR_PY_HOT PyObject* Make(GenAttrBase* node, bool taken) noexcept {
 }
 
 // Make(node, true), through `spare` where it may stand for `node` (see
-// CountedNodes::Next()); `roams` says whether `spare` roams, and is set when
+// ObjectRun::Next()); `roams` says whether `spare` roams, and is set when
 // it starts to. A spare that roams takes the new node with a lookup of it,
 // without a change of the table.
 GENATTR_PY_HOT PyObject* MakeTaking(GenAttrBase* node, PyObject* spare, bool& roams) noexcept {
@@ -722,25 +722,39 @@ PyObject* NodeToPythonTaking(GenAttrBase* node) noexcept {
   return Make(node, true);
 }
 
-PyObject* CountedNodes::Next(PyObject* spare, bool& roams) noexcept {
-  GenAttrBase* const node = mNodes[mNext++];
-  // A caller that has kept every object of a run of steps (list(), a loop
-  // that keeps each) keeps the next ones too: room for them is made at once.
-  // One that keeps a few only (a loop's last objects) leaves the table as
-  // it is.
-  if (mNext == 1) {
+PyObject* ObjectRun::Next(GenAttrBase* node, PyObject* spare, bool& roams,
+                          std::size_t left) noexcept {
+  ++mSteps;
+  if (mSteps == 1) {
     mObjectsAtStart = gObjects.Count();
-  } else if (mNext == KEPT_RUN + 1 && gObjects.Count() >= mObjectsAtStart + KEPT_RUN) {
-    ReserveObjects();
-  }
-  if (mNext + AHEAD < mNodes.size()) {
-    const GenAttrBase* const ahead = mNodes[mNext + AHEAD];
-    gObjects.Prefetch(ahead);
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(ahead);
-#endif
+  } else if (mSteps == KEPT_RUN + 1 && left != 0 &&
+             gObjects.Count() >= mObjectsAtStart + KEPT_RUN) {
+    Reserve(left + 1);
   }
   return MakeTaking(node, spare, roams);
+}
+
+void ObjectRun::Reserve(std::size_t left) noexcept {
+  if (!mReserved) {
+    mReserved = true;
+    gObjects.Reserve(left);
+  }
+}
+
+void PrefetchObject(const GenAttrBase* node) noexcept {
+  gObjects.Prefetch(node);
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(node);
+#endif
+}
+
+PyObject* CountedNodes::Next() noexcept {
+  GenAttrBase* const node = mNodes[mNext++];
+  if (mNext + AHEAD < mNodes.size()) {
+    PrefetchObject(mNodes[mNext + AHEAD]);
+  }
+  bool roams = false;
+  return mRun.Next(node, nullptr, roams, Left());
 }
 
 void Settle(PyObject* object) noexcept {
@@ -755,13 +769,6 @@ py::object NodeObject(GenAttrBase* node) {
     throw py::error_already_set();
   }
   return py::reinterpret_steal<py::object>(object);
-}
-
-void CountedNodes::ReserveObjects() noexcept {
-  if (!mReserved) {
-    mReserved = true;
-    gObjects.Reserve(Left());
-  }
 }
 
 py::list CountedNodes::List() {

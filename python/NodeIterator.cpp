@@ -18,52 +18,268 @@ namespace genattr_python {
 
 namespace {
 
-// The nodes of an iteration, taken all at once when it starts and each
-// counted, then handed out one by one: edits of the tree meanwhile are safe,
-// and the iteration shows the tree as it was when it began. Taking them runs
-// no Python code, so nothing can change the tree while they are taken.
-class HeldNodes {
+// The nodes of one loop: the children of a node, or its descendants in
+// pre-order with their depths, as the library's walk (GetDescendants())
+// gives them.
+//
+// While no tree is edited, a loop reads the links as it goes and holds its
+// root only: every link holds a count, so no node below the root can end
+// unless a chain is edited first. Every edit made from Python calls
+// TakeRestOfLoops() first, and each loop that still reads then takes all the
+// nodes still to come, each counted, which the edit cannot end: the loop goes
+// on as the tree was when it began, whatever its body does. A reference is
+// the exception: the end of another node (an object let go) may reroute the
+// chain that references share without any edit, so a loop takes its nodes at
+// once from the first reference it comes to (its root included) on. Reading
+// and taking run no Python code.
+class LoopNodes {
 public:
-  // Counts `node` and keeps it; `depth` 0 for an iteration without depths.
-  void Take(GenAttrBase* node, std::uint32_t depth) {
-    if (depth != 0) {
-      mDepths.push_back(depth);
-    }
-    mNodes.Add(node);
-  }
-  void Reserve(std::size_t count) { mNodes.Reserve(count); }
-  std::size_t Left() const { return mNodes.Left(); }
+  // A loop over the children of `root`, or (`depths`) over its descendants.
+  LoopNodes(GenAttrBase& root, bool depths);
+  ~LoopNodes() { Release(); }
+  LoopNodes(const LoopNodes&) = delete;
+  LoopNodes& operator=(const LoopNodes&) = delete;
 
   // Whether it is a walk's, with a depth per node.
-  bool HasDepths() const { return !mDepths.empty(); }
-  // The depth of the node Next() gives next. Only while Left() is not 0.
-  std::uint32_t NextDepth() const { return mDepths[mNodes.Position()]; }
-  // The object of the next node as a new reference; null with an error on
-  // failure. Only while Left() is not 0. With `spare`, as
-  // CountedNodes::Next(spare, roams).
-  PyObject* Next() noexcept { return mNodes.Next(); }
-  PyObject* Next(PyObject* spare, bool& roams) noexcept { return mNodes.Next(spare, roams); }
-  // Gives back the nodes left and the memory, as soon as the iteration is
-  // over.
-  void Release() noexcept {
-    mNodes.Release();
-    mDepths = {};
+  bool HasDepths() const { return mDepths; }
+  // The next node, its count handed over to the caller, and its depth (0
+  // among children); null at the end, and on failure with a Python error.
+  GenAttrBase* Take(std::uint32_t& depth) noexcept;
+  // The number of nodes still to come, or -1 when only a walk would tell.
+  Py_ssize_t Left() const;
+  // The object of `node`, from Take(), as ObjectRun::Next() gives it.
+  PyObject* Hand(GenAttrBase* node, PyObject* spare, bool& roams) noexcept {
+    const Py_ssize_t left = mRun.Judges() ? Left() : 0;
+    return mRun.Next(node, spare, roams, left > 0 ? static_cast<std::size_t>(left) : 0);
   }
+  // Gives back the root and the nodes taken and not handed out, as soon as
+  // the loop is over.
+  void Release() noexcept;
+
+  // The first loop that still reads links (see TakeRestOfLoops()), or null.
+  static LoopNodes* FirstReading() { return gReading; }
+  // Takes every node still to come now, each counted: the loop reads no
+  // more. On failure (no memory) it ends after what it took, and throws.
+  void TakeRest();
 
 private:
-  CountedNodes mNodes;
-  std::vector<std::uint32_t> mDepths;
+  static constexpr std::size_t AHEAD = 8;
+
+  // The next node the links give, not counted; null at the end, where the
+  // loop stops reading. Throws when the walk runs out of memory.
+  GenAttrBase* Read(std::uint32_t& depth);
+  // Whether the walk has come to a reference (see above).
+  bool AtReference() const {
+    return mpWalk != nullptr && mAt != GenAttrDescendantIterator() &&
+           GenAttrTreeAccess::IsReference(*mAt->mpNode) != 0;
+  }
+  void StartReading() noexcept;
+  void StopReading() noexcept;
+
+  GenAttrBase* mpRoot; // counted until Release()
+  bool mDepths;
+  bool mReading = false;
+  // Children: the link whose child comes next, one AHEAD links further (null
+  // near the end), how many were read and, once asked, how many there are.
+  const GenAttrChildLink* mpLink = nullptr;
+  const GenAttrChildLink* mpAhead = nullptr;
+  std::size_t mRead = 0;
+  mutable std::size_t mChildren = 0;
+  mutable bool mCounted = false;
+  // Descendants: the library's walk, on the node that comes next.
+  std::unique_ptr<GenAttrDescendantRange> mpWalk;
+  GenAttrDescendantIterator mAt;
+  // Nodes taken, each counted; from mNext on still to be handed out, before
+  // any node read.
+  std::vector<GenAttrBase*> mTaken;
+  std::vector<std::uint32_t> mTakenDepths;
+  std::size_t mNext = 0;
+  ObjectRun mRun;
+  // The loops that read, linked both ways.
+  LoopNodes* mpPrevReading = nullptr;
+  LoopNodes* mpNextReading = nullptr;
+  static LoopNodes* gReading;
 };
+
+LoopNodes* LoopNodes::gReading = nullptr;
+
+LoopNodes::LoopNodes(GenAttrBase& root, bool depths) : mpRoot(&root), mDepths(depths) {
+  CountNode(mpRoot);
+  try {
+    if (mDepths) {
+      mpWalk = std::make_unique<GenAttrDescendantRange>(mpRoot);
+      mAt = mpWalk->begin();
+    } else {
+      mpLink = GenAttrTreeAccess::FirstLink(root);
+      mpAhead = mpLink;
+      for (std::size_t i = 0; i < AHEAD && mpAhead != nullptr; ++i) {
+        mpAhead = mpAhead->mpNext;
+      }
+    }
+    StartReading();
+    if (GenAttrTreeAccess::IsReference(root) != 0 || AtReference()) {
+      TakeRest();
+    }
+  } catch (...) {
+    Release();
+    throw;
+  }
+}
+
+void LoopNodes::StartReading() noexcept {
+  mReading = true;
+  mpNextReading = gReading;
+  if (gReading != nullptr) {
+    gReading->mpPrevReading = this;
+  }
+  gReading = this;
+}
+
+void LoopNodes::StopReading() noexcept {
+  if (!mReading) {
+    return;
+  }
+  mReading = false;
+  (mpPrevReading != nullptr ? mpPrevReading->mpNextReading : gReading) = mpNextReading;
+  if (mpNextReading != nullptr) {
+    mpNextReading->mpPrevReading = mpPrevReading;
+  }
+  mpPrevReading = nullptr;
+  mpNextReading = nullptr;
+  mpLink = nullptr;
+  mpAhead = nullptr;
+  mAt = GenAttrDescendantIterator();
+  mpWalk.reset();
+}
+
+GenAttrBase* LoopNodes::Read(std::uint32_t& depth) {
+  if (mDepths) {
+    if (mAt == GenAttrDescendantIterator()) {
+      StopReading();
+      return nullptr;
+    }
+    GenAttrBase* const node = mAt->mpNode;
+    depth = mAt->mDepth;
+    ++mAt;
+    if (mAt != GenAttrDescendantIterator()) {
+      PrefetchObject(mAt->mpNode);
+    }
+    return node;
+  }
+  const GenAttrChildLink* const link = mpLink;
+  if (link == nullptr) {
+    StopReading();
+    return nullptr;
+  }
+  mpLink = link->mpNext;
+  ++mRead;
+  if (mpAhead != nullptr) {
+    PrefetchObject(mpAhead->mpAttr);
+    mpAhead = mpAhead->mpNext;
+  }
+  depth = 0;
+  return link->mpAttr;
+}
+
+void LoopNodes::TakeRest() {
+  try {
+    std::uint32_t depth = 0;
+    for (;;) {
+      // Room first, so that no node is read and then lost.
+      if (mTaken.size() == mTaken.capacity()) {
+        mTaken.reserve(mTaken.size() * 2 + 16);
+      }
+      if (mDepths && mTakenDepths.size() == mTakenDepths.capacity()) {
+        mTakenDepths.reserve(mTakenDepths.size() * 2 + 16);
+      }
+      GenAttrBase* const node = Read(depth);
+      if (node == nullptr) {
+        return;
+      }
+      CountNode(node);
+      mTaken.push_back(node);
+      if (mDepths) {
+        mTakenDepths.push_back(depth);
+      }
+    }
+  } catch (...) {
+    StopReading();
+    throw;
+  }
+}
+
+GenAttrBase* LoopNodes::Take(std::uint32_t& depth) noexcept {
+  if (mNext < mTaken.size()) {
+    depth = mDepths ? mTakenDepths[mNext] : 0;
+    return mTaken[mNext++];
+  }
+  if (!mTaken.empty()) {
+    mTaken = {};
+    mTakenDepths = {};
+    mNext = 0;
+  }
+  if (!mReading) {
+    return nullptr;
+  }
+  GenAttrBase* node = nullptr;
+  try {
+    node = Read(depth);
+    if (node == nullptr) {
+      return nullptr;
+    }
+    CountNode(node);
+    if (AtReference()) {
+      TakeRest();
+    }
+    return node;
+  } catch (...) {
+    StopReading();
+    if (node != nullptr) {
+      GiveBackNode(node);
+    }
+    PyErr_NoMemory();
+    return nullptr;
+  }
+}
+
+Py_ssize_t LoopNodes::Left() const {
+  const std::size_t taken = mTaken.size() - mNext;
+  if (!mReading) {
+    return static_cast<Py_ssize_t>(taken);
+  }
+  if (mDepths) {
+    return -1;
+  }
+  if (!mCounted) {
+    mChildren = mpRoot->GetNumberChildren();
+    mCounted = true;
+  }
+  return static_cast<Py_ssize_t>(taken + mChildren - mRead);
+}
+
+void LoopNodes::Release() noexcept {
+  StopReading();
+  // Giving back a count may end a node, which runs no Python code.
+  for (std::size_t i = mNext; i < mTaken.size(); ++i) {
+    GiveBackNode(mTaken[i]);
+  }
+  mTaken = {};
+  mTakenDepths = {};
+  mNext = 0;
+  if (mpRoot != nullptr) {
+    GiveBackNode(std::exchange(mpRoot, nullptr));
+  }
+}
 
 struct IteratorObject {
   PyObject ob_base; // what PyObject_HEAD declares
-  HeldNodes* mpHeld;
+  LoopNodes* mpLoop;
   // The last two objects given out, older first: node objects, or the
   // (depth, node) pairs of a walk. One that nothing else holds any more is
   // filled anew with the next node (as enumerate() and zip() do with their
   // tuple), so that a loop whose variable lets go of each object when it
   // takes the next makes two objects, not one per node: a pair gets new
-  // items, a node object a new node (see CountedNodes::Next()).
+  // items, a node object a new node (see ObjectRun::Next()).
   PyObject* mpKept[2];
   // Whether each kept node object (a pair's node object) roams: it is then
   // settled before the iterator lets go of it.
@@ -109,8 +325,8 @@ void IteratorDealloc(PyObject* self) {
   PyTypeObject* const type = Py_TYPE(self);
   PyObject_GC_UnTrack(self);
   auto* const iterator = reinterpret_cast<IteratorObject*>(self);
-  delete iterator->mpHeld;
-  iterator->mpHeld = nullptr;
+  delete iterator->mpLoop;
+  iterator->mpLoop = nullptr;
   IteratorClear(self);
   type->tp_free(self);
   Py_DECREF(type);
@@ -142,12 +358,12 @@ void Renew(IteratorObject* iterator) {
 
 // The object of the next child as a new reference; null with an error on
 // failure.
-PyObject* NextChild(IteratorObject* iterator, HeldNodes& held) noexcept {
+PyObject* NextChild(IteratorObject* iterator, LoopNodes& loop, GenAttrBase* child) noexcept {
   PyObject** const kept = iterator->mpKept;
   const int at = Spare(kept[0]) ? 0 : Spare(kept[1]) ? 1 : -1;
   PyObject* const spare = at >= 0 ? kept[at] : nullptr;
   bool none = false;
-  PyObject* const object = held.Next(spare, at >= 0 ? iterator->mRoams[at] : none);
+  PyObject* const object = loop.Hand(child, spare, at >= 0 ? iterator->mRoams[at] : none);
   if (object == nullptr) {
     return nullptr;
   }
@@ -176,10 +392,13 @@ PyObject* Depth(std::uint32_t depth) noexcept {
   return PyLong_FromUnsignedLong(depth);
 }
 
-// The next (depth, node) as a new reference; null with an error on failure.
-PyObject* NextPair(IteratorObject* iterator, HeldNodes& held) noexcept {
-  PyObject* const number = Depth(held.NextDepth());
+// The pair (depth, node) of `descendant` as a new reference; null with an
+// error on failure.
+PyObject* NextPair(IteratorObject* iterator, LoopNodes& loop, GenAttrBase* descendant,
+                   std::uint32_t depth) noexcept {
+  PyObject* const number = Depth(depth);
   if (number == nullptr) {
+    GiveBackNode(descendant);
     return nullptr;
   }
 #if PY_VERSION_HEX >= 0x03090000
@@ -192,7 +411,7 @@ PyObject* NextPair(IteratorObject* iterator, HeldNodes& held) noexcept {
     // too when only the pair holds that.
     PyObject* const pair = kept[at];
     PyObject* const oldNode = PyTuple_GET_ITEM(pair, 1);
-    PyObject* const node = held.Next(oldNode, iterator->mRoams[at]);
+    PyObject* const node = loop.Hand(descendant, oldNode, iterator->mRoams[at]);
     if (node == nullptr) {
       Py_DECREF(number);
       return nullptr;
@@ -220,7 +439,8 @@ PyObject* NextPair(IteratorObject* iterator, HeldNodes& held) noexcept {
     return pair;
   }
 #endif
-  PyObject* const node = held.Next();
+  bool roams = false;
+  PyObject* const node = loop.Hand(descendant, nullptr, roams);
   if (node == nullptr) {
     Py_DECREF(number);
     return nullptr;
@@ -246,22 +466,33 @@ PyObject* NextPair(IteratorObject* iterator, HeldNodes& held) noexcept {
 // holds nothing and is over.
 PyObject* IteratorNext(PyObject* self) {
   auto* const iterator = reinterpret_cast<IteratorObject*>(self);
-  HeldNodes* const held = iterator->mpHeld;
-  if (held == nullptr) {
+  LoopNodes* const loop = iterator->mpLoop;
+  if (loop == nullptr) {
     return nullptr;
   }
-  if (held->Left() == 0) {
-    // Nodes, memory and kept objects given back as soon as it is over.
-    held->Release();
-    IteratorClear(self);
+  std::uint32_t depth = 0;
+  GenAttrBase* const node = loop->Take(depth);
+  if (node == nullptr) {
+    if (PyErr_Occurred() == nullptr) {
+      // Nodes and kept objects given back as soon as it is over.
+      loop->Release();
+      IteratorClear(self);
+    }
     return nullptr;
   }
-  return held->HasDepths() ? NextPair(iterator, *held) : NextChild(iterator, *held);
+  return loop->HasDepths() ? NextPair(iterator, *loop, node, depth)
+                           : NextChild(iterator, *loop, node);
 }
 
+// The number of nodes still to come, or NotImplemented (which tells
+// operator.length_hint() to use its default) where only a walk would tell.
 PyObject* IteratorLengthHint(PyObject* self, PyObject* /*unused*/) {
-  const HeldNodes* const held = reinterpret_cast<IteratorObject*>(self)->mpHeld;
-  return PyLong_FromSize_t(held != nullptr ? held->Left() : 0);
+  const LoopNodes* const loop = reinterpret_cast<IteratorObject*>(self)->mpLoop;
+  const Py_ssize_t left = loop != nullptr ? loop->Left() : 0;
+  if (left < 0) {
+    Py_RETURN_NOTIMPLEMENTED;
+  }
+  return PyLong_FromSsize_t(left);
 }
 
 PyMethodDef gIteratorMethods[] = {
@@ -275,7 +506,8 @@ PyType_Slot gIteratorSlots[] = {
     {Py_tp_iter, reinterpret_cast<void*>(&PyObject_SelfIter)},
     {Py_tp_iternext, reinterpret_cast<void*>(&IteratorNext)},
     {Py_tp_methods, static_cast<void*>(gIteratorMethods)},
-    {Py_tp_doc, const_cast<char*>("Iterator over the nodes taken when an iteration started.")},
+    {Py_tp_doc, const_cast<char*>("Iterator over the children or the descendants of a node, as "
+                                  "they were when it\nstarted.")},
     {0, nullptr}};
 
 #ifdef Py_TPFLAGS_DISALLOW_INSTANTIATION
@@ -288,63 +520,14 @@ constexpr unsigned int kIteratorFlags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_HAVE_GC;
 PyType_Spec gIteratorSpec = {"genattr._genattr._NodeIterator", sizeof(IteratorObject), 0,
                              kIteratorFlags, gIteratorSlots};
 
-// Whether the walk may go on at `node`, met through a link. Taking a node
-// counts it, so a node met again through a second link (shared, or linked
-// into its own subtree) has at least three counts by then, and the library's
-// walk takes over. Below that, one count besides the link is allowed: the
-// object of a node that a program keeps.
-bool MayTake(GenAttrBase& node) noexcept {
-  return GenAttrTreeAccess::RefCount(node) <= 2;
-}
-
-// Takes the descendants of `root` in pre-order with their depths, as the
-// library's walk (GetDescendants()) gives them, where that walk would never
-// look for a node on its path: no node is a reference and every node below
-// the root is met through one link only (see genattr::detail::TreeWalk).
-// Then each link is followed once, as the walk follows them, without the
-// walk's bookkeeping. Returns false, with every count given back, at the first
-// node where that is not so: the library's walk takes over.
-bool TakePlainDescendants(const GenAttrBase& root, HeldNodes& held) {
-  using Access = GenAttrTreeAccess;
-  if (Access::IsReference(root) != 0) {
-    return false;
-  }
-  // The link whose child comes next, for each node on the path.
-  std::vector<const GenAttrChildLink*> path{Access::FirstLink(root)};
-  while (!path.empty()) {
-    const GenAttrChildLink* const link = path.back();
-    if (link == nullptr) {
-      path.pop_back();
-      continue;
-    }
-    path.back() = link->mpNext;
-#if defined(__GNUC__) || defined(__clang__)
-    // The next sibling, fetched while this child (and its subtree) is taken.
-    if (link->mpNext != nullptr) {
-      __builtin_prefetch(link->mpNext->mpAttr);
-    }
-#endif
-    GenAttrBase* const child = link->mpAttr;
-    if (child == &root || Access::IsReference(*child) != 0 || !MayTake(*child)) {
-      held.Release();
-      return false;
-    }
-    held.Take(child, static_cast<std::uint32_t>(path.size()));
-    if (const GenAttrChildLink* const first = Access::FirstLink(*child)) {
-      path.push_back(first);
-    }
-  }
-  return true;
-}
-
-// A new iterator over `held`, which it owns from then on.
-py::object MakeIterator(std::unique_ptr<HeldNodes> held) {
+// A new iterator over `loop`, which it owns from then on.
+py::object MakeIterator(std::unique_ptr<LoopNodes> loop) {
   PyObject* const self = PyType_GenericAlloc(gIteratorType, 0);
   if (self == nullptr) {
     throw py::error_already_set();
   }
   // Tracked by the collector already, with both fields null (zeroed).
-  reinterpret_cast<IteratorObject*>(self)->mpHeld = held.release();
+  reinterpret_cast<IteratorObject*>(self)->mpLoop = loop.release();
   return py::reinterpret_steal<py::object>(self);
 }
 
@@ -366,23 +549,19 @@ void BindNodeIterator(py::module_& module) {
   module.add_object("_NodeIterator", type);
 }
 
+// The nodes are never constant objects: they are made with new.
 py::object IterateChildren(const GenAttrBase& node) {
-  auto held = std::make_unique<HeldNodes>();
-  held->Reserve(node.GetNumberChildren());
-  for (GenAttrBase* child : node.GetChildren()) {
-    held->Take(child, 0);
-  }
-  return MakeIterator(std::move(held));
+  return MakeIterator(std::make_unique<LoopNodes>(const_cast<GenAttrBase&>(node), false));
 }
 
 py::object IterateDescendants(const GenAttrBase& node) {
-  auto held = std::make_unique<HeldNodes>();
-  if (!TakePlainDescendants(node, *held)) {
-    for (const GenAttrDescendant& descendant : node.GetDescendants()) {
-      held->Take(descendant.mpNode, descendant.mDepth);
-    }
+  return MakeIterator(std::make_unique<LoopNodes>(const_cast<GenAttrBase&>(node), true));
+}
+
+void TakeRestOfLoops() {
+  while (LoopNodes* const loop = LoopNodes::FirstReading()) {
+    loop->TakeRest();
   }
-  return MakeIterator(std::move(held));
 }
 
 } // namespace genattr_python

@@ -9,6 +9,7 @@
 
 #include "python/Bindings.h"
 #include "python/NodeCast.h"
+#include "python/NodeIterator.h"
 #include "tree/TreeAccess.h"
 
 namespace genattr_python {
@@ -103,6 +104,7 @@ std::uint32_t Position(py::handle key, std::uint32_t count, const char* message)
 template <typename Edit, typename Change>
 void EditFollowed(NodeHolder& holder, Edit edit, Change change) {
   ChildIndex* const index = CurrentIndex(holder);
+  TakeRestOfLoops();
   edit(*holder.Node());
   if (index != nullptr) {
     change(index->mChildren);
@@ -151,6 +153,7 @@ void DeleteSlice(NodeHolder& holder, py::handle key) {
     return;
   }
   if (length == count) {
+    TakeRestOfLoops();
     node.RemoveAllAttr();
     return;
   }

@@ -203,12 +203,12 @@ void BindWalks(py::module_& module, BaseClass& base) {
   BindNodeIterator(module);
   base.def(
           "__iter__", [](const GenAttrBase& node) { return IterateChildren(node); },
-          "The children in order, as they are when the iteration starts (each held until\n"
-          "it ends), so the loop may edit the tree. Never moves the node's cursor.")
+          "The children in order, as they are when the iteration starts, whatever the\n"
+          "loop edits meanwhile. Never moves the node's cursor.")
       .def(
           "walk", [](const GenAttrBase& node) { return IterateDescendants(node); },
           "(depth, node) for every node below this one in pre-order, depth 1 for the\n"
-          "children, as they are when walk() is called (each held until the walk ends).\n"
+          "children, as they are when walk() is called, whatever the loop edits meanwhile.\n"
           "Without recursion, so trees of any depth can be walked. A node already on the\n"
           "path (a loop) comes once more, without its children.")
       .def("__getitem__", &GetNodeItem, py::arg("key"),

@@ -8,13 +8,14 @@
 
 using genattr::detail::TreeWalk;
 
-// The state of one walk over descendants: the path, and for each node on it
-// the edit count it had when the walk reached it, so that a debug build can
-// tell when a node on the path was edited under the walk.
+// The state of one walk over descendants: the path and, in a build without
+// NDEBUG, for each node on it the edit count it had when the walk reached it,
+// so that an edit of a node on the path under the walk stops the program.
 struct GenAttrDescendantWalk {
   explicit GenAttrDescendantWalk(const GenAttrBase* root)
-      : walk(const_cast<GenAttrBase*>(root), TreeWalk::Links), edits{GenAttrTreeAccess::Edits(
-                                                                   *root)} {}
+      : walk(const_cast<GenAttrBase*>(root), TreeWalk::Links) {
+    NoteEdits(root);
+  }
 
   // The next node in pre-order, or null at the end.
   GenAttrBase* Next() {
@@ -23,15 +24,14 @@ struct GenAttrDescendantWalk {
              "a node on the path was edited while its descendants were being walked");
       GenAttrBase* const child = walk.NextChild();
       if (child == nullptr) {
-        walk.Ascend();
-        edits.pop_back();
+        Ascend();
         continue;
       }
       depth = static_cast<std::uint32_t>(walk.Depth());
       // Only a node with children needs a place on the path.
       descended = GenAttrTreeAccess::FirstLink(*child) != nullptr && walk.Descend(child);
       if (descended) {
-        edits.push_back(GenAttrTreeAccess::Edits(*child));
+        NoteEdits(child);
       }
       return child;
     }
@@ -42,14 +42,27 @@ struct GenAttrDescendantWalk {
   // are never reached.
   void SkipChildren() {
     if (descended) {
-      walk.Ascend();
-      edits.pop_back();
+      Ascend();
       descended = false;
     }
   }
 
+  void Ascend() {
+    walk.Ascend();
+#ifndef NDEBUG
+    edits.pop_back();
+#endif
+  }
+  void NoteEdits([[maybe_unused]] const GenAttrBase* node) {
+#ifndef NDEBUG
+    edits.push_back(GenAttrTreeAccess::Edits(*node));
+#endif
+  }
+
   TreeWalk walk;
+#ifndef NDEBUG
   std::vector<std::uint32_t> edits;
+#endif
   std::uint32_t depth = 0;
   // Whether the node Next() returned last is on the path.
   bool descended = false;

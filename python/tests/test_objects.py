@@ -401,7 +401,7 @@ def _preorder(node, depth=0, out=None):
 def test_loops_over_trees_no_object_holds_survive_every_unlinking_edit():
     # Every node the loop has still to give out outlives what the loop body
     # unlinks or drops, the root included, in trees whose nodes only their
-    # one link holds (the walk then follows the links itself).
+    # one link holds.
     rng = random.Random(4711)
     for round_ in range(120):
         root = random_tree(round_, 70)
@@ -455,9 +455,9 @@ def _walk_model(node, depth=0, path=()):
 
 
 def test_walk_over_shared_nodes_and_loops_whatever_objects_are_kept():
-    # walk() follows the links itself while every node it meets is met
-    # through one link, a kept object allowed: a node linked twice (or into
-    # its own subtree) must still come out as the library's walk gives it.
+    # A node linked twice (or into its own subtree) comes out as the
+    # library's walk gives it, whether or not the program keeps objects of
+    # some nodes (which counts them as a second link would).
     rng = random.Random(99)
     for round_ in range(150):
         root = random_tree(round_, 40)
@@ -474,3 +474,118 @@ def test_walk_over_shared_nodes_and_loops_whatever_objects_are_kept():
         del kept
         gc.collect()
         assert [(depth, node.name) for depth, node in root.walk()] == expected
+
+
+class _Finalizer:
+    """Garbage in a cycle whose end runs `edit`: the collector ends it at an
+    allocation of its choosing, a loop's making of an object included."""
+
+    def __init__(self, edit):
+        self.edit = edit
+        self.cycle = self
+
+    def __del__(self):
+        self.edit()
+
+
+def _random_edit(rng, nodes, containers):
+    """A closure making one random edit of the links among `nodes`."""
+    parent = rng.choice(containers)
+    other = rng.choice(nodes)
+    choice = rng.randrange(7)
+    if choice == 0:
+        return lambda: parent.append(other)  # may link a node below itself
+    if choice == 1:
+        return lambda: parent.insert(parent[0] if len(parent) else None, other)
+    if choice == 2:
+        return lambda: parent.extend([other, rng.choice(nodes)])
+    if choice == 3:
+        return lambda: len(parent) and parent.pop(rng.randrange(len(parent)))
+    if choice == 4:
+        return lambda: parent.clear() if rng.randrange(4) == 0 else parent.remove(
+            parent[-1]) if len(parent) else None
+    if choice == 5:
+        return lambda: parent.__delitem__(slice(0, rng.randrange(len(parent) + 1), 2))
+    return lambda: nodes.append(genattr.Cont.reference("r", parent))
+
+
+def test_loops_give_the_tree_as_it_began_whatever_edits_it_meanwhile():
+    # Loops run side by side over a tree and references into it, a step at a
+    # time, while edits come from the program and from finalizers the
+    # collector runs in the middle of a loop's step.
+    rng = random.Random(5150)
+    threshold = gc.get_threshold()
+    gc.set_threshold(3)
+    try:
+        for round_ in range(40):
+            root = random_tree(round_, 30)
+            nodes = [root] + [node for _, node in root.walk()]
+            containers = [node for node in nodes if isinstance(node, genattr.Cont)]
+            for _ in range(rng.randrange(3)):
+                target = rng.choice(containers)
+                rng.choice(containers).append(genattr.Cont.reference("r", target))
+            nodes = [root] + [node for _, node in root.walk()]
+            containers = [node for node in nodes if isinstance(node, genattr.Cont)]
+            loops = []
+            for _ in range(300):
+                choice = rng.randrange(10)
+                if choice == 0 and len(loops) < 6:
+                    node = rng.choice(nodes)
+                    walk = rng.randrange(2) == 0
+                    gc.disable()  # no finalizer edits the tree the model reads
+                    expected = _walk_model(node) if walk else [
+                        (1, node[index].name) for index in range(len(node))]
+                    loops.append((iter(node.walk() if walk else node), expected, [], walk))
+                    gc.enable()
+                elif choice <= 5 and loops:
+                    loop = rng.choice(loops)
+                    item = next(loop[0], None)
+                    if item is None:
+                        assert loop[2] == loop[1]
+                        loops.remove(loop)
+                    else:
+                        depth, node = item if loop[3] else (1, item)
+                        loop[2].append((depth, node.name))
+                elif choice == 6 and loops:
+                    loop = loops.pop(rng.randrange(len(loops)))  # dropped half way
+                    assert loop[2] == loop[1][: len(loop[2])]
+                elif choice == 7:
+                    _random_edit(rng, nodes, containers)()
+                elif choice == 8:
+                    _Finalizer(_random_edit(rng, nodes, containers))
+                node = item = loop = None
+            for iterator, expected, seen, walk in loops:
+                rest = [item if walk else (1, item) for item in iterator]
+                assert seen + [(depth, node.name) for depth, node in rest] == expected
+            loops = None
+            gc.collect()
+    finally:
+        gc.set_threshold(*threshold)
+
+
+def test_a_walk_survives_the_end_of_references_others_were_made_from():
+    # A reference made from a reference sees the links put in through the
+    # first; when that one ends (its last object let go during the loop), the
+    # chain of the second is rerouted without any edit made from Python.
+    rng = random.Random(8)
+    for round_ in range(60):
+        root = genattr.Cont("root")
+        owners = [genattr.Cont("o%d" % index) for index in range(3)]
+        for owner in owners:
+            root.append(owner)
+            owner.extend(genattr.Int("v", value) for value in range(3))
+        firsts = []
+        for index in range(4):
+            first = genattr.Cont.reference("first", rng.choice(owners))
+            first.insert(first[0], genattr.Int("own", index))  # a link of its own
+            root.append(genattr.Cont.reference("second", first))
+            firsts.append(first)
+        loop = root.walk() if rng.randrange(2) == 0 else iter(root)
+        for step, _ in enumerate(loop):
+            if firsts and rng.randrange(3) == 0:
+                del firsts[rng.randrange(len(firsts))]
+            if step == 5:
+                del owners[:]
+        firsts = owners = loop = None
+        gc.collect()
+        assert [depth for depth, _ in root.walk()][:4] == [1, 2, 2, 2]
