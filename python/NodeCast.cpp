@@ -640,8 +640,9 @@ GENATTR_PY_HOT PyObject* Make(GenAttrBase* node, bool taken) noexcept {
 // Make(node, true), through `spare` where it may stand for `node` (see
 // ObjectRun::Next()); `roams` says whether `spare` roams, and is set when
 // it starts to. A spare that roams takes the new node with a lookup of it,
-// without a change of the table.
-GENATTR_PY_HOT PyObject* MakeTaking(GenAttrBase* node, PyObject* spare, bool& roams) noexcept {
+// without a change of the table. Out of line: the steady step of a loop
+// takes the short way of ObjectRun::Next().
+[[gnu::noinline]] PyObject* MakeTaking(GenAttrBase* node, PyObject* spare, bool& roams) noexcept {
   const NodeClass& cls = ClassOf(*node);
   GenAttrBase* const old = SpareNode(spare, cls);
   if (old == nullptr) {
@@ -722,14 +723,22 @@ PyObject* NodeToPythonTaking(GenAttrBase* node) noexcept {
   return Make(node, true);
 }
 
-PyObject* ObjectRun::Next(GenAttrBase* node, PyObject* spare, bool& roams,
-                          std::size_t left) noexcept {
+PyObject* ObjectRun::Next(GenAttrBase* node, PyObject* spare, bool& roams, std::size_t left,
+                          bool alone) noexcept {
   ++mSteps;
   if (mSteps == 1) {
     mObjectsAtStart = gObjects.Count();
   } else if (mSteps == KEPT_RUN + 1 && left != 0 &&
              gObjects.Count() >= mObjectsAtStart + KEPT_RUN) {
     Reserve(left + 1);
+  }
+  if (alone && roams) {
+    // The steady step of a loop whose variable lets go of each object: the
+    // spare, roaming, takes the node, and no other object is looked for.
+    const NodeClass& cls = ClassOf(*node);
+    if (GenAttrBase* const old = SpareNode(spare, cls)) {
+      return Reuse(spare, old, node, cls);
+    }
   }
   return MakeTaking(node, spare, roams);
 }
@@ -754,7 +763,7 @@ PyObject* CountedNodes::Next() noexcept {
     PrefetchObject(mNodes[mNext + AHEAD]);
   }
   bool roams = false;
-  return mRun.Next(node, nullptr, roams, Left());
+  return mRun.Next(node, nullptr, roams, Left(), false);
 }
 
 void Settle(PyObject* object) noexcept {

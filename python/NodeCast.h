@@ -43,8 +43,11 @@ public:
   // roams: it may start to as it is filled anew (which is then quicker the
   // next time), and the caller must Settle() it before it lets go of it.
   // `left`: the number of nodes after this one, 0 when not known; only
-  // read where Judges().
-  PyObject* Next(GenAttrBase* node, PyObject* spare, bool& roams, std::size_t left) noexcept;
+  // read where Judges(). `alone`: the caller knows that no object stands for
+  // `node` (only one link and the caller's count hold it), so none is looked
+  // for.
+  PyObject* Next(GenAttrBase* node, PyObject* spare, bool& roams, std::size_t left,
+                 bool alone) noexcept;
   // Whether the next step judges whether the caller keeps every object, and
   // so reads its `left`.
   bool Judges() const { return mSteps == KEPT_RUN; }

@@ -13,6 +13,7 @@
 #include "genattr/GenAttrChildLink.h"
 #include "python/NodeCast.h"
 #include "tree/TreeAccess.h"
+#include "tree/TreeWalk.h"
 
 namespace genattr_python {
 
@@ -47,10 +48,14 @@ public:
   GenAttrBase* Take(std::uint32_t& depth) noexcept;
   // The number of nodes still to come, or -1 when only a walk would tell.
   Py_ssize_t Left() const;
-  // The object of `node`, from Take(), as ObjectRun::Next() gives it.
+  // The object of `node`, from Take(), as ObjectRun::Next() gives it. No
+  // Python code may run between the two: a node read through a link whose
+  // count is 2 (that link and the loop's) has no object then, which spares
+  // the lookup of one.
   PyObject* Hand(GenAttrBase* node, PyObject* spare, bool& roams) noexcept {
     const Py_ssize_t left = mRun.Judges() ? Left() : 0;
-    return mRun.Next(node, spare, roams, left > 0 ? static_cast<std::size_t>(left) : 0);
+    const bool alone = mNext == 0 && GenAttrTreeAccess::RefCount(*node) == 2;
+    return mRun.Next(node, spare, roams, left > 0 ? static_cast<std::size_t>(left) : 0, alone);
   }
   // Gives back the root and the nodes taken and not handed out, as soon as
   // the loop is over.
@@ -68,11 +73,6 @@ private:
   // The next node the links give, not counted; null at the end, where the
   // loop stops reading. Throws when the walk runs out of memory.
   GenAttrBase* Read(std::uint32_t& depth);
-  // Whether the walk has come to a reference (see above).
-  bool AtReference() const {
-    return mpWalk != nullptr && mAt != GenAttrDescendantIterator() &&
-           GenAttrTreeAccess::IsReference(*mAt->mpNode) != 0;
-  }
   void StartReading() noexcept;
   void StopReading() noexcept;
 
@@ -86,9 +86,9 @@ private:
   std::size_t mRead = 0;
   mutable std::size_t mChildren = 0;
   mutable bool mCounted = false;
-  // Descendants: the library's walk, on the node that comes next.
-  std::unique_ptr<GenAttrDescendantRange> mpWalk;
-  GenAttrDescendantIterator mAt;
+  // Descendants: the walk GetDescendants() makes, its path ending at the
+  // node read last.
+  std::unique_ptr<genattr::detail::TreeWalk> mpWalk;
   // Nodes taken, each counted; from mNext on still to be handed out, before
   // any node read.
   std::vector<GenAttrBase*> mTaken;
@@ -107,8 +107,8 @@ LoopNodes::LoopNodes(GenAttrBase& root, bool depths) : mpRoot(&root), mDepths(de
   CountNode(mpRoot);
   try {
     if (mDepths) {
-      mpWalk = std::make_unique<GenAttrDescendantRange>(mpRoot);
-      mAt = mpWalk->begin();
+      mpWalk =
+          std::make_unique<genattr::detail::TreeWalk>(mpRoot, genattr::detail::TreeWalk::Links);
     } else {
       mpLink = GenAttrTreeAccess::FirstLink(root);
       mpAhead = mpLink;
@@ -117,7 +117,7 @@ LoopNodes::LoopNodes(GenAttrBase& root, bool depths) : mpRoot(&root), mDepths(de
       }
     }
     StartReading();
-    if (GenAttrTreeAccess::IsReference(root) != 0 || AtReference()) {
+    if (GenAttrTreeAccess::IsReference(root) != 0) {
       TakeRest();
     }
   } catch (...) {
@@ -148,23 +148,28 @@ void LoopNodes::StopReading() noexcept {
   mpNextReading = nullptr;
   mpLink = nullptr;
   mpAhead = nullptr;
-  mAt = GenAttrDescendantIterator();
   mpWalk.reset();
 }
 
 GenAttrBase* LoopNodes::Read(std::uint32_t& depth) {
   if (mDepths) {
-    if (mAt == GenAttrDescendantIterator()) {
-      StopReading();
-      return nullptr;
+    // As GetDescendants() steps: a node with children goes on the path
+    // unless it is on it already.
+    genattr::detail::TreeWalk& walk = *mpWalk;
+    while (walk.Depth() > 0) {
+      GenAttrBase* const child = walk.NextChild();
+      if (child == nullptr) {
+        walk.Ascend();
+        continue;
+      }
+      depth = static_cast<std::uint32_t>(walk.Depth());
+      if (GenAttrTreeAccess::FirstLink(*child) != nullptr) {
+        walk.Descend(child);
+      }
+      return child;
     }
-    GenAttrBase* const node = mAt->mpNode;
-    depth = mAt->mDepth;
-    ++mAt;
-    if (mAt != GenAttrDescendantIterator()) {
-      PrefetchObject(mAt->mpNode);
-    }
-    return node;
+    StopReading();
+    return nullptr;
   }
   const GenAttrChildLink* const link = mpLink;
   if (link == nullptr) {
@@ -228,8 +233,8 @@ GenAttrBase* LoopNodes::Take(std::uint32_t& depth) noexcept {
       return nullptr;
     }
     CountNode(node);
-    if (AtReference()) {
-      TakeRest();
+    if (mDepths && GenAttrTreeAccess::IsReference(*node) != 0) {
+      TakeRest(); // the walk has come to a reference (see above)
     }
     return node;
   } catch (...) {
@@ -396,11 +401,8 @@ PyObject* Depth(std::uint32_t depth) noexcept {
 // error on failure.
 PyObject* NextPair(IteratorObject* iterator, LoopNodes& loop, GenAttrBase* descendant,
                    std::uint32_t depth) noexcept {
-  PyObject* const number = Depth(depth);
-  if (number == nullptr) {
-    GiveBackNode(descendant);
-    return nullptr;
-  }
+  // The node object first: nothing may run Python code between Take() and
+  // Hand() (see there), and making a depth of a deep level may.
 #if PY_VERSION_HEX >= 0x03090000
   // Two pairs take turns once there are two: a loop that unpacks each pair
   // holds the node of the last one still, not that of the one before.
@@ -413,7 +415,11 @@ PyObject* NextPair(IteratorObject* iterator, LoopNodes& loop, GenAttrBase* desce
     PyObject* const oldNode = PyTuple_GET_ITEM(pair, 1);
     PyObject* const node = loop.Hand(descendant, oldNode, iterator->mRoams[at]);
     if (node == nullptr) {
-      Py_DECREF(number);
+      return nullptr;
+    }
+    PyObject* const number = Depth(depth);
+    if (number == nullptr) {
+      Py_DECREF(node);
       return nullptr;
     }
     if (node != oldNode) {
@@ -442,12 +448,12 @@ PyObject* NextPair(IteratorObject* iterator, LoopNodes& loop, GenAttrBase* desce
   bool roams = false;
   PyObject* const node = loop.Hand(descendant, nullptr, roams);
   if (node == nullptr) {
-    Py_DECREF(number);
     return nullptr;
   }
-  PyObject* const pair = PyTuple_New(2);
+  PyObject* const number = Depth(depth);
+  PyObject* const pair = number != nullptr ? PyTuple_New(2) : nullptr;
   if (pair == nullptr) {
-    Py_DECREF(number);
+    Py_XDECREF(number);
     Py_DECREF(node);
     return nullptr;
   }
