@@ -589,3 +589,19 @@ def test_a_walk_survives_the_end_of_references_others_were_made_from():
         firsts = owners = loop = None
         gc.collect()
         assert [depth for depth, _ in root.walk()][:4] == [1, 2, 2, 2]
+
+
+def test_a_deep_walk_cuts_a_loop_whatever_objects_are_kept():
+    # Past the first levels, whether a node is on the path is looked up in a
+    # set; kept objects make the walk look for every node.
+    levels = [genattr.Cont("l0")]
+    for index in range(1, 3000):
+        levels.append(genattr.Cont("l%d" % index))
+        levels[-2].append(levels[-1])
+    levels[-1].append(levels[1500])  # back up the chain
+    expected = [(depth, "l%d" % depth) for depth in range(1, 3000)] + [(3000, "l1500")]
+    assert [(depth, node.name) for depth, node in levels[0].walk()] == expected
+    root = levels[0]
+    del levels
+    gc.collect()
+    assert [(depth, node.name) for depth, node in root.walk()] == expected
