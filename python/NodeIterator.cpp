@@ -62,7 +62,7 @@ public:
   void Release() noexcept;
 
   // The first loop that still reads links (see TakeRestOfLoops()), or null.
-  static LoopNodes* FirstReading() { return gReading; }
+  static LoopNodes* FirstReading() { return smpReading; }
   // Takes every node still to come now, each counted: the loop reads no
   // more. On failure (no memory) it ends after what it took, and throws.
   void TakeRest();
@@ -98,10 +98,10 @@ private:
   // The loops that read, linked both ways.
   LoopNodes* mpPrevReading = nullptr;
   LoopNodes* mpNextReading = nullptr;
-  static LoopNodes* gReading;
+  static LoopNodes* smpReading;
 };
 
-LoopNodes* LoopNodes::gReading = nullptr;
+LoopNodes* LoopNodes::smpReading = nullptr;
 
 LoopNodes::LoopNodes(GenAttrBase& root, bool depths) : mpRoot(&root), mDepths(depths) {
   CountNode(mpRoot);
@@ -128,11 +128,11 @@ LoopNodes::LoopNodes(GenAttrBase& root, bool depths) : mpRoot(&root), mDepths(de
 
 void LoopNodes::StartReading() noexcept {
   mReading = true;
-  mpNextReading = gReading;
-  if (gReading != nullptr) {
-    gReading->mpPrevReading = this;
+  mpNextReading = smpReading;
+  if (smpReading != nullptr) {
+    smpReading->mpPrevReading = this;
   }
-  gReading = this;
+  smpReading = this;
 }
 
 void LoopNodes::StopReading() noexcept {
@@ -140,7 +140,7 @@ void LoopNodes::StopReading() noexcept {
     return;
   }
   mReading = false;
-  (mpPrevReading != nullptr ? mpPrevReading->mpNextReading : gReading) = mpNextReading;
+  (mpPrevReading != nullptr ? mpPrevReading->mpNextReading : smpReading) = mpNextReading;
   if (mpNextReading != nullptr) {
     mpNextReading->mpPrevReading = mpPrevReading;
   }
