@@ -87,9 +87,6 @@ public:
     CountNode(node);
   }
   std::size_t Left() const { return mNodes.size() - mNext; }
-  // The next node, its count handed over to the caller. Only while Left() is
-  // not 0.
-  GenAttrBase* Take() noexcept { return mNodes[mNext++]; }
   // The object of the next node as a new reference, its count handed over;
   // null with an error on failure. Only while Left() is not 0. Objects are
   // made in order: the node some steps ahead is fetched meanwhile.

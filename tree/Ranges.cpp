@@ -8,14 +8,13 @@
 
 using genattr::detail::TreeWalk;
 
-// The state of one walk over descendants: the path and, in a build without
-// NDEBUG, for each node on it the edit count it had when the walk reached it,
-// so that an edit of a node on the path under the walk stops the program.
+// The state of one walk over descendants: the path, and for each node on it
+// the edit count it had when the walk reached it, so that a debug build can
+// tell when a node on the path was edited under the walk.
 struct GenAttrDescendantWalk {
   explicit GenAttrDescendantWalk(const GenAttrBase* root)
-      : walk(const_cast<GenAttrBase*>(root), TreeWalk::Links) {
-    NoteEdits(root);
-  }
+      : walk(const_cast<GenAttrBase*>(root), TreeWalk::Links), edits{GenAttrTreeAccess::Edits(
+                                                                   *root)} {}
 
   // The next node in pre-order, or null at the end.
   GenAttrBase* Next() {
@@ -24,14 +23,15 @@ struct GenAttrDescendantWalk {
              "a node on the path was edited while its descendants were being walked");
       GenAttrBase* const child = walk.NextChild();
       if (child == nullptr) {
-        Ascend();
+        walk.Ascend();
+        edits.pop_back();
         continue;
       }
       depth = static_cast<std::uint32_t>(walk.Depth());
       // Only a node with children needs a place on the path.
       descended = GenAttrTreeAccess::FirstLink(*child) != nullptr && walk.Descend(child);
       if (descended) {
-        NoteEdits(child);
+        edits.push_back(GenAttrTreeAccess::Edits(*child));
       }
       return child;
     }
@@ -42,27 +42,14 @@ struct GenAttrDescendantWalk {
   // are never reached.
   void SkipChildren() {
     if (descended) {
-      Ascend();
+      walk.Ascend();
+      edits.pop_back();
       descended = false;
     }
   }
 
-  void Ascend() {
-    walk.Ascend();
-#ifndef NDEBUG
-    edits.pop_back();
-#endif
-  }
-  void NoteEdits([[maybe_unused]] const GenAttrBase* node) {
-#ifndef NDEBUG
-    edits.push_back(GenAttrTreeAccess::Edits(*node));
-#endif
-  }
-
   TreeWalk walk;
-#ifndef NDEBUG
   std::vector<std::uint32_t> edits;
-#endif
   std::uint32_t depth = 0;
   // Whether the node Next() returned last is on the path.
   bool descended = false;
