@@ -7,7 +7,6 @@
 #include <type_traits>
 
 #include "python/Bindings.h"
-#include "python/NodeIterator.h"
 #include "python/PyText.h"
 #include "tree/TreeAccess.h"
 

@@ -543,7 +543,7 @@ PyObject* Dress(PyObject* self, GenAttrBase* node, const NodeClass& cls, bool ta
                 ObjectTable::Entry* entry) noexcept {
   if (self == nullptr) {
     if (taken) {
-      node->UnRef();
+      GiveBackNode(node);
     }
     return nullptr;
   }
@@ -558,7 +558,7 @@ PyObject* Dress(PyObject* self, GenAttrBase* node, const NodeClass& cls, bool ta
       // Only its allocation can fail, before any holder.
       Py_DECREF(self);
       if (taken) {
-        node->UnRef();
+        GiveBackNode(node);
       }
       PyErr_NoMemory();
       return nullptr;

@@ -25,14 +25,12 @@ namespace {
 //
 // While no tree is edited, a loop reads the links as it goes and holds its
 // root only: every link holds a count, so no node below the root can end
-// unless a chain is edited first. Every edit made from Python calls
-// TakeRestOfLoops() first, and each loop that still reads then takes all the
-// nodes still to come, each counted, which the edit cannot end: the loop goes
-// on as the tree was when it began, whatever its body does. A reference is
-// the exception: the end of another node (an object let go) may reroute the
-// chain that references share without any edit, so a loop takes its nodes at
-// once from the first reference it comes to (its root included) on. Reading
-// and taking run no Python code.
+// unless a chain is edited first. Whatever Python does that may change links
+// (an edit of a chain, the end of a node that had links, which may reroute
+// the chains references share) calls TakeRestOfLoops() first, and each loop
+// that still reads then takes all the nodes still to come, each counted,
+// which nothing can end any more: the loop goes on as the tree was when it
+// began, whatever its body does. Reading and taking run no Python code.
 class LoopNodes {
 public:
   // A loop over the children of `root`, or (`depths`) over its descendants.
@@ -64,8 +62,9 @@ public:
   // The first loop that still reads links (see TakeRestOfLoops()), or null.
   static LoopNodes* FirstReading() { return smpReading; }
   // Takes every node still to come now, each counted: the loop reads no
-  // more. On failure (no memory) it ends after what it took, and throws.
-  void TakeRest();
+  // more. Without memory for that, it ends after what it took, and its next
+  // step raises MemoryError.
+  void TakeRest() noexcept;
 
 private:
   static constexpr std::size_t AHEAD = 8;
@@ -79,6 +78,8 @@ private:
   GenAttrBase* mpRoot; // counted until Release()
   bool mDepths;
   bool mReading = false;
+  // Whether TakeRest() ran out of memory, to be told at the next step.
+  bool mFailed = false;
   // Children: the link whose child comes next, one AHEAD links further (null
   // near the end), how many were read and, once asked, how many there are.
   const GenAttrChildLink* mpLink = nullptr;
@@ -117,9 +118,6 @@ LoopNodes::LoopNodes(GenAttrBase& root, bool depths) : mpRoot(&root), mDepths(de
       }
     }
     StartReading();
-    if (GenAttrTreeAccess::IsReference(root) != 0) {
-      TakeRest();
-    }
   } catch (...) {
     Release();
     throw;
@@ -186,7 +184,7 @@ GenAttrBase* LoopNodes::Read(std::uint32_t& depth) {
   return link->mpAttr;
 }
 
-void LoopNodes::TakeRest() {
+void LoopNodes::TakeRest() noexcept {
   try {
     std::uint32_t depth = 0;
     for (;;) {
@@ -209,7 +207,7 @@ void LoopNodes::TakeRest() {
     }
   } catch (...) {
     StopReading();
-    throw;
+    mFailed = true;
   }
 }
 
@@ -224,24 +222,19 @@ GenAttrBase* LoopNodes::Take(std::uint32_t& depth) noexcept {
     mNext = 0;
   }
   if (!mReading) {
+    if (std::exchange(mFailed, false)) {
+      PyErr_NoMemory();
+    }
     return nullptr;
   }
-  GenAttrBase* node = nullptr;
   try {
-    node = Read(depth);
-    if (node == nullptr) {
-      return nullptr;
-    }
-    CountNode(node);
-    if (mDepths && GenAttrTreeAccess::IsReference(*node) != 0) {
-      TakeRest(); // the walk has come to a reference (see above)
+    GenAttrBase* const node = Read(depth);
+    if (node != nullptr) {
+      CountNode(node);
     }
     return node;
   } catch (...) {
     StopReading();
-    if (node != nullptr) {
-      GiveBackNode(node);
-    }
     PyErr_NoMemory();
     return nullptr;
   }
@@ -564,7 +557,7 @@ py::object IterateDescendants(const GenAttrBase& node) {
   return MakeIterator(std::make_unique<LoopNodes>(const_cast<GenAttrBase&>(node), true));
 }
 
-void TakeRestOfLoops() {
+void TakeRestOfLoops() noexcept {
   while (LoopNodes* const loop = LoopNodes::FirstReading()) {
     loop->TakeRest();
   }

@@ -15,13 +15,6 @@ py::object IterateChildren(const GenAttrBase& node);
 // as they are now.
 py::object IterateDescendants(const GenAttrBase& node);
 
-// Every iterator that still reads the links of its tree as it goes takes
-// the nodes it has still to give, each counted: to be called before any edit
-// of the links of any node (linking, unlinking, sharing a chain), so that
-// the edit ends no node an iterator has still to give, and changes nothing
-// it gives. Throws std::bad_alloc, before the edit then.
-void TakeRestOfLoops();
-
 } // namespace genattr_python
 
 #endif // GENATTR_PYTHON_NODEITERATOR_H

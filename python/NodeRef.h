@@ -11,6 +11,13 @@
 
 namespace genattr_python {
 
+// Every loop over nodes that still reads the links of its tree as it goes
+// takes the nodes it has still to give, each counted (see NodeIterator.cpp).
+// Called before anything from Python changes links: an edit of a chain
+// (linking, unlinking, sharing one), and the end of a node that has links or
+// a record, since the end of a node may reroute the chains references share.
+void TakeRestOfLoops() noexcept;
+
 // AddRef() and UnRef() without a call into the library where no node ends:
 // the module counts a node for every object and every step of a walk.
 inline void CountNode(GenAttrBase* node) {
@@ -20,9 +27,13 @@ inline void GiveBackNode(GenAttrBase* node) {
   int& count = GenAttrTreeAccess::RefCount(*node);
   if (count > 1) {
     --count;
-  } else {
-    node->UnRef(); // the node's end
+    return;
   }
+  // The node's end.
+  if (!GenAttrTreeAccess::Bare(*node)) {
+    TakeRestOfLoops();
+  }
+  node->UnRef();
 }
 
 // The children of a node in an array, so that node[i] takes constant time.

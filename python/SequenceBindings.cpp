@@ -9,7 +9,6 @@
 
 #include "python/Bindings.h"
 #include "python/NodeCast.h"
-#include "python/NodeIterator.h"
 #include "tree/TreeAccess.h"
 
 namespace genattr_python {
