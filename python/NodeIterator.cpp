@@ -52,6 +52,7 @@ public:
   // the lookup of one.
   PyObject* Hand(GenAttrBase* node, PyObject* spare, bool& roams) noexcept {
     const Py_ssize_t left = mRun.Judges() ? Left() : 0;
+    // Taken nodes are handed out from mNext 1 on; a node read, at 0.
     const bool alone = mNext == 0 && GenAttrTreeAccess::RefCount(*node) == 2;
     return mRun.Next(node, spare, roams, left > 0 ? static_cast<std::size_t>(left) : 0, alone);
   }
@@ -81,12 +82,10 @@ private:
   // Whether TakeRest() ran out of memory, to be told at the next step.
   bool mFailed = false;
   // Children: the link whose child comes next, one AHEAD links further (null
-  // near the end), how many were read and, once asked, how many there are.
+  // near the end), and how many were read.
   const GenAttrChildLink* mpLink = nullptr;
   const GenAttrChildLink* mpAhead = nullptr;
   std::size_t mRead = 0;
-  mutable std::size_t mChildren = 0;
-  mutable bool mCounted = false;
   // Descendants: the walk GetDescendants() makes, its path ending at the
   // node read last.
   std::unique_ptr<genattr::detail::TreeWalk> mpWalk;
@@ -248,11 +247,8 @@ Py_ssize_t LoopNodes::Left() const {
   if (mDepths) {
     return -1;
   }
-  if (!mCounted) {
-    mChildren = mpRoot->GetNumberChildren();
-    mCounted = true;
-  }
-  return static_cast<Py_ssize_t>(taken + mChildren - mRead);
+  // The children are as they were when the loop began while it reads.
+  return static_cast<Py_ssize_t>(taken + mpRoot->GetNumberChildren() - mRead);
 }
 
 void LoopNodes::Release() noexcept {
